@@ -17,6 +17,9 @@ constexpr double trackingHalfWidthHz = 30.0;
 constexpr double acquireDb = 7.0;
 constexpr double jumpDb = 6.0;
 constexpr double loseSeconds = 3.0;
+// The noise is read this far either side of the tone.
+constexpr double noiseNearHz = 60.0;
+constexpr double noiseFarHz = 400.0;
 
 int fftSizeFor(double rate)
 {
@@ -41,6 +44,7 @@ ToneTracker::ToneTracker(double sampleRate)
     const int n = m_fft.size();
     for (int i = 0; i < n; ++i) {
         m_window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * (i + 0.5) / n));
+        m_windowEnergy += static_cast<double>(m_window[i]) * m_window[i];
     }
     m_alpha = static_cast<float>(m_hop / (averagingSeconds * sampleRate));
     // Exponential averaging lags by its time constant, plus half a frame.
@@ -87,7 +91,7 @@ void ToneTracker::analyse()
     // Plain mean until the average has filled, so the first estimate is not held back.
     ++m_frames;
     const float alpha = std::max(m_alpha, 1.0f / m_frames);
-    for (int k = m_firstBin - 1; k <= m_lastBin + 1; ++k) {
+    for (int k = 1; k < n / 2; ++k) {
         m_average[k] += alpha * (std::norm(m_buffer[k]) - m_average[k]);
     }
 
@@ -119,6 +123,20 @@ void ToneTracker::analyse()
     const double curvature = left - 2 * centre + right;
     const double offset = curvature < 0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
     m_frequency = (peak + offset) * binHz;
+
+    const int nearBins = static_cast<int>(noiseNearHz / binHz) + 1;
+    const int farBins = static_cast<int>(noiseFarHz / binHz);
+    m_nearby.clear();
+    for (int k = std::max(1, peak - farBins); k <= std::min(n / 2 - 1, peak + farBins); ++k) {
+        if (std::abs(k - peak) >= nearBins) {
+            m_nearby.push_back(m_average[k]);
+        }
+    }
+    if (!m_nearby.empty()) {
+        auto mid = m_nearby.begin() + static_cast<std::ptrdiff_t>(m_nearby.size() / 2);
+        std::nth_element(m_nearby.begin(), mid, m_nearby.end());
+        m_noiseVariance = *mid / m_windowEnergy;
+    }
 }
 
 } // namespace cwaudio

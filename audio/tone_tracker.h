@@ -22,6 +22,9 @@ public:
     // Averaged peak power over the median of the search band, in dB.
     double peakOverFloorDb() const { return m_peakOverFloorDb; }
     bool locked() const { return m_locked; }
+    // Variance per sample of the noise near the tone, read from the spectrum beside it, where the
+    // keying does not reach.
+    double noiseVariance() const { return m_noiseVariance; }
     // Samples between estimates and the mean lag of the estimate behind the newest sample.
     int hop() const { return m_hop; }
     int lagSamples() const { return m_lag; }
@@ -50,6 +53,9 @@ private:
     int m_weakFrames = 0;
     double m_frequency = 800.0;
     double m_peakOverFloorDb = 0.0;
+    double m_windowEnergy = 0.0;
+    double m_noiseVariance = 0.0;
+    std::vector<float> m_nearby;
 };
 
 } // namespace cwaudio
