@@ -6,8 +6,6 @@
 #include "morse_table.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -23,21 +21,37 @@ constexpr std::size_t maxBeaconMarks = beaconLength * longestCode;
 // Acceptance: a total penalty of a few nats, no character left much in doubt.
 constexpr double maxTotalCost = 8.0;
 constexpr double minConfidence = 0.4;
+// A dot lost in the noise: about one in a hundred at the weakest signals that still decode.
+constexpr double lostDotCost = 4.5;
+constexpr double lostDotConfidence = 0.5;
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
-struct Choice
+// One way a character can show up in the marks: its code, or its code with one dot lost (the gap
+// around the lost dot then spans its neighbours' gaps too). The first dot is never taken as lost,
+// since the gap before it belongs to the character before.
+struct Reading
 {
     char symbol;
     std::string_view code;
+    std::string seen;
+    std::size_t lostAt; // index into `code`, or npos
 };
 
-std::vector<Choice> choicesFrom(std::string_view symbols)
+std::vector<Reading> readingsOf(std::string_view symbols)
 {
-    std::vector<Choice> choices;
+    std::vector<Reading> readings;
     for (const char symbol : symbols) {
-        choices.push_back({ symbol, morseCodeOf(symbol) });
+        const std::string_view code = morseCodeOf(symbol);
+        readings.push_back({ symbol, code, std::string(code), std::string::npos });
+        for (std::size_t k = 1; k < code.size(); ++k) {
+            if (code[k] == '.') {
+                std::string seen(code);
+                seen.erase(k, 1);
+                readings.push_back({ symbol, code, seen, k });
+            }
+        }
     }
-    return choices;
+    return readings;
 }
 
 std::string latin1(QStringView text)
@@ -46,81 +60,110 @@ std::string latin1(QStringView text)
 }
 
 // What each position of a beacon may hold: the prefix, the level symbols, and anything at 14.
-const std::array<std::vector<Choice>, beaconLength>& positionChoices()
+const std::array<std::vector<Reading>, beaconLength>& positionReadings()
 {
     static const auto table = [] {
-        std::array<std::vector<Choice>, beaconLength> choices;
+        std::array<std::vector<Reading>, beaconLength> readings;
         const std::string prefix = latin1(beacon::framePrefix);
         const std::string levels = latin1(beacon::levelAlphabet);
         for (std::size_t p = 0; p < beaconLength; ++p) {
             if (p < prefix.size()) {
-                choices[p] = choicesFrom(std::string_view(prefix).substr(p, 1));
+                readings[p] = readingsOf(std::string_view(prefix).substr(p, 1));
             } else if (static_cast<int>(p) + 1 == beacon::skippedPosition) {
-                choices[p] = choicesFrom(morseCodes());
+                readings[p] = readingsOf(morseCodes());
             } else {
-                choices[p] = choicesFrom(levels);
+                readings[p] = readingsOf(levels);
             }
         }
-        return choices;
+        return readings;
     }();
     return table;
 }
 
-struct Costs
+class Costs
 {
-    std::vector<double> dot, dash, elementGap, charGap;
-};
-
-Costs costsFor(std::span<const KeyedMark> marks, double endGap, const Timing& timing)
-{
-    Costs c;
-    const std::size_t n = marks.size();
-    c.dot.resize(n);
-    c.dash.resize(n);
-    c.elementGap.resize(n);
-    c.charGap.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        c.dot[i] = markCost(marks[i].length, timing, MarkClass::Dot);
-        c.dash[i] = markCost(marks[i].length, timing, MarkClass::Dash);
-        const double gap = i + 1 == n ? endGap : marks[i].gap;
-        c.elementGap[i] = gapCost(gap, timing, GapClass::Element);
-        c.charGap[i] = std::min(gapCost(gap, timing, GapClass::Character), gapCost(gap, timing, GapClass::Word));
-    }
-    return c;
-}
-
-double codeCost(const Costs& c, std::size_t first, std::string_view code)
-{
-    double cost = 0;
-    for (std::size_t k = 0; k < code.size(); ++k) {
-        cost += code[k] == '.' ? c.dot[first + k] : c.dash[first + k];
-    }
-    return cost;
-}
-
-double spanGapCost(const Costs& c, std::size_t first, std::size_t length, bool last)
-{
-    double cost = 0;
-    for (std::size_t k = 0; k + 1 < length; ++k) {
-        cost += c.elementGap[first + k];
-    }
-    return last ? cost : cost + c.charGap[first + length - 1];
-}
-
-// The chance of `code` against every other character of the same length over the same marks.
-double characterConfidence(const Costs& c, std::size_t first, std::string_view code)
-{
-    double total = 0;
-    for (const char symbol : morseCodes()) {
-        const std::string_view other = morseCodeOf(symbol);
-        if (other.size() == code.size()) {
-            total += std::exp(-codeCost(c, first, other));
+public:
+    Costs(std::span<const KeyedMark> marks, double endGap, const Timing& timing)
+        : m_marks(marks)
+        , m_endGap(endGap)
+        , m_timing(timing)
+    {
+        const std::size_t n = marks.size();
+        m_dot.resize(n);
+        m_dash.resize(n);
+        m_elementGap.resize(n);
+        m_charGap.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            m_dot[i] = markCost(marks[i].length, timing, MarkClass::Dot);
+            m_dash[i] = markCost(marks[i].length, timing, MarkClass::Dash);
+            m_elementGap[i] = gapCost(gap(i), timing, GapClass::Element);
+            m_charGap[i] = std::min(gapCost(gap(i), timing, GapClass::Character), gapCost(gap(i), timing, GapClass::Word));
         }
     }
-    return std::exp(-codeCost(c, first, code)) / std::max(total, 1e-300);
-}
 
-struct Reading
+    double gap(std::size_t i) const { return i + 1 == m_marks.size() ? m_endGap : m_marks[i].gap; }
+
+    // Marks of `seen` from mark `first` on.
+    double marks(std::size_t first, std::string_view seen) const
+    {
+        double cost = 0;
+        for (std::size_t k = 0; k < seen.size(); ++k) {
+            cost += seen[k] == '.' ? m_dot[first + k] : m_dash[first + k];
+        }
+        return cost;
+    }
+
+    // The gaps inside the reading and, unless it ends the beacon, the one after it.
+    double gaps(std::size_t first, const Reading& r, bool last) const
+    {
+        const std::size_t n = r.seen.size();
+        double cost = r.lostAt == std::string::npos ? 0.0 : lostDotCost;
+        for (std::size_t k = 0; k + 1 < n; ++k) {
+            // A dot lost between seen elements k and k+1 leaves a gap of three units.
+            cost += r.lostAt == k + 1 ? gapCostUnits(gap(first + k), m_timing, 3.0) : m_elementGap[first + k];
+        }
+        if (last) {
+            return cost;
+        }
+        // A final dot lost leaves one unit, the dot and the character space: five.
+        return cost + (r.lostAt == n ? gapCostUnits(gap(first + n - 1), m_timing, 5.0) : m_charGap[first + n - 1]);
+    }
+
+    double leading(std::size_t first, std::span<const KeyedMark> before) const
+    {
+        const double g = first > 0 ? m_marks[first - 1].gap : (before.empty() ? -1.0 : before.back().gap);
+        if (g < 0.0) {
+            return 0.0;
+        }
+        return std::min(gapCost(g, m_timing, GapClass::Character), gapCost(g, m_timing, GapClass::Word));
+    }
+
+    // The chance of `seen` against every other code of its length over the same marks, times the
+    // doubt no reading of these marks escapes (marks too short for any element).
+    double confidence(std::size_t first, std::string_view seen) const
+    {
+        double floor = 0;
+        for (std::size_t k = 0; k < seen.size(); ++k) {
+            floor += std::min(m_dot[first + k], m_dash[first + k]);
+        }
+        double total = 0;
+        for (const char symbol : morseCodes()) {
+            const std::string_view other = morseCodeOf(symbol);
+            if (other.size() == seen.size()) {
+                total += std::exp(-marks(first, other));
+            }
+        }
+        return std::exp(-marks(first, seen)) / std::max(total, 1e-300) * std::exp(-floor);
+    }
+
+private:
+    std::span<const KeyedMark> m_marks;
+    double m_endGap;
+    Timing m_timing;
+    std::vector<double> m_dot, m_dash, m_elementGap, m_charGap;
+};
+
+struct Parse
 {
     std::size_t start = 0;
     double cost = infinity;
@@ -128,14 +171,11 @@ struct Reading
     std::array<std::size_t, beaconLength + 1> boundary {};
 };
 
-// Best reading of the window as one beacon that ends at its last mark: a Viterbi pass backwards
-// over (position, mark) with the characters each position allows.
-Reading bestReading(std::span<const KeyedMark> marks, std::span<const KeyedMark> before, double endGap,
-    const Timing& timing)
+// Best parse of the window as one beacon that ends at its last mark: a Viterbi pass backwards over
+// (position, mark) with the readings each position allows.
+Parse bestParse(const Costs& c, std::size_t n, std::span<const KeyedMark> before)
 {
-    const auto& choices = positionChoices();
-    const std::size_t n = marks.size();
-    const Costs c = costsFor(marks, endGap, timing);
+    const auto& readings = positionReadings();
     std::vector<double> next(n + 1, infinity);
     std::vector<double> here(n + 1, infinity);
     std::vector<std::array<std::size_t, beaconLength>> pick(n + 1);
@@ -143,13 +183,13 @@ Reading bestReading(std::span<const KeyedMark> marks, std::span<const KeyedMark>
     for (std::size_t p = beaconLength; p-- > 0;) {
         std::ranges::fill(here, infinity);
         for (std::size_t i = 0; i < n; ++i) {
-            for (std::size_t k = 0; k < choices[p].size(); ++k) {
-                const std::string_view code = choices[p][k].code;
-                const std::size_t end = i + code.size();
+            for (std::size_t k = 0; k < readings[p].size(); ++k) {
+                const Reading& r = readings[p][k];
+                const std::size_t end = i + r.seen.size();
                 if (end > n || next[end] == infinity) {
                     continue;
                 }
-                const double cost = next[end] + codeCost(c, i, code) + spanGapCost(c, i, code.size(), end == n);
+                const double cost = next[end] + c.marks(i, r.seen) + c.gaps(i, r, end == n);
                 if (cost < here[i]) {
                     here[i] = cost;
                     pick[i][p] = k;
@@ -158,18 +198,11 @@ Reading bestReading(std::span<const KeyedMark> marks, std::span<const KeyedMark>
         }
         std::swap(here, next);
     }
-    Reading best;
+    Parse best;
     for (std::size_t s = 0; s < n; ++s) {
-        if (next[s] == infinity) {
-            continue;
-        }
-        double lead = 0.0;
-        const double gapBefore = s > 0 ? marks[s - 1].gap : (before.empty() ? -1.0 : before.back().gap);
-        if (gapBefore >= 0.0) {
-            lead = std::min(gapCost(gapBefore, timing, GapClass::Character), gapCost(gapBefore, timing, GapClass::Word));
-        }
-        if (next[s] + lead < best.cost) {
-            best.cost = next[s] + lead;
+        const double cost = next[s] + c.leading(s, before);
+        if (cost < best.cost) {
+            best.cost = cost;
             best.start = s;
         }
     }
@@ -180,77 +213,66 @@ Reading bestReading(std::span<const KeyedMark> marks, std::span<const KeyedMark>
     for (std::size_t p = 0; p < beaconLength; ++p) {
         best.boundary[p] = i;
         best.choice[p] = pick[i][p];
-        i += choices[p][best.choice[p]].code.size();
+        i += readings[p][best.choice[p]].seen.size();
     }
     best.boundary[beaconLength] = i;
     return best;
 }
 
-std::vector<double> lengthsOf(std::span<const KeyedMark> marks)
-{
-    std::vector<double> lengths;
-    lengths.reserve(marks.size());
-    for (const KeyedMark& m : marks) {
-        lengths.push_back(m.length);
-    }
-    return lengths;
-}
-
 } // namespace
 
-std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double endGap, Timing fallback)
+std::optional<FoundBeacon> findBeacon(
+    std::span<const KeyedMark> marks, double endGap, Timing fallback, const SpeedRange& range)
 {
-    const std::size_t minMarks = beaconLength;
-    if (marks.size() < minMarks) {
+    if (marks.size() < beaconLength) {
         return std::nullopt;
     }
     const std::size_t offset = marks.size() > maxBeaconMarks ? marks.size() - maxBeaconMarks : 0;
-    const auto window = marks.subspan(offset);
-    const auto before = marks.first(offset);
+    auto window = marks.subspan(offset);
+    auto before = marks.first(offset);
 
-    Timing timing = estimateTiming(lengthsOf(window), fallback);
-    if (std::getenv("CWDEBUG4")) std::fprintf(stderr, "try n=%zu endgap=%.1f dot=%.1f cls=%d\n", marks.size(), endGap, timing.dot, (int)classifyGap(endGap, timing));
+    Timing timing = estimateTiming(window, fallback, range);
     if (!timing.known()) {
         return std::nullopt;
     }
-    Reading reading = bestReading(window, before, endGap, timing);
-    if (reading.cost == infinity) {
+    Parse parse = bestParse(Costs(window, endGap, timing), window.size(), before);
+    if (parse.cost == infinity) {
         return std::nullopt;
     }
     // Measure the speed again on the beacon's own marks, free of whatever preceded it.
-    const Timing own = estimateTiming(lengthsOf(window.subspan(reading.start)), timing);
-    if (own.dot != timing.dot) {
+    const std::size_t start = parse.start;
+    const Timing own = estimateTiming(window.subspan(start), timing, range);
+    if (own.dot != timing.dot || own.bias != timing.bias) {
         timing = own;
-        const std::size_t start = reading.start;
-        reading = bestReading(window.subspan(start), window.first(start), endGap, timing);
-        if (reading.cost == infinity) {
-            return std::nullopt;
-        }
-        reading.start += start;
-        for (std::size_t& b : reading.boundary) {
-            b += start;
-        }
+        before = marks.first(offset + start);
+        window = window.subspan(start);
+        parse = bestParse(Costs(window, endGap, timing), window.size(), before);
+    } else {
+        before = marks.first(offset);
     }
-    if (std::getenv("CWDEBUG4")) std::fprintf(stderr, "eval n=%zu cost=%.2f dot=%.1f bias=%.2f start=%zu\n", marks.size(), reading.cost, timing.dot, timing.bias, reading.start);
     // A beacon is followed by at least a word space; anything shorter means it goes on.
-    if (reading.cost > maxTotalCost || classifyGap(endGap, timing) != GapClass::Word) {
+    if (parse.cost > maxTotalCost || classifyGap(endGap, timing) != GapClass::Word) {
         return std::nullopt;
     }
 
-    const auto& choices = positionChoices();
-    const Costs c = costsFor(window, endGap, timing);
+    const auto& readings = positionReadings();
+    const Costs c(window, endGap, timing);
     FoundBeacon found;
     found.timing = timing;
-    found.cost = reading.cost;
-    found.firstMark = offset + reading.start;
+    found.cost = parse.cost;
+    found.firstMark = before.size() + parse.start;
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        const Choice& choice = choices[p][reading.choice[p]];
-        const std::size_t first = reading.boundary[p];
-        const double gaps = spanGapCost(c, first, choice.code.size(), p + 1 == beaconLength);
-        found.text += choice.symbol;
-        found.confidence[p] = characterConfidence(c, first, choice.code) * std::exp(-gaps);
-        if (std::getenv("CWDEBUG4")) std::fprintf(stderr, "%c:%.2f ", choice.symbol, found.confidence[p]);
-        if (found.confidence[p] < minConfidence) {
+        const Reading& r = readings[p][parse.choice[p]];
+        const std::size_t first = parse.boundary[p];
+        const double gaps = c.gaps(first, r, p + 1 == beaconLength);
+        double confidence = c.confidence(first, r.seen) * std::exp(-gaps);
+        if (r.lostAt != std::string::npos) {
+            // Undo the lost dot's own penalty: it is accounted for by a flat share of doubt.
+            confidence = c.confidence(first, r.seen) * std::exp(-(gaps - lostDotCost)) * lostDotConfidence;
+        }
+        found.text += r.symbol;
+        found.confidence[p] = confidence;
+        if (confidence < minConfidence) {
             return std::nullopt;
         }
     }

@@ -27,6 +27,7 @@ struct FoundBeacon
 // when that gap is still open) must be at least a word space. Every position may only hold what a
 // beacon can carry there, so a doubtful element is settled by the frame; but the reading is only
 // accepted when its total penalty is small and every character is likely on its own.
-std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double endGap, Timing fallback);
+std::optional<FoundBeacon> findBeacon(
+    std::span<const KeyedMark> marks, double endGap, Timing fallback, const SpeedRange& range);
 
 } // namespace cwaudio

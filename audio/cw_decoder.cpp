@@ -15,6 +15,7 @@ constexpr std::size_t keptMarks = 2 * 19 * 6;
 // Text lags this many marks behind, so the speed is known before the first character is read.
 constexpr std::size_t textLag = 8;
 constexpr std::size_t timingMarks = 48;
+constexpr double timingSmoothing = 0.25;
 // Until the speed has been measured, assume 20 WPM.
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
@@ -29,6 +30,7 @@ CwDecoder::CwDecoder(double sampleRate, DecodeHandlers handlers)
     , m_filter(m_decimator.outputRate())
     , m_detector(m_filter.outputRate())
     , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
+    , m_speedRange(speedRangeFor(m_filter.outputRate()))
 {
     m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
     m_work.reserve(chunk);
@@ -105,12 +107,16 @@ void CwDecoder::handleRun(const KeyRun& run)
 void CwDecoder::closeGap(double length)
 {
     m_marks.back().gap = length;
-    std::vector<double> lengths;
     const std::size_t first = m_marks.size() > timingMarks ? m_marks.size() - timingMarks : 0;
-    for (std::size_t i = first; i < m_marks.size(); ++i) {
-        lengths.push_back(m_marks[i].length);
+    const Timing measured = estimateTiming(std::span<const KeyedMark>(m_marks).subspan(first), m_timing, m_speedRange);
+    if (!m_timing.known()) {
+        m_timing = measured;
+    } else {
+        // One burst of noise marks must not throw the speed off; a real change comes through in
+        // a few characters.
+        m_timing.dot += timingSmoothing * (measured.dot - m_timing.dot);
+        m_timing.bias += timingSmoothing * (measured.bias - m_timing.bias);
     }
-    m_timing = estimateTiming(lengths, m_timing);
     if (m_timing.known()) {
         m_detector.setDotTicks(m_timing.dot);
     }
@@ -135,7 +141,7 @@ void CwDecoder::emitText(std::size_t end)
 
 void CwDecoder::evaluate(double endGap)
 {
-    const auto found = findBeacon(m_marks, endGap, m_timing);
+    const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange);
     if (!found) {
         return;
     }

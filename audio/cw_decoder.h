@@ -72,6 +72,7 @@ private:
     std::vector<float> m_delay; // holds the signal back by the tracker's lag
     std::size_t m_delayPos = 0;
     std::size_t m_primed = 0;
+    SpeedRange m_speedRange;
     std::vector<KeyedMark> m_marks;
     Timing m_timing;
     double m_nextOpenCheck = 0.0;

@@ -23,8 +23,8 @@ constexpr double rayleighMeanOverP20 = 2.731;
 constexpr double presenceRatio = 2.4;
 constexpr double minMarkShare = 0.08;
 // Without keying in sight the threshold stays this far above the mean noise amplitude, which a
-// Rayleigh amplitude exceeds one time in five hundred.
-constexpr double quietThreshold = 2.8;
+// Rayleigh amplitude exceeds about once in 5000 ticks.
+constexpr double quietThreshold = 3.3;
 constexpr double holdDecayDbPerSecond = 1.0;
 constexpr double blockSeconds = 0.005;
 
@@ -50,7 +50,8 @@ void KeyingDetector::setDotTicks(double dotTicks)
 {
     static const double kf = std::getenv("KF") ? std::atof(std::getenv("KF")) : 0.8;
     m_length = std::clamp(static_cast<int>(std::lround(kf * dotTicks)), 1, ringSize - 1);
-    m_minRun = std::max(2.0, 0.3 * dotTicks);
+    static const double mr = std::getenv("MR") ? std::atof(std::getenv("MR")) : 0.3;
+    m_minRun = std::max(2.0, mr * dotTicks);
 }
 
 double KeyingDetector::snrDb() const

@@ -22,6 +22,13 @@ double gaussian(double x, double mean, double spread)
     return 0.5 * z * z;
 }
 
+// Penalty for an element under half a unit, which no class explains well.
+double shortfall(double x, double spread)
+{
+    const double limit = std::log(0.5);
+    return x < limit ? gaussian(x, limit, spread) : 0.0;
+}
+
 double logUnits(double length, double dot)
 {
     return std::log(std::max(length, 0.05 * dot) / dot);
@@ -31,14 +38,12 @@ std::array<double, 2> markCosts(double length, const Timing& timing)
 {
     const double x = logUnits(length - timing.bias, timing.dot);
     std::array<double, 2> c { gaussian(x, 0.0, markSpread), gaussian(x, std::log(3.0), markSpread) };
-    // Beyond the nominal length a class only gets more likely relative to the shorter one.
-    if (x < 0.0) {
-        c[0] = 0.0;
-    }
+    // A long dash is still a dash; but a mark much shorter than a dot is unlikely whatever it is
+    // (a dash broken by a fade looks like that), so there nothing is taken off.
     if (x > std::log(3.0)) {
         c[1] = 0.0;
     }
-    const double best = std::min(c[0], c[1]);
+    const double best = std::min(c[0], c[1]) - shortfall(x, markSpread);
     return { std::min(c[0] - best, costCap), std::min(c[1] - best, costCap) };
 }
 
@@ -47,13 +52,10 @@ std::array<double, 3> gapCosts(double length, const Timing& timing)
     const double x = logUnits(length + timing.bias, timing.dot);
     std::array<double, 3> c { gaussian(x, 0.0, gapSpread), gaussian(x, std::log(3.0), gapSpread),
         gaussian(x, std::log(7.0), gapSpread) };
-    if (x < 0.0) {
-        c[0] = 0.0;
-    }
     if (x > std::log(7.0)) {
         c[2] = 0.0;
     }
-    const double best = std::min({ c[0], c[1], c[2] });
+    const double best = std::min({ c[0], c[1], c[2] }) - shortfall(x, gapSpread);
     for (double& v : c) {
         v = std::min(v - best, costCap);
     }
@@ -62,15 +64,23 @@ std::array<double, 3> gapCosts(double length, const Timing& timing)
 
 } // namespace
 
-Timing estimateTiming(std::span<const double> marks, Timing fallback)
+SpeedRange speedRangeFor(double tickRate)
+{
+    // PARIS timing: a dot lasts 1.2 s / WPM.
+    return { 1.2 / 35.0 * tickRate, 1.2 / 8.0 * tickRate };
+}
+
+Timing estimateTiming(std::span<const KeyedMark> marks, Timing fallback, const SpeedRange& range)
 {
     if (marks.size() < 3) {
         return fallback;
     }
-    std::vector<double> sorted(marks.begin(), marks.end());
-    std::ranges::sort(sorted);
-    std::vector<double> logs(sorted.size());
-    std::ranges::transform(sorted, logs.begin(), [](double v) { return std::log(std::max(v, 1e-3)); });
+    std::vector<double> logs;
+    logs.reserve(marks.size());
+    for (const KeyedMark& m : marks) {
+        logs.push_back(std::log(std::max(m.length, 1e-3)));
+    }
+    std::ranges::sort(logs);
 
     // Otsu's split of the log lengths: the threshold that best separates two groups.
     const auto n = static_cast<double>(logs.size());
@@ -92,26 +102,40 @@ Timing estimateTiming(std::span<const double> marks, Timing fallback)
             split = k;
         }
     }
+    const double cut = std::exp(0.5 * (logs[split - 1] + logs[split]));
     double shortSum = 0;
     double longSum = 0;
-    for (std::size_t k = 0; k < sorted.size(); ++k) {
-        (k < split ? shortSum : longSum) += sorted[k];
+    double shortCount = 0;
+    double gapSum = 0;
+    double gapCount = 0;
+    for (const KeyedMark& m : marks) {
+        if (m.length < cut) {
+            shortSum += m.length;
+            ++shortCount;
+        } else {
+            longSum += m.length;
+        }
+        if (m.gap > 0.0 && m.gap < cut) {
+            gapSum += m.gap;
+            ++gapCount;
+        }
     }
-    const auto shortCount = static_cast<double>(split);
-    const auto longCount = n - shortCount;
+    const double longCount = n - shortCount;
     const double shortMean = shortSum / shortCount;
-    const double longMean = longSum / longCount;
-    const double ratio = longMean / shortMean;
+    const double ratio = (longSum / longCount) / shortMean;
     if (ratio < 1.9 || ratio > 5.5) {
         return fallback;
     }
     Timing timing;
-    if (shortCount >= 2 && longCount >= 2) {
-        // A dash is three dots, so the difference of the two means is free of the threshold's bias.
-        timing.dot = (longMean - shortMean) / 2;
-        timing.bias = std::clamp(shortMean - timing.dot, -maxBiasShare * timing.dot, maxBiasShare * timing.dot);
+    if (gapCount >= 2 && shortCount >= 2) {
+        const double gapMean = gapSum / gapCount;
+        timing.dot = 0.5 * (shortMean + gapMean);
+        timing.bias = std::clamp(0.5 * (shortMean - gapMean), -maxBiasShare * timing.dot, maxBiasShare * timing.dot);
     } else {
         timing.dot = (shortSum + longSum / 3) / n;
+    }
+    if (timing.dot < range.shortestDot || timing.dot > range.longestDot) {
+        return fallback;
     }
     return timing;
 }
@@ -126,6 +150,15 @@ double gapCost(double length, const Timing& timing, GapClass cls)
     return gapCosts(length, timing)[static_cast<int>(cls)];
 }
 
+double gapCostUnits(double length, const Timing& timing, double units)
+{
+    const double x = logUnits(length + timing.bias, timing.dot);
+    const double best = std::min({ gaussian(x, 0.0, gapSpread), gaussian(x, std::log(3.0), gapSpread),
+                            x > std::log(7.0) ? 0.0 : gaussian(x, std::log(7.0), gapSpread) })
+        - shortfall(x, gapSpread);
+    return std::clamp(gaussian(x, std::log(units), gapSpread) - best, 0.0, costCap);
+}
+
 MarkClass classifyMark(double length, const Timing& timing)
 {
     const auto c = markCosts(length, timing);
@@ -135,10 +168,10 @@ MarkClass classifyMark(double length, const Timing& timing)
 GapClass classifyGap(double length, const Timing& timing)
 {
     const auto c = gapCosts(length, timing);
-    if (c[0] == 0.0) {
+    if (c[0] <= c[1] && c[0] <= c[2]) {
         return GapClass::Element;
     }
-    return c[1] == 0.0 ? GapClass::Character : GapClass::Word;
+    return c[1] <= c[2] ? GapClass::Character : GapClass::Word;
 }
 
 } // namespace cwaudio
