@@ -2,6 +2,7 @@
 #include "audio_input.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sndfile.h>
 
@@ -23,6 +24,27 @@ struct SndfileCloser
 QString failure(const QString& name, const QString& what)
 {
     return QStringLiteral("%1: %2").arg(name, what);
+}
+
+// libsndfile reads a cut-off WAV without complaint, only noting in its log that the data chunk is
+// shorter than its header says. A length of 0 or 0xffffffff is what streaming writers leave behind
+// (arecord to a pipe); those are fine.
+QString truncation(SNDFILE* file)
+{
+    std::array<char, 8192> log {};
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    const QString text = QString::fromLatin1(log.data());
+    static const QRegularExpression dataChunk(QStringLiteral(R"(data\s*:\s*(\d+)\s*\(should be (\d+)\))"));
+    const QRegularExpressionMatch m = dataChunk.match(text);
+    if (!m.hasMatch()) {
+        return {};
+    }
+    const qulonglong promised = m.captured(1).toULongLong();
+    const qulonglong present = m.captured(2).toULongLong();
+    if (promised <= present || promised == 0 || promised >= 0xffffffffULL - 64) {
+        return {};
+    }
+    return QStringLiteral("truncated: %1 of %2 bytes of audio present").arg(present).arg(promised);
 }
 
 } // namespace
@@ -48,6 +70,8 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers)
     if (format.channels < 1 || format.samplerate < 1000 || format.frames <= 0) {
         return failure(path, QStringLiteral("holds no usable audio"));
     }
+    // What a cut-off file still holds is decoded; the error is reported all the same.
+    const QString truncated = truncation(file.get());
     CwDecoder decoder(format.samplerate, handlers);
     const auto channels = static_cast<std::size_t>(format.channels);
     std::vector<float> interleaved(static_cast<std::size_t>(blockFrames) * channels);
@@ -76,7 +100,7 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers)
     if (total < format.frames) {
         return failure(path, QStringLiteral("truncated: %1 of %2 frames").arg(total).arg(format.frames));
     }
-    return {};
+    return truncated.isEmpty() ? QString() : failure(path, truncated);
 }
 
 QString decodeRawStream(std::FILE* input, double sampleRate, const QString& name, const DecodeHandlers& handlers)

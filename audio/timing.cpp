@@ -11,8 +11,9 @@ namespace cwaudio {
 namespace {
 
 // Hand keying stretches elements by a fair fraction; the spread is wide enough for that.
-constexpr double markSpread = 0.28;
-constexpr double gapSpread = 0.32;
+constexpr double minSpread = 0.22;
+constexpr double maxSpread = 0.6;
+constexpr std::size_t minSpreadSamples = 12;
 constexpr double costCap = 12.0;
 constexpr double maxBiasShare = 0.35;
 
@@ -37,29 +38,61 @@ double logUnits(double length, double dot)
 std::array<double, 2> markCosts(double length, const Timing& timing)
 {
     const double x = logUnits(length - timing.bias, timing.dot);
-    std::array<double, 2> c { gaussian(x, 0.0, markSpread), gaussian(x, std::log(3.0), markSpread) };
+    std::array<double, 2> c { gaussian(x, 0.0, timing.markSpread), gaussian(x, std::log(3.0), timing.markSpread) };
     // A long dash is still a dash; but a mark much shorter than a dot is unlikely whatever it is
     // (a dash broken by a fade looks like that), so there nothing is taken off.
     if (x > std::log(3.0)) {
         c[1] = 0.0;
     }
-    const double best = std::min(c[0], c[1]) - shortfall(x, markSpread);
+    const double best = std::min(c[0], c[1]) - shortfall(x, timing.markSpread);
     return { std::min(c[0] - best, costCap), std::min(c[1] - best, costCap) };
 }
 
 std::array<double, 3> gapCosts(double length, const Timing& timing)
 {
     const double x = logUnits(length + timing.bias, timing.dot);
-    std::array<double, 3> c { gaussian(x, 0.0, gapSpread), gaussian(x, std::log(3.0), gapSpread),
-        gaussian(x, std::log(7.0), gapSpread) };
+    const double spread = timing.gapSpread;
+    std::array<double, 3> c { gaussian(x, 0.0, spread), gaussian(x, std::log(3.0), spread),
+        gaussian(x, std::log(7.0), spread) };
     if (x > std::log(7.0)) {
         c[2] = 0.0;
     }
-    const double best = std::min({ c[0], c[1], c[2] }) - shortfall(x, gapSpread);
+    const double best = std::min({ c[0], c[1], c[2] }) - shortfall(x, spread);
     for (double& v : c) {
         v = std::min(v - best, costCap);
     }
     return c;
+}
+
+double robustSpread(std::vector<double>& deviations, double fallback)
+{
+    if (deviations.size() < minSpreadSamples) {
+        return fallback;
+    }
+    auto mid = deviations.begin() + static_cast<std::ptrdiff_t>(deviations.size() / 2);
+    std::nth_element(deviations.begin(), mid, deviations.end());
+    // Median absolute deviation, scaled to a standard deviation.
+    return std::clamp(1.4826 * *mid, minSpread, maxSpread);
+}
+
+// How far the elements stray from whole units: wide at low SNR, so doubtful elements get doubtful
+// costs there instead of the confidence a clean recording would earn them.
+void measureSpread(std::span<const KeyedMark> marks, Timing& timing)
+{
+    std::vector<double> markDeviations;
+    std::vector<double> gapDeviations;
+    for (const KeyedMark& m : marks) {
+        const double x = logUnits(m.length - timing.bias, timing.dot);
+        markDeviations.push_back(std::min(std::abs(x), std::abs(x - std::log(3.0))));
+        if (m.gap > 0.0) {
+            const double g = logUnits(m.gap + timing.bias, timing.dot);
+            if (g < std::log(5.0)) {
+                gapDeviations.push_back(std::min(std::abs(g), std::abs(g - std::log(3.0))));
+            }
+        }
+    }
+    timing.markSpread = robustSpread(markDeviations, timing.markSpread);
+    timing.gapSpread = robustSpread(gapDeviations, timing.gapSpread);
 }
 
 } // namespace
@@ -137,6 +170,7 @@ Timing estimateTiming(std::span<const KeyedMark> marks, Timing fallback, const S
     if (timing.dot < range.shortestDot || timing.dot > range.longestDot) {
         return fallback;
     }
+    measureSpread(marks, timing);
     return timing;
 }
 
@@ -153,10 +187,11 @@ double gapCost(double length, const Timing& timing, GapClass cls)
 double gapCostUnits(double length, const Timing& timing, double units)
 {
     const double x = logUnits(length + timing.bias, timing.dot);
-    const double best = std::min({ gaussian(x, 0.0, gapSpread), gaussian(x, std::log(3.0), gapSpread),
-                            x > std::log(7.0) ? 0.0 : gaussian(x, std::log(7.0), gapSpread) })
-        - shortfall(x, gapSpread);
-    return std::clamp(gaussian(x, std::log(units), gapSpread) - best, 0.0, costCap);
+    const double spread = timing.gapSpread;
+    const double best = std::min({ gaussian(x, 0.0, spread), gaussian(x, std::log(3.0), spread),
+                            x > std::log(7.0) ? 0.0 : gaussian(x, std::log(7.0), spread) })
+        - shortfall(x, spread);
+    return std::clamp(gaussian(x, std::log(units), spread) - best, 0.0, costCap);
 }
 
 MarkClass classifyMark(double length, const Timing& timing)

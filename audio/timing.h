@@ -13,6 +13,9 @@ struct Timing
 {
     double dot = 0.0;
     double bias = 0.0;
+    // Spread of log element lengths around their nominal units: hand jitter plus noise.
+    double markSpread = 0.28;
+    double gapSpread = 0.32;
 
     bool known() const { return dot > 0.0; }
 };

@@ -27,11 +27,13 @@ int main(int argc, char** argv)
         } else {
             handlers.beacon = [](const cwaudio::AudioBeacon& b) {
                 double least = 1.0;
+                double product = 1.0;
                 for (const double c : b.confidence) {
                     least = std::min(least, c);
+                    product *= c;
                 }
-                std::printf("%s time=%.1f wpm=%.1f tone=%.0f snr=%.1f minconf=%.2f\n", qPrintable(b.text), b.time,
-                    b.wpm, b.toneHz, b.snrDb, least);
+                std::printf("%s time=%.1f wpm=%.1f tone=%.0f snr=%.1f minconf=%.2f product=%.3f\n", qPrintable(b.text),
+                    b.time, b.wpm, b.toneHz, b.snrDb, least, product);
                 std::fflush(stdout);
             };
         }

@@ -1,0 +1,426 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio_input.h"
+#include "beacon.h"
+#include "beacon_frame.h"
+#include "level_code.h"
+#include "cw_decoder.h"
+#include "cw_synth.h"
+#include "morse_table.h"
+#include "timing.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Decoded
+{
+    std::vector<cwaudio::AudioBeacon> beacons;
+    std::string text;
+};
+
+cwaudio::DecodeHandlers collectInto(Decoded& out)
+{
+    cwaudio::DecodeHandlers handlers;
+    handlers.beacon = [&out](const cwaudio::AudioBeacon& b) { out.beacons.push_back(b); };
+    handlers.text = [&out](std::string_view t) { out.text += t; };
+    return handlers;
+}
+
+// Feeds `samples` in blocks of `block` (0: all at once).
+Decoded decode(const std::vector<float>& samples, double rate, std::size_t block = 0)
+{
+    Decoded out;
+    cwaudio::CwDecoder decoder(rate, collectInto(out));
+    std::span<const float> rest(samples);
+    while (!rest.empty()) {
+        const std::size_t n = block == 0 ? rest.size() : std::min(block, rest.size());
+        decoder.feed(rest.first(n));
+        rest = rest.subspan(n);
+    }
+    decoder.finish();
+    return out;
+}
+
+QStringList textsOf(const std::vector<cwaudio::AudioBeacon>& beacons)
+{
+    QStringList texts;
+    for (const auto& b : beacons) {
+        texts << b.text;
+    }
+    return texts;
+}
+
+QStringList textsOf(const std::vector<cwsynth::SentBeacon>& sent)
+{
+    QStringList texts;
+    for (const auto& b : sent) {
+        texts << QString::fromStdString(b.text);
+    }
+    return texts;
+}
+
+std::vector<std::string> randomBeacons(std::uint64_t seed, int count)
+{
+    std::mt19937_64 random(seed);
+    std::vector<std::string> texts;
+    for (int i = 0; i < count; ++i) {
+        texts.push_back(cwsynth::randomBeacon(random));
+    }
+    return texts;
+}
+
+bool writeWav(const QString& path, const std::vector<float>& samples, int rate, int channels, int format)
+{
+    SF_INFO info {};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        return false;
+    }
+    std::vector<float> frames;
+    for (const float s : samples) {
+        for (int c = 0; c < channels; ++c) {
+            // The second channel carries the same tone at half strength.
+            frames.push_back(c == 0 ? s : 0.5f * s);
+        }
+    }
+    sf_writef_float(file, frames.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    return true;
+}
+
+} // namespace
+
+class TestCwAudio : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void morseTable_data();
+    void morseTable();
+    void timing_data();
+    void timing();
+    void decodeSignal_data();
+    void decodeSignal();
+    void noBeacon_data();
+    void noBeacon();
+    void streaming_data();
+    void streaming();
+    void audioFile_data();
+    void audioFile();
+    void rawStream();
+    void badInput_data();
+    void badInput();
+};
+
+void TestCwAudio::morseTable_data()
+{
+    QTest::addColumn<QString>("symbols");
+    QTest::newRow("level alphabet") << beacon::levelAlphabet.toString();
+    QTest::newRow("prefix") << beacon::framePrefix.toString();
+    QTest::newRow("all letters and digits") << QString::fromLatin1(cwaudio::morseCodes().substr(0, 36));
+}
+
+void TestCwAudio::morseTable()
+{
+    QFETCH(QString, symbols);
+    for (const QChar c : symbols) {
+        const char symbol = static_cast<char>(c.unicode());
+        const std::string_view code = cwaudio::morseCodeOf(symbol);
+        QVERIFY2(!code.empty(), qPrintable(c));
+        QCOMPARE(cwaudio::morseSymbolOf(code), symbol);
+        // Longer codes are slower to send but each element still counts: 1 + 1 per gap, 3 per dash.
+        QCOMPARE(cwaudio::morseUnits(code),
+            static_cast<int>(code.size()) * 2 - 1 + 2 * static_cast<int>(std::ranges::count(code, '-')));
+    }
+    QCOMPARE(cwaudio::morseSymbolOf("........"), '\0');
+    QVERIFY(cwaudio::morseCodeOf('#').empty());
+}
+
+void TestCwAudio::timing_data()
+{
+    QTest::addColumn<double>("dot");
+    QTest::addColumn<double>("bias");
+    QTest::addColumn<bool>("known");
+
+    QTest::newRow("exact, no bias") << 10.0 << 0.0 << true;
+    QTest::newRow("marks stretched by the threshold") << 12.0 << 3.0 << true;
+    QTest::newRow("marks shrunk by the threshold") << 12.0 << -3.0 << true;
+    QTest::newRow("30 wpm") << 8.0 << 0.0 << true;
+    QTest::newRow("faster than any hand") << 3.0 << 0.0 << false;
+}
+
+void TestCwAudio::timing()
+{
+    QFETCH(double, dot);
+    QFETCH(double, bias);
+    QFETCH(bool, known);
+    // "PARIS" twice: marks and gaps in units, as sent.
+    const std::vector<std::pair<double, double>> units { { 1, 1 }, { 3, 1 }, { 3, 1 }, { 1, 3 }, { 1, 1 }, { 3, 3 },
+        { 1, 1 }, { 3, 1 }, { 1, 3 }, { 1, 1 }, { 1, 3 }, { 1, 1 }, { 1, 1 }, { 1, 7 }, { 1, 1 }, { 3, 1 },
+        { 3, 1 }, { 1, 3 }, { 1, 1 }, { 3, 3 } };
+    std::vector<cwaudio::KeyedMark> marks;
+    for (const auto& [mark, gap] : units) {
+        marks.push_back({ 0.0, mark * dot + bias, gap * dot - bias });
+    }
+    const cwaudio::Timing t = cwaudio::estimateTiming(marks, {}, cwaudio::speedRangeFor(200.0));
+    QCOMPARE(t.known(), known);
+    if (!known) {
+        return;
+    }
+    QVERIFY2(std::abs(t.dot - dot) < 0.05 * dot, qPrintable(QString::number(t.dot)));
+    QVERIFY2(std::abs(t.bias - bias) < 0.1 * dot, qPrintable(QString::number(t.bias)));
+    for (const auto& m : marks) {
+        const auto expected = m.length - bias < 2 * dot ? cwaudio::MarkClass::Dot : cwaudio::MarkClass::Dash;
+        QCOMPARE(cwaudio::classifyMark(m.length, t), expected);
+    }
+    QCOMPARE(cwaudio::classifyGap(1 * dot - bias, t), cwaudio::GapClass::Element);
+    QCOMPARE(cwaudio::classifyGap(3 * dot - bias, t), cwaudio::GapClass::Character);
+    QCOMPARE(cwaudio::classifyGap(7 * dot - bias, t), cwaudio::GapClass::Word);
+}
+
+void TestCwAudio::decodeSignal_data()
+{
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<double>("wpm");
+    QTest::addColumn<double>("snr");
+    QTest::addColumn<double>("startHz");
+    QTest::addColumn<double>("drift");
+    QTest::addColumn<double>("levelDb");
+    QTest::addColumn<double>("lead");
+    QTest::addColumn<bool>("grouped");
+
+    QTest::newRow("high snr 12 wpm") << 8000.0 << 12.0 << 20.0 << 700.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("high snr 18 wpm") << 8000.0 << 18.0 << 20.0 << 1200.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("high snr 25 wpm") << 8000.0 << 25.0 << 20.0 << 400.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("moderate snr 12 wpm") << 8000.0 << 12.0 << 0.0 << 900.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("moderate snr 18 wpm") << 8000.0 << 18.0 << 0.0 << 600.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("moderate snr 25 wpm") << 8000.0 << 25.0 << 0.0 << 1000.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("drift up 300 Hz") << 8000.0 << 18.0 << 6.0 << 500.0 << 300.0 << 0.0 << 1.0 << false;
+    QTest::newRow("drift down 300 Hz") << 8000.0 << 18.0 << 6.0 << 1400.0 << -300.0 << 0.0 << 1.0 << false;
+    QTest::newRow("level 30 dB lower") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << -30.0 << 1.0 << false;
+    QTest::newRow("beacon right at the start") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("sent in groups") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << true;
+    QTest::newRow("44.1 kHz") << 44100.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("12 kHz") << 12000.0 << 25.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << false;
+}
+
+void TestCwAudio::decodeSignal()
+{
+    QFETCH(double, rate);
+    QFETCH(double, wpm);
+    QFETCH(double, snr);
+    QFETCH(double, startHz);
+    QFETCH(double, drift);
+    QFETCH(double, levelDb);
+    QFETCH(double, lead);
+    QFETCH(bool, grouped);
+
+    cwsynth::SignalParams p;
+    p.sampleRate = rate;
+    p.wpm = wpm;
+    p.snrDb = snr;
+    p.startHz = startHz;
+    p.driftHz = drift;
+    p.amplitude *= std::pow(10.0, levelDb / 20);
+    p.leadSeconds = lead;
+    p.seed = static_cast<std::uint64_t>(wpm * 1000 + startHz);
+    std::vector<std::string> texts = randomBeacons(p.seed, 2);
+    if (grouped) {
+        for (std::string& t : texts) {
+            t = t.substr(0, 6) + ' ' + t.substr(6, 4) + ' ' + t.substr(10, 4) + ' ' + t.substr(14, 4) + ' ' + t.substr(18);
+        }
+    }
+    cwsynth::Signal signal(p, texts);
+    const Decoded out = decode(signal.renderAll(), rate);
+
+    QCOMPARE(textsOf(out.beacons), textsOf(signal.sent()));
+    for (std::size_t i = 0; i < out.beacons.size(); ++i) {
+        const cwaudio::AudioBeacon& b = out.beacons[i];
+        QVERIFY(beacon::isBeacon(b.text));
+        QVERIFY2(std::abs(b.time - signal.sent()[i].start) < 0.2, qPrintable(QString::number(b.time)));
+        QVERIFY2(std::abs(b.wpm - wpm) < 0.25 * wpm, qPrintable(QString::number(b.wpm)));
+        for (const double c : b.confidence) {
+            QVERIFY(c >= 0.0 && c <= 1.0);
+        }
+    }
+    // The tone is measured where the last beacon ends; the drift is linear over the signal.
+    if (!out.beacons.empty()) {
+        QVERIFY2(std::abs(out.beacons.back().toneHz - (startHz + drift)) < 40.0,
+            qPrintable(QString::number(out.beacons.back().toneHz)));
+    }
+    QVERIFY2(out.text.find(texts.front().substr(0, 6)) != std::string::npos, out.text.c_str());
+}
+
+void TestCwAudio::noBeacon_data()
+{
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<double>("snr");
+
+    QTest::newRow("pure noise") << QString() << 0.0;
+    QTest::newRow("prefix letter changed") << u"TARNUXQ8CQCG4XGG4DZ"_s << 20.0;
+    QTest::newRow("one character short") << u"TARNUPQ8CQCG4XGG4D"_s << 20.0;
+    QTest::newRow("one character long") << u"TARNUPQ8CQCG4XGG4DZZ"_s << 20.0;
+    QTest::newRow("prefix only") << u"TARNUP"_s << 20.0;
+    QTest::newRow("below any usable snr") << u"TARNUPQ8CQCG4XGG4DZ"_s << -25.0;
+}
+
+void TestCwAudio::noBeacon()
+{
+    QFETCH(QString, sent);
+    QFETCH(double, snr);
+    cwsynth::SignalParams p;
+    p.snrDb = snr;
+    std::vector<std::string> texts;
+    if (!sent.isEmpty()) {
+        texts.assign(2, sent.toStdString());
+    }
+    cwsynth::Signal signal = sent.isEmpty() ? cwsynth::Signal(p, 120.0) : cwsynth::Signal(p, texts);
+    const Decoded out = decode(signal.renderAll(), p.sampleRate);
+    QVERIFY2(out.beacons.empty(), qPrintable(textsOf(out.beacons).join(u' ')));
+    if (snr > 10.0) {
+        // The text itself still comes through.
+        QVERIFY2(out.text.find(sent.toStdString()) != std::string::npos, out.text.c_str());
+    }
+}
+
+void TestCwAudio::streaming_data()
+{
+    QTest::addColumn<std::size_t>("block");
+    QTest::newRow("one sample") << std::size_t(1);
+    QTest::newRow("odd blocks") << std::size_t(333);
+    QTest::newRow("just over a chunk") << std::size_t(4097);
+    QTest::newRow("large blocks") << std::size_t(100000);
+}
+
+void TestCwAudio::streaming()
+{
+    QFETCH(std::size_t, block);
+    cwsynth::SignalParams p;
+    p.snrDb = 3.0;
+    p.wpm = 20.0;
+    p.seed = 99;
+    cwsynth::Signal signal(p, randomBeacons(7, 2));
+    const std::vector<float> samples = signal.renderAll();
+    const Decoded whole = decode(samples, p.sampleRate);
+    const Decoded blocks = decode(samples, p.sampleRate, block);
+    QCOMPARE(textsOf(whole.beacons), textsOf(signal.sent()));
+    QCOMPARE(textsOf(blocks.beacons), textsOf(whole.beacons));
+    for (std::size_t i = 0; i < whole.beacons.size(); ++i) {
+        QCOMPARE(blocks.beacons[i].time, whole.beacons[i].time);
+        QCOMPARE(blocks.beacons[i].confidence, whole.beacons[i].confidence);
+    }
+    QCOMPARE(blocks.text, whole.text);
+}
+
+void TestCwAudio::audioFile_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("wav 16 bit mono") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 1 << 8000;
+    QTest::newRow("wav float stereo 48 kHz") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 2 << 48000;
+    QTest::newRow("flac 22.05 kHz") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 22050;
+    QTest::newRow("ogg vorbis 11.025 kHz") << (SF_FORMAT_OGG | SF_FORMAT_VORBIS) << 1 << 11025;
+}
+
+void TestCwAudio::audioFile()
+{
+    QFETCH(int, format);
+    QFETCH(int, channels);
+    QFETCH(int, rate);
+    cwsynth::SignalParams p;
+    p.sampleRate = rate;
+    p.snrDb = 10.0;
+    p.seed = static_cast<std::uint64_t>(rate);
+    cwsynth::Signal signal(p, randomBeacons(p.seed, 1));
+    const std::vector<float> samples = signal.renderAll();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"signal"_s);
+    QVERIFY(writeWav(path, samples, rate, channels, format));
+
+    Decoded fromFile;
+    const QString error = cwaudio::decodeAudioFile(path, collectInto(fromFile));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(textsOf(fromFile.beacons), textsOf(signal.sent()));
+}
+
+void TestCwAudio::rawStream()
+{
+    cwsynth::SignalParams p;
+    p.sampleRate = 12000;
+    p.snrDb = 10.0;
+    p.seed = 5;
+    cwsynth::Signal signal(p, randomBeacons(5, 2));
+    const std::vector<float> samples = signal.renderAll();
+    std::FILE* raw = std::tmpfile();
+    QVERIFY(raw != nullptr);
+    for (const float s : samples) {
+        const auto v = static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
+        const unsigned char bytes[2] = { static_cast<unsigned char>(v & 0xff), static_cast<unsigned char>((v >> 8) & 0xff) };
+        std::fwrite(bytes, 1, 2, raw);
+    }
+    std::rewind(raw);
+    Decoded out;
+    const QString error = cwaudio::decodeRawStream(raw, p.sampleRate, u"-"_s, collectInto(out));
+    std::fclose(raw);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(textsOf(out.beacons), textsOf(signal.sent()));
+}
+
+void TestCwAudio::badInput_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+
+    QByteArray wav;
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"ok.wav"_s);
+        writeWav(path, std::vector<float>(8000, 0.1f), 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        wav = f.readAll();
+    }
+    QByteArray mp3InWav = wav;
+    mp3InWav[20] = 0x55; // format tag: MPEG layer 3
+    mp3InWav[21] = 0x00;
+
+    QTest::newRow("empty file") << QByteArray() << u"empty"_s;
+    QTest::newRow("truncated wav") << wav.left(wav.size() / 2) << u"truncated"_s;
+    QTest::newRow("header only") << wav.left(44) << u"audio"_s;
+    QTest::newRow("text file") << QByteArray("TARNUP Q8CQ CG4X GG4D Z\n") << u"audio"_s;
+    QTest::newRow("unsupported wav encoding") << mp3InWav << u"audio"_s;
+}
+
+void TestCwAudio::badInput()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"bad input.wav"_s);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+
+    Decoded out;
+    const QString error = cwaudio::decodeAudioFile(path, collectInto(out));
+    QVERIFY2(error.startsWith(path + u": "_s), qPrintable(error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QVERIFY(out.beacons.empty());
+}
+
+QTEST_GUILESS_MAIN(TestCwAudio)
+#include "tst_cwaudio.moc"
