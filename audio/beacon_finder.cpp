@@ -6,7 +6,6 @@
 #include "morse_table.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -26,6 +25,9 @@ constexpr double minConfidence = 0.4;
 constexpr double lostDotCost = 4.5;
 constexpr double lostDotConfidence = 0.5;
 constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr std::size_t alphanumerics = 36;
+// A word space inside a beacon sent without groups may hide a lost last element.
+constexpr double strayWordSpaceDoubt = 0.35;
 
 // One way a character can show up in the marks: its code, or its code with one dot lost (the gap
 // around the lost dot then spans its neighbours' gaps too). The first dot is never taken as lost,
@@ -71,7 +73,8 @@ const std::array<std::vector<Reading>, beaconLength>& positionReadings()
             if (p < prefix.size()) {
                 readings[p] = readingsOf(std::string_view(prefix).substr(p, 1));
             } else if (static_cast<int>(p) + 1 == beacon::skippedPosition) {
-                readings[p] = readingsOf(morseCodes());
+                // Letters and digits: punctuation there would only give noise more ways in.
+                readings[p] = readingsOf(morseCodes().substr(0, alphanumerics));
             } else {
                 readings[p] = readingsOf(levels);
             }
@@ -262,19 +265,31 @@ std::optional<FoundBeacon> findBeacon(
     found.timing = timing;
     found.cost = parse.cost;
     found.firstMark = before.size() + parse.start;
+    // Sent in groups, a beacon has word spaces after the prefix and every four characters after.
+    int wordSpaces = 0;
+    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
+        const std::size_t last = parse.boundary[p + 1] - 1;
+        if (classifyGap(c.gap(last), timing) == GapClass::Word) {
+            ++wordSpaces;
+        }
+    }
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const Reading& r = readings[p][parse.choice[p]];
         const std::size_t first = parse.boundary[p];
-        const double gaps = c.gaps(first, r, p + 1 == beaconLength);
-        double confidence = c.confidence(first, r.seen) * std::exp(-gaps);
+        const bool strayWordSpace = p + 1 < beaconLength && wordSpaces < 3
+            && classifyGap(c.gap(parse.boundary[p + 1] - 1), timing) == GapClass::Word;
+        // How the marks were split into characters is vouched for by the total cost; this is
+        // about which character these marks are.
+        double confidence = c.confidence(first, r.seen);
         if (r.lostAt != std::string::npos) {
-            // Undo the lost dot's own penalty: it is accounted for by a flat share of doubt.
-            confidence = c.confidence(first, r.seen) * std::exp(-(gaps - lostDotCost)) * lostDotConfidence;
+            confidence *= lostDotConfidence;
+        }
+        if (strayWordSpace) {
+            confidence *= strayWordSpaceDoubt;
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
-        static const double mc = std::getenv("MC") ? std::atof(std::getenv("MC")) : minConfidence;
-        if (confidence < mc) {
+        if (confidence < minConfidence) {
             return std::nullopt;
         }
     }

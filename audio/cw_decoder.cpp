@@ -2,8 +2,6 @@
 #include "cw_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 namespace cwaudio {
 
@@ -52,7 +50,6 @@ void CwDecoder::processWorking(std::span<const float> samples)
     std::complex<float> tick;
     for (const float x : samples) {
         if (m_tracker.push(x)) {
-            if (std::getenv("CWDEBUG3")) std::fprintf(stderr, "f=%.1f lock=%d pk=%.1f\n", m_tracker.frequency(), m_tracker.locked(), m_tracker.peakOverFloorDb());
             m_filter.setFrequency(m_tracker.frequency());
             m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
         }
@@ -92,7 +89,6 @@ void CwDecoder::processTick(std::complex<float> tick)
 
 void CwDecoder::handleRun(const KeyRun& run)
 {
-    if (std::getenv("CWDEBUG")) std::fprintf(stderr, "%c %.0f %.0f K=%d dot=%.1f b=%.1f f=%.1f lock=%d sig=%d\n", run.mark ? 'M' : 's', run.start, run.length, m_detector.filterLength(), m_timing.dot, m_timing.bias, m_tracker.frequency(), m_tracker.locked(), m_detector.signalPresent());
     if (run.mark) {
         m_marks.push_back({ run.start, run.length, -1.0 });
         m_nextOpenCheck = 0.0;

@@ -2,8 +2,6 @@
 #include "keying_detector.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cmath>
 #include <numbers>
 
@@ -26,7 +24,10 @@ constexpr double minMarkShare = 0.08;
 // Rayleigh amplitude exceeds about once in 5000 ticks.
 constexpr double quietThreshold = 3.3;
 constexpr double holdDecayDbPerSecond = 1.0;
-constexpr double blockSeconds = 0.005;
+// The matched filter spans most of a dot: a dot shortened by the hand still reaches full height.
+constexpr double filterShare = 0.8;
+// Marks and spaces shorter than this share of a dot are taken for noise.
+constexpr double glitchShare = 0.3;
 
 } // namespace
 
@@ -48,10 +49,8 @@ void KeyingDetector::setNoise(double variance, int samplesPerTick)
 
 void KeyingDetector::setDotTicks(double dotTicks)
 {
-    static const double kf = std::getenv("KF") ? std::atof(std::getenv("KF")) : 0.8;
-    m_length = std::clamp(static_cast<int>(std::lround(kf * dotTicks)), 1, ringSize - 1);
-    static const double mr = std::getenv("MR") ? std::atof(std::getenv("MR")) : 0.3;
-    m_minRun = std::max(2.0, mr * dotTicks);
+    m_length = std::clamp(static_cast<int>(std::lround(filterShare * dotTicks)), 1, ringSize - 1);
+    m_minRun = std::max(2.0, glitchShare * dotTicks);
 }
 
 double KeyingDetector::snrDb() const
@@ -113,6 +112,12 @@ void KeyingDetector::updateLevels()
     m_signal = m_mark > m_noise && m_mark > 1e-12;
 }
 
+double KeyingDetector::threshold() const
+{
+    const double middle = 0.5 * (m_noise + m_mark);
+    return m_present ? middle : std::max(middle, quietThreshold * m_noise);
+}
+
 std::optional<KeyRun> KeyingDetector::push(std::complex<float> tick)
 {
     m_ticks[m_tickPos] = tick;
@@ -135,13 +140,7 @@ std::optional<KeyRun> KeyingDetector::push(std::complex<float> tick)
         return std::nullopt;
     }
     const float decided = m_amplitudes[(m_ampPos - 1 - m_lookahead + size) % size];
-    static const double tf = std::getenv("TF") ? std::atof(std::getenv("TF")) : 0.5;
-    double threshold = m_noise + tf * (m_mark - m_noise);
-    if (!m_present) {
-        threshold = std::max(threshold, quietThreshold * m_noise);
-    }
-    if (std::getenv("CWDEBUG2") && static_cast<int>(m_tick) % 20 == 0) std::fprintf(stderr, "t=%.0f a=%.4f n=%.4f m=%.4f len=%d p=%d thr=%.4f\n", m_tick, decided, m_noise, m_mark, m_length, m_present, threshold);
-    return decide(m_signal && decided > threshold);
+    return decide(m_signal && decided > threshold());
 }
 
 std::optional<KeyRun> KeyingDetector::decide(bool key)
@@ -178,10 +177,10 @@ std::vector<KeyRun> KeyingDetector::flush()
     std::vector<KeyRun> done;
     // Decide what the look-ahead still holds, with the levels as they stand.
     const int size = static_cast<int>(m_amplitudes.size());
-    const double threshold = 0.5 * (m_noise + m_mark);
+    const double level = threshold();
     for (int k = std::min(m_lookahead, m_ampFill); k > 0; --k) {
         const float amplitude = m_amplitudes[(m_ampPos - k + size) % size];
-        if (auto run = decide(m_signal && amplitude > threshold)) {
+        if (auto run = decide(m_signal && amplitude > level)) {
             done.push_back(*run);
         }
     }

@@ -45,6 +45,7 @@ public:
 
 private:
     void updateLevels();
+    double threshold() const;
     std::optional<KeyRun> decide(bool key);
 
     double m_tickRate;

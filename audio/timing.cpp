@@ -30,6 +30,13 @@ double shortfall(double x, double spread)
     return x < limit ? gaussian(x, limit, spread) : 0.0;
 }
 
+// Penalty for a mark well over a dash: two elements run together through a gap the noise filled.
+double overrun(double x, double spread)
+{
+    const double limit = std::log(4.5);
+    return x > limit ? gaussian(x, limit, spread) : 0.0;
+}
+
 double logUnits(double length, double dot)
 {
     return std::log(std::max(length, 0.05 * dot) / dot);
@@ -39,12 +46,12 @@ std::array<double, 2> markCosts(double length, const Timing& timing)
 {
     const double x = logUnits(length - timing.bias, timing.dot);
     std::array<double, 2> c { gaussian(x, 0.0, timing.markSpread), gaussian(x, std::log(3.0), timing.markSpread) };
-    // A long dash is still a dash; but a mark much shorter than a dot is unlikely whatever it is
-    // (a dash broken by a fade looks like that), so there nothing is taken off.
+    // A long dash is still a dash, up to a point; a mark much shorter than a dot or much longer
+    // than a dash is unlikely whatever it is, so there nothing is taken off.
     if (x > std::log(3.0)) {
         c[1] = 0.0;
     }
-    const double best = std::min(c[0], c[1]) - shortfall(x, timing.markSpread);
+    const double best = std::min(c[0], c[1]) - shortfall(x, timing.markSpread) - overrun(x, timing.markSpread);
     return { std::min(c[0] - best, costCap), std::min(c[1] - best, costCap) };
 }
 
