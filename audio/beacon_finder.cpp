@@ -23,15 +23,15 @@ constexpr double maxTotalCost = 8.0;
 constexpr double minConfidence = 0.4;
 // A dot lost in the noise: about one in a hundred at the weakest signals that still decode.
 constexpr double lostDotCost = 4.5;
-constexpr double lostDotConfidence = 0.5;
+constexpr double maxLeadCost = 3.0;
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr std::size_t alphanumerics = 36;
 // A word space inside a beacon sent without groups may hide a lost last element.
 constexpr double strayWordSpaceDoubt = 0.35;
 
 // One way a character can show up in the marks: its code, or its code with one dot lost (the gap
-// around the lost dot then spans its neighbours' gaps too). The first dot is never taken as lost,
-// since the gap before it belongs to the character before.
+// around the lost dot then spans its neighbours' gaps too; a first dot lost only lengthens the
+// character space before it, which any character space up to a word space covers).
 struct Reading
 {
     char symbol;
@@ -40,14 +40,14 @@ struct Reading
     std::size_t lostAt; // index into `code`, or npos
 };
 
-std::vector<Reading> readingsOf(std::string_view symbols)
+std::vector<Reading> readingsOf(std::string_view symbols, bool lossAllowed = true)
 {
     std::vector<Reading> readings;
     for (const char symbol : symbols) {
         const std::string_view code = morseCodeOf(symbol);
         readings.push_back({ symbol, code, std::string(code), std::string::npos });
-        for (std::size_t k = 1; k < code.size(); ++k) {
-            if (code[k] == '.') {
+        for (std::size_t k = 0; k < code.size(); ++k) {
+            if (lossAllowed && code[k] == '.' && code.size() > 1) {
                 std::string seen(code);
                 seen.erase(k, 1);
                 readings.push_back({ symbol, code, seen, k });
@@ -73,8 +73,9 @@ const std::array<std::vector<Reading>, beaconLength>& positionReadings()
             if (p < prefix.size()) {
                 readings[p] = readingsOf(std::string_view(prefix).substr(p, 1));
             } else if (static_cast<int>(p) + 1 == beacon::skippedPosition) {
-                // Letters and digits: punctuation there would only give noise more ways in.
-                readings[p] = readingsOf(morseCodes().substr(0, alphanumerics));
+                // Letters and digits, as sent: with nothing known about them, a character with a dot
+                // lost is simply another character, so no repair is tried there.
+                readings[p] = readingsOf(morseCodes().substr(0, alphanumerics), false);
             } else {
                 readings[p] = readingsOf(levels);
             }
@@ -139,25 +140,33 @@ public:
         if (g < 0.0) {
             return 0.0;
         }
-        return std::min(gapCost(g, m_timing, GapClass::Character), gapCost(g, m_timing, GapClass::Word));
+        // Only a hint: noise just before the first mark must not hide the whole beacon.
+        return std::min({ gapCost(g, m_timing, GapClass::Character), gapCost(g, m_timing, GapClass::Word), maxLeadCost });
     }
 
-    // The chance of `seen` against every other code of its length over the same marks, times the
-    // doubt no reading of these marks escapes (marks too short for any element).
-    double confidence(std::size_t first, std::string_view seen) const
+    // The chance that these marks are `symbol`, against every character in every way it can show
+    // up over the same marks (intact or with a dot lost), times the doubt no reading of them escapes
+    // (marks too short or too long for any element).
+    double confidence(std::size_t first, std::size_t count, char symbol, bool last) const
     {
+        static const std::vector<Reading> everything = readingsOf(morseCodes());
         double floor = 0;
-        for (std::size_t k = 0; k < seen.size(); ++k) {
+        for (std::size_t k = 0; k < count; ++k) {
             floor += std::min(m_dot[first + k], m_dash[first + k]);
         }
+        double mine = 0;
         double total = 0;
-        for (const char symbol : morseCodes()) {
-            const std::string_view other = morseCodeOf(symbol);
-            if (other.size() == seen.size()) {
-                total += std::exp(-marks(first, other));
+        for (const Reading& r : everything) {
+            if (r.seen.size() != count) {
+                continue;
+            }
+            const double p = std::exp(-(marks(first, r.seen) + gaps(first, r, last)));
+            total += p;
+            if (r.symbol == symbol) {
+                mine += p;
             }
         }
-        return std::exp(-marks(first, seen)) / std::max(total, 1e-300) * std::exp(-floor);
+        return mine / std::max(total, 1e-300) * std::exp(-floor);
     }
 
 private:
@@ -280,10 +289,7 @@ std::optional<FoundBeacon> findBeacon(
             && classifyGap(c.gap(parse.boundary[p + 1] - 1), timing) == GapClass::Word;
         // How the marks were split into characters is vouched for by the total cost; this is
         // about which character these marks are.
-        double confidence = c.confidence(first, r.seen);
-        if (r.lostAt != std::string::npos) {
-            confidence *= lostDotConfidence;
-        }
+        double confidence = c.confidence(first, r.seen.size(), r.symbol, p + 1 == beaconLength);
         if (strayWordSpace) {
             confidence *= strayWordSpaceDoubt;
         }
