@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+#include <cstring>
+
+namespace decodecli {
+
+// Cuts a byte stream into lines at LF, whatever the sizes of the chunks it arrives in.
+class LineSplitter
+{
+public:
+    // Calls `onLine(QByteArrayView)` for each line that `chunk` completes, its LF still on.
+    template<typename OnLine>
+    void feed(QByteArrayView chunk, OnLine&& onLine)
+    {
+        while (!chunk.isEmpty()) {
+            const auto* lf = static_cast<const char*>(std::memchr(chunk.data(), '\n', chunk.size()));
+            if (!lf) {
+                m_pending.append(chunk);
+                return;
+            }
+            const QByteArrayView line = chunk.first(lf - chunk.data() + 1);
+            chunk = chunk.sliced(line.size());
+            if (m_pending.isEmpty()) {
+                onLine(line);
+            } else {
+                m_pending.append(line);
+                onLine(QByteArrayView(m_pending));
+                m_pending.clear();
+            }
+        }
+    }
+
+    // Calls `onLine` for the last line when the stream did not end with LF.
+    template<typename OnLine>
+    void finish(OnLine&& onLine)
+    {
+        if (!m_pending.isEmpty()) {
+            onLine(QByteArrayView(m_pending));
+            m_pending.clear();
+        }
+    }
+
+private:
+    QByteArray m_pending;
+};
+
+// `line` without a final LF or CR LF; any other CR is text and stays.
+QByteArrayView stripLineEnding(QByteArrayView line);
+
+// The first line of a file without the UTF-8 byte order mark some editors put in front of it.
+QByteArrayView stripByteOrderMark(QByteArrayView firstLine);
+
+// `bytes` as UTF-16 in `out`; false when some were not UTF-8 and became U+FFFD.
+bool decodeUtf8(QByteArrayView bytes, QString& out);
+
+// True when `text` holds nothing but spaces, tabs, CR, vertical tabs and form feeds.
+bool isBlank(QStringView text);
+
+// One received text, taken as the window takes the text of its input field.
+struct ReceivedText
+{
+    QString input; // as received, line ending removed
+    QString frame; // the normalised beacon; null when the text is not one
+    bool invalidUtf8 = false;
+
+    bool isBeacon() const { return !frame.isNull(); }
+};
+
+// Decodes `text`; `frame` is set when it is a beacon.
+ReceivedText receiveText(QString text);
+
+// Decodes one line of a log: ending removed, UTF-8 decoded, then as receiveText.
+ReceivedText receiveLine(QByteArrayView line);
+
+} // namespace decodecli
