@@ -55,7 +55,8 @@ private:
     {
         QByteArray text = beacon::framePrefix.toLatin1();
         while (text.size() < beacon::frameLength) {
-            text.append(char(beacon::levelAlphabet.at(pick(unsigned(beacon::levelAlphabet.size()))).unicode()));
+            text.append(
+                char(beacon::levelAlphabet.at(pick(unsigned(beacon::levelAlphabet.size()))).unicode()));
         }
         return text;
     }

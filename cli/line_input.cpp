@@ -33,25 +33,70 @@ bool decodeUtf8(QByteArrayView bytes, QString& out)
 {
     // Stateless, so a sequence cut off at the end of the line is an error of this line; a BOM
     // here is text, as it would be in the window.
-    QStringDecoder decoder(QStringDecoder::Utf8,
-        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     out.resize(decoder.requiredSpace(bytes.size()));
     QChar* end = decoder.appendToBuffer(out.data(), bytes);
     out.truncate(end - out.constData());
     return !decoder.hasError();
 }
 
+namespace {
+
+bool isBlankCharacter(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f';
+}
+
+// Lines longer than this are first scanned in slices when their text is not wanted, so a huge
+// line never needs its UTF-16 copy.
+constexpr qsizetype longLine = 64 * 1024;
+
+struct LineScan
+{
+    bool tooLong = false; // some slice alone is too long for a beacon, so the whole line is
+    bool blank = true;
+    bool invalidUtf8 = false;
+};
+
+// Decodes `bytes` slice by slice into one small buffer. A slice does not end inside a sequence of
+// up to four bytes, so the slices hold an error exactly when the whole line does.
+LineScan scanLine(QByteArrayView bytes)
+{
+    constexpr qsizetype sliceBytes = 16 * 1024;
+    constexpr qsizetype maxContinuationBytes = 3;
+    const auto isContinuation = [](char byte) { return (uchar(byte) & 0xc0) == 0x80; };
+    LineScan scan;
+    QString slice;
+    while (!bytes.isEmpty()) {
+        qsizetype length = std::min(bytes.size(), sliceBytes);
+        for (qsizetype extra = 0;
+             extra < maxContinuationBytes && length < bytes.size() && isContinuation(bytes.at(length));
+             ++extra) {
+            ++length;
+        }
+        if (!decodeUtf8(bytes.first(length), slice)) {
+            scan.invalidUtf8 = true;
+        }
+        scan.tooLong = scan.tooLong || beacon::tooLongForBeacon(slice);
+        scan.blank = scan.blank && isBlank(slice);
+        bytes = bytes.sliced(length);
+    }
+    return scan;
+}
+
+} // namespace
+
 bool isBlank(QStringView text)
 {
-    return std::ranges::all_of(text, [](QChar c) {
-        return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f';
-    });
+    return std::ranges::all_of(text, isBlankCharacter);
 }
 
 ReceivedText receiveText(QString text)
 {
-    ReceivedText received { std::move(text), {}, false };
-    if (!beacon::tooLongForBeacon(received.input)) {
+    ReceivedText received { std::move(text), {}, false, false };
+    received.blank = isBlank(received.input);
+    if (!received.blank && !beacon::tooLongForBeacon(received.input)) {
         QString normalised = beacon::normaliseBeacon(received.input);
         if (beacon::isBeacon(normalised)) {
             received.frame = std::move(normalised);
@@ -60,10 +105,17 @@ ReceivedText receiveText(QString text)
     return received;
 }
 
-ReceivedText receiveLine(QByteArrayView line)
+ReceivedText receiveLine(QByteArrayView line, KeepInput keep)
 {
+    line = stripLineEnding(line);
+    if (keep == KeepInput::whenShort && line.size() > longLine) {
+        const LineScan scan = scanLine(line);
+        if (scan.tooLong || scan.blank) {
+            return ReceivedText { {}, {}, scan.blank, scan.invalidUtf8 };
+        }
+    }
     QString text;
-    const bool valid = decodeUtf8(stripLineEnding(line), text);
+    const bool valid = decodeUtf8(line, text);
     ReceivedText received = receiveText(std::move(text));
     received.invalidUtf8 = !valid;
     return received;

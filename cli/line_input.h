@@ -59,14 +59,15 @@ QByteArrayView stripByteOrderMark(QByteArrayView firstLine);
 // `bytes` as UTF-16 in `out`; false when some were not UTF-8 and became U+FFFD.
 bool decodeUtf8(QByteArrayView bytes, QString& out);
 
-// True when `text` holds nothing but spaces, tabs, CR, vertical tabs and form feeds.
+// True when `text` holds nothing but ASCII white space: spaces, tabs, CR, vertical tabs, form feeds.
 bool isBlank(QStringView text);
 
 // One received text, taken as the window takes the text of its input field.
 struct ReceivedText
 {
-    QString input; // as received, line ending removed
+    QString input; // as received, line ending removed; null when the caller did not keep it
     QString frame; // the normalised beacon; null when the text is not one
+    bool blank = false; // empty or white space only
     bool invalidUtf8 = false;
 
     bool isBeacon() const { return !frame.isNull(); }
@@ -75,7 +76,11 @@ struct ReceivedText
 // Decodes `text`; `frame` is set when it is a beacon.
 ReceivedText receiveText(QString text);
 
-// Decodes one line of a log: ending removed, UTF-8 decoded, then as receiveText.
-ReceivedText receiveLine(QByteArrayView line);
+// What a caller needs of a line besides its frame.
+enum class KeepInput { always, whenShort };
+
+// Decodes one line of a log: ending removed, UTF-8 decoded, then as receiveText. With
+// KeepInput::whenShort a long line that cannot be a beacon is only scanned, its input left null.
+ReceivedText receiveLine(QByteArrayView line, KeepInput keep = KeepInput::always);
 
 } // namespace decodecli

@@ -74,8 +74,9 @@ public:
     bool flush()
     {
         if (!m_buffer.isEmpty() && !m_failed) {
-            m_failed = std::fwrite(m_buffer.constData(), 1, m_buffer.size(), m_stream) != size_t(m_buffer.size())
-                || std::fflush(m_stream) != 0;
+            m_failed =
+                std::fwrite(m_buffer.constData(), 1, m_buffer.size(), m_stream) != size_t(m_buffer.size()) ||
+                std::fflush(m_stream) != 0;
             if (m_failed) {
                 m_why = std::strerror(errno);
             }
@@ -108,6 +109,7 @@ public:
         , m_quiet(quiet)
         , m_out(out)
         , m_messages(messages)
+        , m_keepInput(format == Format::json ? KeepInput::always : KeepInput::whenShort)
     {
         if (m_format == Format::csv) {
             appendCsvHeader(m_out.buffer());
@@ -133,14 +135,16 @@ public:
         Origin origin { standardInput ? u"-"_s : path, 0 };
         const auto onLine = [&](QByteArrayView line) {
             ++origin.line;
-            handle(origin, shownName, receiveLine(origin.line == 1 ? stripByteOrderMark(line) : line));
+            handle(origin, shownName,
+                receiveLine(origin.line == 1 ? stripByteOrderMark(line) : line, m_keepInput));
         };
         QByteArray chunk(chunkSize, Qt::Uninitialized);
         while (!m_out.failed()) {
             const qint64 got = standardInput ? readStandardInput(chunk.data(), chunk.size())
                                              : file.read(chunk.data(), chunk.size());
             if (got < 0) {
-                const QString why = standardInput ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+                const QString why =
+                    standardInput ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
                 splitter.finish(onLine);
                 fileError(u"cannot read %1 after line %2: %3"_s.arg(shownName).arg(origin.line).arg(why));
                 return;
@@ -164,7 +168,7 @@ public:
 private:
     void handle(const Origin& origin, const QString& shownName, const ReceivedText& received)
     {
-        if (isBlank(received.input)) {
+        if (received.blank) {
             return;
         }
         if (received.invalidUtf8) {
@@ -228,6 +232,7 @@ private:
     bool m_quiet;
     Output& m_out;
     Output& m_messages;
+    KeepInput m_keepInput;
     bool m_sawNotBeacon = false;
     bool m_error = false;
     qint64 m_reportsWritten = 0;
@@ -258,8 +263,8 @@ int main(int argc, char* argv[])
         u"text"_s);
     const QCommandLineOption beaconOption({ u"b"_s, u"beacon"_s },
         u"Decode <text> instead of reading files; may be given more than once."_s, u"text"_s);
-    const QCommandLineOption quietOption({ u"q"_s, u"quiet"_s },
-        u"No warnings about lines that are not beacons or not UTF-8."_s);
+    const QCommandLineOption quietOption(
+        { u"q"_s, u"quiet"_s }, u"No warnings about lines that are not beacons or not UTF-8."_s);
     parser.addOptions({ formatOption, beaconOption, quietOption });
     parser.addPositionalArgument(u"FILE"_s, u"A log to decode; - or none: standard input."_s, u"[FILE...]"_s);
 

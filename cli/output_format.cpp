@@ -82,7 +82,8 @@ void appendEncoded(QByteArray& out, QStringView text, qsizetype maxBytesPerUnit,
                 *p++ = char(unit);
                 continue;
             }
-            if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(slice[i + 1].unicode())) {
+            if (QChar::isHighSurrogate(unit) && i + 1 < size &&
+                QChar::isLowSurrogate(slice[i + 1].unicode())) {
                 p = putUtf8(p, QChar::surrogateToUcs4(unit, slice[i + 1].unicode()));
                 ++i;
             } else if (QChar::isSurrogate(unit)) {
@@ -112,36 +113,39 @@ char* putHexEscape(char* p, char16_t unit)
 // DEL, the two line separators JavaScript treats as line ends, and surrogates without a partner.
 void appendJsonBody(QByteArray& out, QStringView text)
 {
-    appendEncoded(out, text, 6, [](char* p, char16_t unit) -> char* {
-        switch (unit) {
-        case u'"':
-            *p++ = '\\';
-            *p++ = '"';
-            return p;
-        case u'\\':
-            *p++ = '\\';
-            *p++ = '\\';
-            return p;
-        case u'\n':
-            *p++ = '\\';
-            *p++ = 'n';
-            return p;
-        case u'\r':
-            *p++ = '\\';
-            *p++ = 'r';
-            return p;
-        case u'\t':
-            *p++ = '\\';
-            *p++ = 't';
-            return p;
-        default:
-            break;
-        }
-        if (unit < 0x20 || unit == 0x7f || unit == 0x2028 || unit == 0x2029) {
-            return putHexEscape(p, unit);
-        }
-        return nullptr;
-    }, putHexEscape);
+    appendEncoded(
+        out, text, 6,
+        [](char* p, char16_t unit) -> char* {
+            switch (unit) {
+            case u'"':
+                *p++ = '\\';
+                *p++ = '"';
+                return p;
+            case u'\\':
+                *p++ = '\\';
+                *p++ = '\\';
+                return p;
+            case u'\n':
+                *p++ = '\\';
+                *p++ = 'n';
+                return p;
+            case u'\r':
+                *p++ = '\\';
+                *p++ = 'r';
+                return p;
+            case u'\t':
+                *p++ = '\\';
+                *p++ = 't';
+                return p;
+            default:
+                break;
+            }
+            if (unit < 0x20 || unit == 0x7f || unit == 0x2028 || unit == 0x2029) {
+                return putHexEscape(p, unit);
+            }
+            return nullptr;
+        },
+        putHexEscape);
 }
 
 void appendNumber(QByteArray& out, qint64 number)
