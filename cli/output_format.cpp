@@ -5,6 +5,7 @@
 #include "beacon_frame.h"
 #include "field_table.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <vector>
@@ -164,12 +165,9 @@ bool csvNeedsQuotes(QStringView cell)
     if (trimmable(cell.front()) || trimmable(cell.back())) {
         return true;
     }
-    for (const QChar c : cell) {
-        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') {
-            return true;
-        }
-    }
-    return false;
+    // Other control characters are legal inside a field but confuse readers less when quoted.
+    return std::ranges::any_of(
+        cell, [](QChar c) { return c == u',' || c == u'"' || c < u' ' || c == u'\x7f'; });
 }
 
 // What each field writes for a symbol, as ready bytes; ASCII symbols, the only ones the satellite

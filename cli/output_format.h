@@ -23,8 +23,8 @@ void appendUtf8(QByteArray& out, QStringView text);
 // lone surrogates escaped, everything else as UTF-8.
 void appendJsonString(QByteArray& out, QStringView text);
 
-// `cell` as one RFC 4180 field: quoted, inner quotes doubled, when it holds a comma, quote, CR or
-// LF, or starts or ends with a space or tab (so that no reader trims it).
+// `cell` as one RFC 4180 field: quoted, inner quotes doubled, when it holds a comma, quote or control
+// character (CR and LF among them), or starts or ends with a space or tab (so that no reader trims it).
 void appendCsvField(QByteArray& out, QStringView cell);
 
 // The report of `frame`, which passed isBeacon, with every line ended by LF.
