@@ -119,7 +119,9 @@ public:
 
     void decodeArgument(const QString& text, qint64 place)
     {
-        handle(Origin { QString(), place }, u"--beacon %1"_s.arg(place), receiveText(text));
+        Origin origin;
+        origin.line = place;
+        handle(origin, u"--beacon %1"_s.arg(place), receiveText(text));
     }
 
     void decodeFile(const QString& path)
@@ -132,7 +134,7 @@ public:
             return;
         }
         LineSplitter splitter;
-        Origin origin { standardInput ? u"-"_s : path, 0 };
+        Origin origin(standardInput ? u"-"_s : path);
         const auto onLine = [&](QByteArrayView line) {
             ++origin.line;
             handle(origin, shownName,
@@ -211,7 +213,7 @@ private:
         QByteArray& message = m_messages.buffer();
         message.append("tarnup-decode: ");
         appendUtf8(message, shownName);
-        if (!origin.file.isNull()) {
+        if (!origin.file().isNull()) {
             message.append(':').append(QByteArray::number(origin.line));
         }
         message.append(": ").append(what).append('\n');

@@ -269,6 +269,13 @@ void appendJsonStringOrNull(QByteArray& out, const QString& text)
 
 } // namespace
 
+Origin::Origin(const QString& file)
+    : m_file(file)
+{
+    appendJsonStringOrNull(m_jsonFile, file);
+    appendCsvField(m_csvFile, file);
+}
+
 void appendUtf8(QByteArray& out, QStringView text)
 {
     appendEncoded(out, text, 3, [](char* p, char16_t unit) -> char* {
@@ -321,7 +328,7 @@ void appendTextReport(QByteArray& out, QStringView frame)
 void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received)
 {
     out.append("{\"file\":");
-    appendJsonStringOrNull(out, origin.file);
+    out.append(origin.jsonFile());
     out.append(",\"line\":");
     appendNumber(out, origin.line);
     out.append(",\"input\":");
@@ -358,7 +365,7 @@ void appendCsvHeader(QByteArray& out)
 
 void appendCsvRecord(QByteArray& out, const Origin& origin, QStringView frame)
 {
-    appendCsvField(out, origin.file);
+    out.append(origin.csvFile());
     out.append(',');
     appendNumber(out, origin.line);
     out.append(',');

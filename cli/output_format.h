@@ -10,10 +10,23 @@
 namespace decodecli {
 
 // Where a received text came from.
-struct Origin
+class Origin
 {
-    QString file; // null for a text given on the command line
+public:
+    // `file` is null for a text given on the command line.
+    explicit Origin(const QString& file = {});
+
+    const QString& file() const { return m_file; }
+    // The file as each format writes it, encoded once rather than on every row.
+    const QByteArray& jsonFile() const { return m_jsonFile; }
+    const QByteArray& csvFile() const { return m_csvFile; }
+
     qint64 line = 0; // 1-based line in the file, or the place of the text among those given
+
+private:
+    QString m_file;
+    QByteArray m_jsonFile;
+    QByteArray m_csvFile;
 };
 
 // `text` as UTF-8; a lone surrogate becomes U+FFFD, so the bytes are always valid UTF-8.
