@@ -41,7 +41,7 @@ public:
             return nearMiss(frame());
         }
         if (kind < 92) {
-            return QByteArray(int(pick(4)), ' ');
+            return { qsizetype(pick(4)), ' ' };
         }
         return junk();
     }
@@ -70,7 +70,7 @@ private:
                 out.append(' ');
             }
             const char c = text.at(i);
-            out.append(pick(2) ? c : char(QChar::fromLatin1(c).toLower().toLatin1()));
+            out.append(pick(2) != 0 ? c : char(QChar::fromLatin1(c).toLower().toLatin1()));
         }
         return out;
     }

@@ -50,7 +50,7 @@ bool isBlankCharacter(QChar c)
 
 // Lines longer than this are first scanned in slices when their text is not wanted, so a huge
 // line never needs its UTF-16 copy.
-constexpr qsizetype longLine = 64 * 1024;
+constexpr qsizetype longLine = qsizetype { 64 } * 1024;
 
 struct LineScan
 {
@@ -63,7 +63,7 @@ struct LineScan
 // up to four bytes, so the slices hold an error exactly when the whole line does.
 LineScan scanLine(QByteArrayView bytes)
 {
-    constexpr qsizetype sliceBytes = 16 * 1024;
+    constexpr qsizetype sliceBytes = qsizetype { 16 } * 1024;
     constexpr qsizetype maxContinuationBytes = 3;
     const auto isContinuation = [](char byte) { return (uchar(byte) & 0xc0) == 0x80; };
     LineScan scan;

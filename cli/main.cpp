@@ -25,14 +25,14 @@ enum ExitCode { allBeacons = 0, someNotBeacons = 1, failed = 2 };
 
 enum class Format { text, json, csv };
 
-constexpr qsizetype chunkSize = 256 * 1024;
+constexpr qsizetype chunkSize = qsizetype { 256 } * 1024;
 
 bool isTerminal(FILE* stream)
 {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(stream));
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(fileno(stream));
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 
@@ -52,7 +52,7 @@ qint64 readStandardInput(char* data, qint64 size)
 class Output
 {
 public:
-    static constexpr qsizetype blockSize = 64 * 1024;
+    static constexpr qsizetype blockSize = qsizetype { 64 } * 1024;
 
     explicit Output(FILE* stream)
         : m_stream(stream)

@@ -348,7 +348,7 @@ void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText&
         out.append("],\"report\":");
         appendJsonString(out, beacon::buildReport(received.frame));
     } else {
-        out.append(",\"fields\":null,\"report\":null");
+        out.append(R"(,"fields":null,"report":null)");
     }
     out.append("}\n");
 }

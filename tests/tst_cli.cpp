@@ -181,6 +181,8 @@ class TestCli : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+
 private slots:
     void initTestCase();
 
@@ -214,9 +216,6 @@ private slots:
     void standardInput();
     void largeLine_data();
     void largeLine();
-
-private:
-    QTemporaryDir m_dir;
 };
 
 void TestCli::initTestCase()
@@ -315,7 +314,7 @@ void TestCli::csvField_data()
                                                         "C .. 5\xc2\xb0"
                                                         "C");
     QTest::newRow("comma") << u"a,b"_s << QByteArray("\"a,b\"");
-    QTest::newRow("quote doubled") << u"say \"hi\""_s << QByteArray("\"say \"\"hi\"\"\"");
+    QTest::newRow("quote doubled") << u"say \"hi\""_s << QByteArray(R"("say ""hi""")");
     QTest::newRow("line break") << u"a\r\nb"_s << QByteArray("\"a\r\nb\"");
     QTest::newRow("lone CR") << u"a\rb"_s << QByteArray("\"a\rb\"");
     QTest::newRow("leading space kept") << u" >130\u00b0C"_s
@@ -682,9 +681,9 @@ void TestCli::largeLine_data()
     QTest::addColumn<QByteArray>("firstLine");
     QTest::addColumn<bool>("firstIsBeacon");
 
-    const QByteArray junk(8 * 1024 * 1024, 'x');
-    const QByteArray spacedBeacon = QByteArray(4 * 1024 * 1024, ' ') + "TARNUPQ8CQCG4XGG4DZ";
-    const QByteArray degrees = QByteArray("\xc2\xb0").repeated(3 * 1024 * 1024);
+    const QByteArray junk(qsizetype { 8 } << 20, 'x');
+    const QByteArray spacedBeacon = QByteArray(qsizetype { 4 } << 20, ' ') + "TARNUPQ8CQCG4XGG4DZ";
+    const QByteArray degrees = QByteArray("\xc2\xb0").repeated(qsizetype { 3 } << 20);
     for (const QString& format : { u"text"_s, u"csv"_s, u"json"_s }) {
         QTest::addRow("%s, 8 MB of junk", qPrintable(format)) << format << junk << false;
         QTest::addRow("%s, beacon after 4 MB of spaces", qPrintable(format))
