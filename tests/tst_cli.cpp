@@ -196,6 +196,8 @@ private slots:
     void csvField();
     void jsonString_data();
     void jsonString();
+    void specialAtEveryPlace_data();
+    void specialAtEveryPlace();
 
     void textFormat();
     void csvFormat();
@@ -367,6 +369,63 @@ void TestCli::jsonString()
     const QJsonDocument document = QJsonDocument::fromJson("[" + out + "]");
     QVERIFY(document.isArray());
     QCOMPARE(document.array().at(0).toString(), text);
+}
+
+void TestCli::specialAtEveryPlace_data()
+{
+    QTest::addColumn<QString>("special");
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<bool>("csvQuoted");
+    QTest::addColumn<int>("place");
+
+    const struct
+    {
+        const char* name;
+        QString special;
+        QByteArray json;
+        QByteArray csv;
+        bool csvQuoted;
+    } rows[] = {
+        { "quote", u"\""_s, R"(\")", R"("")", true },
+        { "backslash", u"\\"_s, R"(\\)", "\\", false },
+        { "unit separator", u"\x1f"_s, R"(\u001f)", "\x1f", true },
+        { "DEL", u"\x7f"_s, R"(\u007f)", "\x7f", true },
+        { "comma", u","_s, ",", ",", true },
+        { "tilde", u"~"_s, "~", "~", false },
+        { "e acute", u"\u00e9"_s, "\xc3\xa9", "\xc3\xa9", false },
+        { "line separator", u"\u2028"_s, R"(\u2028)", "\xe2\x80\xa8", false },
+        { "lone surrogate", QString(QChar(0xdc01)), R"(\udc01)", "\xef\xbf\xbd", false },
+    };
+    for (const auto& row : rows) {
+        for (int place = 0; place <= 8; ++place) {
+            QTest::addRow("%s at %d", row.name, place)
+                << row.special << row.json << row.csv << row.csvQuoted << place;
+        }
+    }
+}
+
+// The encoders take printable ASCII four code units at a time: one odd unit at any place among
+// them must still be caught.
+void TestCli::specialAtEveryPlace()
+{
+    QFETCH(QString, special);
+    QFETCH(QByteArray, json);
+    QFETCH(QByteArray, csv);
+    QFETCH(bool, csvQuoted);
+    QFETCH(int, place);
+    const QByteArray plain = "abcdefghijk";
+    const QString text =
+        QString::fromLatin1(plain.left(place)) + special + QString::fromLatin1(plain.mid(place));
+
+    QByteArray jsonOut;
+    decodecli::appendJsonString(jsonOut, text);
+    QCOMPARE(jsonOut, '"' + plain.left(place) + json + plain.mid(place) + '"');
+
+    QByteArray csvOut;
+    decodecli::appendCsvField(csvOut, text);
+    const QByteArray cell = plain.left(place) + csv + plain.mid(place);
+    QCOMPARE(csvOut, csvQuoted ? '"' + cell + '"' : cell);
 }
 
 void TestCli::textFormat()
