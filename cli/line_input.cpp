@@ -41,6 +41,22 @@ bool decodeUtf8(QByteArrayView bytes, QString& out)
     return !decoder.hasError();
 }
 
+// A sequence is cut only where a byte that is not a continuation byte starts the next one, or
+// after more continuation bytes than any sequence has; either way each slice holds an error
+// exactly where the whole text does, so the slices decode to the same code units.
+qsizetype utf8SliceLength(QByteArrayView bytes)
+{
+    constexpr qsizetype sliceBytes = qsizetype { 16 } * 1024;
+    constexpr qsizetype maxContinuationBytes = 3;
+    const auto isContinuation = [](char byte) { return (uchar(byte) & 0xc0) == 0x80; };
+    qsizetype length = std::min(bytes.size(), sliceBytes);
+    for (qsizetype extra = 0;
+         extra < maxContinuationBytes && length < bytes.size() && isContinuation(bytes.at(length)); ++extra) {
+        ++length;
+    }
+    return length;
+}
+
 namespace {
 
 bool isBlankCharacter(QChar c)
@@ -59,29 +75,13 @@ struct LineScan
     bool invalidUtf8 = false;
 };
 
-// Decodes `bytes` slice by slice into one small buffer. A slice does not end inside a sequence of
-// up to four bytes, so the slices hold an error exactly when the whole line does.
 LineScan scanLine(QByteArrayView bytes)
 {
-    constexpr qsizetype sliceBytes = qsizetype { 16 } * 1024;
-    constexpr qsizetype maxContinuationBytes = 3;
-    const auto isContinuation = [](char byte) { return (uchar(byte) & 0xc0) == 0x80; };
     LineScan scan;
-    QString slice;
-    while (!bytes.isEmpty()) {
-        qsizetype length = std::min(bytes.size(), sliceBytes);
-        for (qsizetype extra = 0;
-             extra < maxContinuationBytes && length < bytes.size() && isContinuation(bytes.at(length));
-             ++extra) {
-            ++length;
-        }
-        if (!decodeUtf8(bytes.first(length), slice)) {
-            scan.invalidUtf8 = true;
-        }
+    scan.invalidUtf8 = !decodeUtf8Slices(bytes, [&scan](QStringView slice) {
         scan.tooLong = scan.tooLong || beacon::tooLongForBeacon(slice);
         scan.blank = scan.blank && isBlank(slice);
-        bytes = bytes.sliced(length);
-    }
+    });
     return scan;
 }
 
@@ -94,7 +94,7 @@ bool isBlank(QStringView text)
 
 ReceivedText receiveText(QString text)
 {
-    ReceivedText received { std::move(text), {}, false, false };
+    ReceivedText received { std::move(text), {}, {}, false, false };
     received.blank = isBlank(received.input);
     if (!received.blank && !beacon::tooLongForBeacon(received.input)) {
         QString normalised = beacon::normaliseBeacon(received.input);
@@ -111,12 +111,13 @@ ReceivedText receiveLine(QByteArrayView line, KeepInput keep)
     if (keep == KeepInput::whenShort && line.size() > longLine) {
         const LineScan scan = scanLine(line);
         if (scan.tooLong || scan.blank) {
-            return ReceivedText { {}, {}, scan.blank, scan.invalidUtf8 };
+            return ReceivedText { {}, line, {}, scan.blank, scan.invalidUtf8 };
         }
     }
     QString text;
     const bool valid = decodeUtf8(line, text);
     ReceivedText received = receiveText(std::move(text));
+    received.bytes = line;
     received.invalidUtf8 = !valid;
     return received;
 }

@@ -59,6 +59,27 @@ QByteArrayView stripByteOrderMark(QByteArrayView firstLine);
 // `bytes` as UTF-16 in `out`; false when some were not UTF-8 and became U+FFFD.
 bool decodeUtf8(QByteArrayView bytes, QString& out);
 
+// How many of the first bytes of `bytes` (a few kilobytes at most) to decode at once so that no
+// sequence of up to four bytes is cut.
+qsizetype utf8SliceLength(QByteArrayView bytes);
+
+// Decodes `bytes` as decodeUtf8 does, but a slice at a time into one small buffer, calling
+// `onSlice(QStringView)` for each; the slices put together equal the whole decoded text. False when
+// some bytes were not UTF-8.
+template<typename OnSlice>
+bool decodeUtf8Slices(QByteArrayView bytes, OnSlice&& onSlice)
+{
+    bool valid = true;
+    QString slice;
+    while (!bytes.isEmpty()) {
+        const qsizetype length = utf8SliceLength(bytes);
+        valid = decodeUtf8(bytes.first(length), slice) && valid;
+        onSlice(QStringView(slice));
+        bytes = bytes.sliced(length);
+    }
+    return valid;
+}
+
 // True when `text` holds nothing but ASCII white space: spaces, tabs, CR, vertical tabs, form feeds.
 bool isBlank(QStringView text);
 
@@ -66,6 +87,7 @@ bool isBlank(QStringView text);
 struct ReceivedText
 {
     QString input; // as received, line ending removed; null when the caller did not keep it
+    QByteArrayView bytes; // the line as read, ending removed; valid only while it is handled
     QString frame; // the normalised beacon; null when the text is not one
     bool blank = false; // empty or white space only
     bool invalidUtf8 = false;

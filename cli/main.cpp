@@ -43,7 +43,11 @@ qint64 readStandardInput(char* data, qint64 size)
 #ifdef Q_OS_WIN
     return _read(0, data, unsigned(size));
 #else
-    return ::read(0, data, size_t(size));
+    qint64 got = 0;
+    do {
+        got = ::read(0, data, size_t(size));
+    } while (got < 0 && errno == EINTR); // a signal such as a terminal resize is no read error
+    return got;
 #endif
 }
 
@@ -66,6 +70,14 @@ public:
     void recordDone()
     {
         if (m_eachRecord || m_buffer.size() >= blockSize) {
+            flush();
+        }
+    }
+
+    // Within a record too large to hold whole.
+    void flushIfFull()
+    {
+        if (m_buffer.size() >= blockSize) {
             flush();
         }
     }
@@ -109,7 +121,6 @@ public:
         , m_quiet(quiet)
         , m_out(out)
         , m_messages(messages)
-        , m_keepInput(format == Format::json ? KeepInput::always : KeepInput::whenShort)
     {
         if (m_format == Format::csv) {
             appendCsvHeader(m_out.buffer());
@@ -138,7 +149,7 @@ public:
         const auto onLine = [&](QByteArrayView line) {
             ++origin.line;
             handle(origin, shownName,
-                receiveLine(origin.line == 1 ? stripByteOrderMark(line) : line, m_keepInput));
+                receiveLine(origin.line == 1 ? stripByteOrderMark(line) : line, KeepInput::whenShort));
         };
         QByteArray chunk(chunkSize, Qt::Uninitialized);
         while (!m_out.failed()) {
@@ -199,7 +210,7 @@ private:
             appendCsvRecord(out, origin, received.frame);
             break;
         case Format::json:
-            appendJsonRecord(out, origin, received);
+            appendJsonRecord(out, origin, received, [this] { m_out.flushIfFull(); });
             break;
         }
         m_out.recordDone();
@@ -234,7 +245,6 @@ private:
     bool m_quiet;
     Output& m_out;
     Output& m_messages;
-    KeepInput m_keepInput;
     bool m_sawNotBeacon = false;
     bool m_error = false;
     qint64 m_reportsWritten = 0;

@@ -360,14 +360,26 @@ void appendTextReport(QByteArray& out, QStringView frame)
     }
 }
 
-void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received)
+void appendJsonRecord(
+    QByteArray& out, const Origin& origin, const ReceivedText& received, const std::function<void()>& drain)
 {
     out.append("{\"file\":");
     out.append(origin.jsonFile());
     out.append(",\"line\":");
     appendNumber(out, origin.line);
     out.append(",\"input\":");
-    appendJsonString(out, received.input);
+    if (received.input.isNull() && !received.bytes.isEmpty()) {
+        out.append('"');
+        decodeUtf8Slices(received.bytes, [&](QStringView slice) {
+            appendJsonBody(out, slice);
+            if (drain) {
+                drain();
+            }
+        });
+        out.append('"');
+    } else {
+        appendJsonString(out, received.input);
+    }
     out.append(",\"beacon\":");
     appendJsonStringOrNull(out, received.frame);
     if (received.isBeacon()) {

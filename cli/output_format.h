@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 namespace decodecli {
 
 // Where a received text came from.
@@ -43,8 +45,11 @@ void appendCsvField(QByteArray& out, QStringView cell);
 // The report of `frame`, which passed isBeacon, with every line ended by LF.
 void appendTextReport(QByteArray& out, QStringView frame);
 
-// One JSON object on a line of its own for `received`, whether a beacon or not.
-void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received);
+// One JSON object on a line of its own for `received`, whether a beacon or not. An input that was
+// not kept is written from its bytes a slice at a time, `drain()` called between slices so that
+// the caller may write out and empty `out`.
+void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received,
+    const std::function<void()>& drain = {});
 
 // The CSV header row: file, line, beacon and the twelve field names.
 void appendCsvHeader(QByteArray& out);

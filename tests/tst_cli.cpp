@@ -218,6 +218,8 @@ private slots:
     void standardInput();
     void largeLine_data();
     void largeLine();
+    void longJsonInput_data();
+    void longJsonInput();
 };
 
 void TestCli::initTestCase()
@@ -783,6 +785,34 @@ void TestCli::largeLine()
         QCOMPARE(objects->at(0).value(u"input").toString(), QString::fromUtf8(firstLine));
         QCOMPARE(objects->at(1).value(u"beacon").toString(), frames.last());
     }
+}
+
+void TestCli::longJsonInput_data()
+{
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("cut sequence at a slice end")
+        << QByteArray(16383, 'x') + "\xe2\x82" + QByteArray(100000, 'y');
+    QTest::newRow("pair across a slice end")
+        << QByteArray(16382, 'x') + "\xf0\x9f\x98\x80" + QByteArray(100000, 'y');
+    QTest::newRow("stray continuation bytes") << QByteArray(100000, '\x80');
+    QTest::newRow("mixed hostile bytes, repeated")
+        << QByteArray("\x01\t\\\"\xed\xa0\x80\xf0\x9f\x98\x80\xc0\xe2\x80\xa8\x7f").repeated(20000);
+}
+
+// A long line is echoed from its bytes a slice at a time; the text must be the same as decoded whole.
+void TestCli::longJsonInput()
+{
+    QFETCH(QByteArray, line);
+    const QString log = m_dir.filePath(u"long.log"_s);
+    QVERIFY(writeFile(log, line + "\n"));
+    const Run run = runDecoder({ u"-q"_s, u"-f"_s, u"json"_s, log });
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(isUtf8(run.out));
+    const auto objects = parseJsonLines(run.out);
+    QVERIFY(objects);
+    QCOMPARE(objects->size(), 1);
+    QCOMPARE(objects->at(0).value(u"input").toString(), QString::fromUtf8(line));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
