@@ -1,0 +1,421 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "beacon.h"
+#include "edit_field.h"
+#include "form1.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString beaconA = u"TARNUPQ8CQCG4XGG4DZ"_s;
+const QString beaconB = u"TARNUP0000000000000"_s;
+
+// The decoder has its own tests; here it only tells which report the window must show.
+QString reportFor(const QString& input)
+{
+    return beacon::buildReport(beacon::normaliseBeacon(input));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controls_data();
+    void controls();
+    void window();
+    void startsEmptyWithFocusInText2();
+    void tabMovesFocusToText3();
+    void typingKeyByKey_data();
+    void typingKeyByKey();
+    void editsAfterBeaconKeepReport_data();
+    void editsAfterBeaconKeepReport();
+    void typedLineBreak_data();
+    void typedLineBreak();
+    void edits_data();
+    void edits();
+    void undoAndRedo();
+    void drop();
+    void reportFitsText3_data();
+    void reportFitsText3();
+    void userTextInText3_data();
+    void userTextInText3();
+    void exit_data();
+    void exit();
+
+private:
+    template<typename T = QPlainTextEdit>
+    T* child(const QString& name) const
+    {
+        T* found = form->findChild<T*>(name);
+        if (!found) {
+            qFatal("no child %s", qPrintable(name));
+        }
+        return found;
+    }
+    QPlainTextEdit* text2() const { return child(u"Text2"_s); }
+    QPlainTextEdit* text3() const { return child(u"Text3"_s); }
+    QString input() const { return EditField(*text2()).text(); }
+    QString report() const { return EditField(*text3()).text(); }
+    void typeBeacon(const QString& text) { QTest::keyClicks(text2(), text); }
+
+    Form1* form = nullptr;
+};
+
+void TestMainWindow::init()
+{
+    form = new Form1;
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QGuiApplication::clipboard()->clear();
+}
+
+void TestMainWindow::cleanup()
+{
+    delete form;
+    form = nullptr;
+}
+
+void TestMainWindow::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+
+    QTest::newRow("label") << u"Label2"_s << QRect(8, 8, 113, 17);
+    QTest::newRow("input") << u"Text2"_s << QRect(128, 0, 281, 25);
+    QTest::newRow("report") << u"Text3"_s << QRect(8, 40, 401, 185);
+}
+
+void TestMainWindow::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    auto* control = child<QWidget>(name);
+    QCOMPARE(control->geometry(), geometry);
+    QCOMPARE(control->parentWidget(), form->centralWidget());
+    if (auto* field = qobject_cast<QPlainTextEdit*>(control)) {
+        QCOMPARE(field->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(field->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(field->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QVERIFY(!field->isReadOnly());
+        QVERIFY(!field->accessibleName().isEmpty());
+    }
+}
+
+void TestMainWindow::window()
+{
+    QCOMPARE(form->objectName(), u"Form1"_s);
+    QCOMPARE(form->windowTitle(), u"TARNU-PII CW Telemetry Decoder [GYPRI]"_s);
+    QCOMPARE(form->centralWidget()->size(), QSize(417, 233));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QCOMPARE(form->palette().color(QPalette::Window), QColor(240, 240, 240));
+    QCOMPARE(child<QLabel>(u"Label2"_s)->text(), u"received CW string:"_s);
+    QCOMPARE(text2()->accessibleName(), child<QLabel>(u"Label2"_s)->text());
+
+    const QImage icon = form->windowIcon().pixmap(128).toImage();
+    QCOMPARE(icon.size(), QSize(128, 128));
+    QVERIFY(!icon.hasAlphaChannel());
+
+    // "Courier New" may be an alias, but never a proportional stand-in.
+    const QFontInfo inputFont(text2()->font());
+    QVERIFY2(inputFont.fixedPitch(), qPrintable(inputFont.family()));
+    QCOMPARE(inputFont.bold(), true);
+    QCOMPARE(text2()->font().pointSizeF(), 8.25);
+    QCOMPARE(text2()->palette().color(QPalette::Text), QColor(0, 0, 255));
+    QCOMPARE(text3()->font().family(), QApplication::font().family());
+
+    auto* mnuFile = child<QMenu>(u"MnuFile"_s);
+    auto* mnuExit = child<QAction>(u"MnuExit"_s);
+    QCOMPARE(form->menuBar()->actions(), QList<QAction*> { mnuFile->menuAction() });
+    QCOMPARE(mnuFile->title(), u"File"_s);
+    QCOMPARE(mnuFile->actions(), QList<QAction*> { mnuExit });
+    QCOMPARE(mnuExit->text(), u"Exit"_s);
+    QVERIFY(mnuExit->shortcuts().isEmpty());
+}
+
+void TestMainWindow::startsEmptyWithFocusInText2()
+{
+    QCOMPARE(QApplication::focusWidget(), text2());
+    QCOMPARE(input(), QString());
+    QCOMPARE(report(), QString());
+}
+
+void TestMainWindow::tabMovesFocusToText3()
+{
+    QTest::keyClicks(text2(), beaconA.left(6));
+    QTest::keyClick(text2(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), text3());
+    QCOMPARE(input(), beaconA.left(6));
+    QTest::keyClick(text3(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), text2());
+}
+
+void TestMainWindow::typingKeyByKey_data()
+{
+    QTest::addColumn<QString>("keys");
+
+    QTest::newRow("upper case") << beaconA;
+    QTest::newRow("lower case") << beaconA.toLower();
+    QTest::newRow("every field unknown") << beaconB;
+}
+
+void TestMainWindow::typingKeyByKey()
+{
+    QFETCH(QString, keys);
+    QSignalSpy reportWrites(text3(), &QPlainTextEdit::textChanged);
+    for (qsizetype typed = 0; typed < keys.size(); ++typed) {
+        QCOMPARE(report(), QString());
+        QTest::keyClick(text2(), keys.at(typed).toLatin1());
+    }
+    QCOMPARE(input(), keys);
+    QCOMPARE(report(), reportFor(keys));
+    QCOMPARE(reportWrites.count(), 1);
+    QCOMPARE(text3()->blockCount(), 13);
+}
+
+void TestMainWindow::editsAfterBeaconKeepReport_data()
+{
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<QString>("inputAfter");
+
+    QTest::newRow("20th character") << QKeyCombination(Qt::Key_X) << beaconA + u"X"_s;
+    QTest::newRow("space is no character") << QKeyCombination(Qt::Key_Space) << beaconA + u" "_s;
+    QTest::newRow("backspace") << QKeyCombination(Qt::Key_Backspace) << beaconA.chopped(1);
+    QTest::newRow("enter after the frame") << QKeyCombination(Qt::Key_Return) << beaconA + u"\r\n"_s;
+    QTest::newRow("shift enter after the frame")
+        << QKeyCombination(Qt::ShiftModifier, Qt::Key_Return) << beaconA + u"\r\n"_s;
+}
+
+void TestMainWindow::editsAfterBeaconKeepReport()
+{
+    QFETCH(QKeyCombination, key);
+    QFETCH(QString, inputAfter);
+    typeBeacon(beaconA);
+    QSignalSpy reportWrites(text3(), &QPlainTextEdit::textChanged);
+    QTest::keyClick(text2(), key.key(), key.keyboardModifiers());
+    QCOMPARE(input(), inputAfter);
+    QCOMPARE(reportWrites.count(), QTest::currentDataTag() == "space is no character"_L1 ? 1 : 0);
+    QCOMPARE(report(), reportFor(beaconA));
+}
+
+void TestMainWindow::typedLineBreak_data()
+{
+    QTest::addColumn<QKeyCombination>("key");
+
+    QTest::newRow("return") << QKeyCombination(Qt::Key_Return);
+    QTest::newRow("keypad enter") << QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter);
+    QTest::newRow("shift return") << QKeyCombination(Qt::ShiftModifier, Qt::Key_Return);
+}
+
+// Eleven symbols after the prefix plus one line break make 19 characters.
+void TestMainWindow::typedLineBreak()
+{
+    QFETCH(QKeyCombination, key);
+    QTest::keyClicks(text2(), u"TARNUP"_s);
+    QTest::keyClick(text2(), key.key(), key.keyboardModifiers());
+    QTest::keyClicks(text2(), u"Q8CQCG4XGG4"_s);
+    QCOMPARE(input(), u"TARNUP\r\nQ8CQCG4XGG4"_s);
+    QCOMPARE(report(), reportFor(input()));
+}
+
+void TestMainWindow::edits_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("decoded");
+
+    const QKeySequence paste(QKeySequence::Paste);
+    QTest::newRow("paste over selection") << u"TARNUPxxxxCG4XGG4DZ"_s << 6 << 10 << u"Q8CQ"_s << paste << beaconA
+                                          << true;
+    QTest::newRow("paste over everything")
+        << u"junk"_s << 0 << 4 << u"tarnup q8cq cg4x gg4d z"_s << paste << u"tarnup q8cq cg4x gg4d z"_s << true;
+    QTest::newRow("paste CR LF inside") << QString() << 0 << 0 << u"TARNUP\r\nQ8CQCG4XGG4"_s << paste
+                                        << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
+    QTest::newRow("paste lone LF") << QString() << 0 << 0 << u"TARNUP\nQ8CQCG4XGG4"_s << paste
+                                   << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
+    QTest::newRow("paste lone CR") << QString() << 0 << 0 << u"TARNUP\rQ8CQCG4XGG4"_s << paste
+                                   << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
+    QTest::newRow("paste paragraph separator") << QString() << 0 << 0 << u"TARNUP\u2029Q8CQCG4XGG4"_s << paste
+                                               << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
+    QTest::newRow("paste beacon and CR LF") << QString() << 0 << 0 << beaconA + u"\r\n"_s << paste
+                                            << beaconA + u"\r\n"_s << false;
+    QTest::newRow("paste no-break space") << QString() << 0 << 0 << u"TARNUP\u00a0Q8CQCG4XGG4D"_s << paste
+                                          << u"TARNUP\u00a0Q8CQCG4XGG4D"_s << true;
+    QTest::newRow("paste no-break space too many")
+        << QString() << 0 << 0 << u"TARNUP\u00a0" _s + beaconA.mid(6) << paste << u"TARNUP\u00a0"_s + beaconA.mid(6)
+        << false;
+    QTest::newRow("paste tab") << QString() << 0 << 0 << u"TARNUPQ8CQCG4XGG4D\t"_s << paste
+                               << u"TARNUPQ8CQCG4XGG4D\t"_s << true;
+    QTest::newRow("paste line separator") << QString() << 0 << 0 << u"TARNUP\u2028Q8CQCG4XGG4D"_s << paste
+                                          << u"TARNUP\u2028Q8CQCG4XGG4D"_s << true;
+    QTest::newRow("paste same beacon over itself") << beaconA << 0 << 19 << beaconA << paste << beaconA << true;
+    QTest::newRow("cut the excess") << beaconA + u"!!!"_s << 19 << 22 << QString() << QKeySequence(QKeySequence::Cut)
+                                    << beaconA << true;
+    QTest::newRow("delete a selection") << u"TARNUP-Q8CQCG4XGG4DZ"_s << 6 << 7 << QString()
+                                        << QKeySequence(Qt::Key_Delete) << beaconA << true;
+}
+
+void TestMainWindow::edits()
+{
+    QFETCH(QString, before);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, clipboard);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, after);
+    QFETCH(bool, decoded);
+
+    text2()->setPlainText(before);
+    const QString reportBefore = report();
+    QTextCursor selection = text2()->textCursor();
+    selection.setPosition(from);
+    selection.setPosition(to, QTextCursor::KeepAnchor);
+    text2()->setTextCursor(selection);
+    if (!clipboard.isNull()) {
+        QGuiApplication::clipboard()->setText(clipboard);
+    }
+    QTest::keySequence(text2(), keys);
+
+    QCOMPARE(input(), after);
+    QCOMPARE(report(), decoded ? reportFor(after) : reportBefore);
+}
+
+void TestMainWindow::undoAndRedo()
+{
+    typeBeacon(beaconA);
+    text2()->selectAll();
+    QGuiApplication::clipboard()->setText(beaconB);
+    QTest::keySequence(text2(), QKeySequence::Paste);
+    QCOMPARE(report(), reportFor(beaconB));
+
+    QTest::keySequence(text2(), QKeySequence::Undo);
+    QCOMPARE(input(), beaconA);
+    QCOMPARE(report(), reportFor(beaconA));
+
+    QTest::keySequence(text2(), QKeySequence::Redo);
+    QCOMPARE(input(), beaconB);
+    QCOMPARE(report(), reportFor(beaconB));
+}
+
+void TestMainWindow::drop()
+{
+    QMimeData data;
+    data.setText(beaconB);
+    const QPoint at = text2()->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(text2()->viewport(), &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(text2()->viewport(), &drop);
+    QCOMPARE(input(), beaconB);
+    QCOMPARE(report(), reportFor(beaconB));
+}
+
+void TestMainWindow::reportFitsText3_data()
+{
+    QTest::addColumn<QString>("beacon");
+
+    QTest::newRow("worked example") << beaconA;
+    QTest::newRow("every field unknown") << beaconB;
+    QTest::newRow("low levels") << u"TARNUPDDDDDDDDDDDDD"_s;
+    QTest::newRow("high levels") << u"TARNUPZZZZZZZZZZZZZ"_s;
+}
+
+// All 13 lines show at once: none wraps, none is scrolled away or cut off at the bottom.
+void TestMainWindow::reportFitsText3()
+{
+    QFETCH(QString, beacon);
+    text2()->setPlainText(beacon);
+    QCOMPARE(report(), reportFor(beacon));
+    QTextDocument* document = text3()->document();
+    QCOMPARE(document->blockCount(), 13);
+    for (QTextBlock line = document->begin(); line.isValid(); line = line.next()) {
+        QCOMPARE(line.layout()->lineCount(), 1);
+    }
+    QCOMPARE(text3()->verticalScrollBar()->maximum(), 0);
+    const QTextBlock last = document->lastBlock();
+    const QRectF lastLine = document->documentLayout()->blockBoundingRect(last);
+    const qreal top = text3()->firstVisibleBlock().blockNumber() == 0 ? document->documentMargin() : -1;
+    QVERIFY2(top >= 0 && top + lastLine.bottom() <= text3()->viewport()->height(),
+        qPrintable(u"%1 > %2"_s.arg(top + lastLine.bottom()).arg(text3()->viewport()->height())));
+}
+
+void TestMainWindow::userTextInText3_data()
+{
+    QTest::addColumn<QString>("invalid");
+
+    QTest::newRow("prefix only") << u"TARNUP"_s;
+    QTest::newRow("one too many") << beaconA + u"Z"_s;
+    QTest::newRow("wrong prefix") << u"TARNOPQ8CQCG4XGG4DZ"_s;
+}
+
+void TestMainWindow::userTextInText3()
+{
+    QFETCH(QString, invalid);
+    const QString notes = u"my notes\r\nabout the pass"_s;
+    QTest::keyClick(text2(), Qt::Key_Tab);
+    QTest::keyClicks(text3(), u"my notes"_s);
+    QTest::keyClick(text3(), Qt::Key_Return);
+    QTest::keyClicks(text3(), u"about the pass"_s);
+    QCOMPARE(report(), notes);
+
+    QTest::keyClick(text3(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyClicks(text2(), invalid);
+    QCOMPARE(report(), notes);
+    QVERIFY(text3()->document()->isUndoAvailable());
+
+    text2()->selectAll();
+    QTest::keyClicks(text2(), beaconA);
+    QCOMPARE(report(), reportFor(beaconA));
+}
+
+void TestMainWindow::exit_data()
+{
+    QTest::addColumn<bool>("fromMenu");
+
+    QTest::newRow("File, Exit") << true;
+    QTest::newRow("close button") << false;
+}
+
+void TestMainWindow::exit()
+{
+    QFETCH(bool, fromMenu);
+    typeBeacon(beaconA);
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+    if (fromMenu) {
+        auto* mnuFile = child<QMenu>(u"MnuFile"_s);
+        QMenuBar* bar = form->menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(mnuFile->menuAction()).center());
+        QVERIFY(QTest::qWaitForWindowExposed(mnuFile));
+        auto* mnuExit = child<QAction>(u"MnuExit"_s);
+        QTest::mouseClick(mnuFile, Qt::LeftButton, {}, mnuFile->actionGeometry(mnuExit).center());
+    } else {
+        QVERIFY(form->windowHandle()->close());
+    }
+    QVERIFY(!form->isVisible());
+    QCOMPARE(lastWindowClosed.count(), 1);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
