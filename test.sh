@@ -4,6 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
-bash scripts/build.sh -DTARNUP_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING=ON
-ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j2 \
-    || { echo "error: tests failed" >&2; exit 1; }
+bash scripts/build.sh release
+ctest --preset release || { echo "error: tests failed" >&2; exit 1; }

@@ -7,6 +7,10 @@ packages=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-base-dev-tools libgl-dev
 )
+# Sanitizer, fuzzing and static-check tools, for CI and developers.
+if [ "${1:-}" = --dev ]; then
+    packages+=(clang clang-tidy clang-format libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
