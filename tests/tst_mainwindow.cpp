@@ -137,9 +137,11 @@ void TestMainWindow::window()
     QCOMPARE(icon.size(), QSize(128, 128));
     QVERIFY(!icon.hasAlphaChannel());
 
-    // "Courier New" may be an alias, but never a proportional stand-in.
+    // "Courier New" itself or its metric twin, never a proportional stand-in.
     const QFontInfo inputFont(text2()->font());
-    QVERIFY2(inputFont.fixedPitch(), qPrintable(inputFont.family()));
+    QVERIFY2(inputFont.family() == "Courier New"_L1 || inputFont.family() == "Liberation Mono"_L1,
+        qPrintable(inputFont.family()));
+    QVERIFY(inputFont.fixedPitch());
     QCOMPARE(inputFont.bold(), true);
     QCOMPARE(text2()->font().pointSizeF(), 8.25);
     QCOMPARE(text2()->palette().color(QPalette::Text), QColor(0, 0, 255));
