@@ -63,7 +63,7 @@ private slots:
     void exit_data();
     void exit();
 
-private:
+private: // NOLINT(readability-redundant-access-specifiers): to moc these are no test functions
     template<typename T = QPlainTextEdit>
     T* child(const QString& name) const
     {
@@ -186,9 +186,9 @@ void TestMainWindow::typingKeyByKey()
 {
     QFETCH(QString, keys);
     QSignalSpy reportWrites(text3(), &QPlainTextEdit::textChanged);
-    for (qsizetype typed = 0; typed < keys.size(); ++typed) {
+    for (const QChar key : keys) {
         QCOMPARE(report(), QString());
-        QTest::keyClick(text2(), keys.at(typed).toLatin1());
+        QTest::keyClick(text2(), key.toLatin1());
     }
     QCOMPARE(input(), keys);
     QCOMPARE(report(), reportFor(keys));
@@ -255,32 +255,33 @@ void TestMainWindow::edits_data()
     QTest::addColumn<bool>("decoded");
 
     const QKeySequence paste(QKeySequence::Paste);
-    QTest::newRow("paste over selection") << u"TARNUPxxxxCG4XGG4DZ"_s << 6 << 10 << u"Q8CQ"_s << paste << beaconA
-                                          << true;
-    QTest::newRow("paste over everything")
-        << u"junk"_s << 0 << 4 << u"tarnup q8cq cg4x gg4d z"_s << paste << u"tarnup q8cq cg4x gg4d z"_s << true;
-    QTest::newRow("paste CR LF inside") << QString() << 0 << 0 << u"TARNUP\r\nQ8CQCG4XGG4"_s << paste
-                                        << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
+    QTest::newRow("paste over selection")
+        << u"TARNUPxxxxCG4XGG4DZ"_s << 6 << 10 << u"Q8CQ"_s << paste << beaconA << true;
+    QTest::newRow("paste over everything") << u"junk"_s << 0 << 4 << u"tarnup q8cq cg4x gg4d z"_s << paste
+                                           << u"tarnup q8cq cg4x gg4d z"_s << true;
+    QTest::newRow("paste CR LF inside")
+        << QString() << 0 << 0 << u"TARNUP\r\nQ8CQCG4XGG4"_s << paste << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
     QTest::newRow("paste lone LF") << QString() << 0 << 0 << u"TARNUP\nQ8CQCG4XGG4"_s << paste
                                    << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
     QTest::newRow("paste lone CR") << QString() << 0 << 0 << u"TARNUP\rQ8CQCG4XGG4"_s << paste
                                    << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
-    QTest::newRow("paste paragraph separator") << QString() << 0 << 0 << u"TARNUP\u2029Q8CQCG4XGG4"_s << paste
-                                               << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
-    QTest::newRow("paste beacon and CR LF") << QString() << 0 << 0 << beaconA + u"\r\n"_s << paste
-                                            << beaconA + u"\r\n"_s << false;
+    QTest::newRow("paste paragraph separator")
+        << QString() << 0 << 0 << u"TARNUP\u2029Q8CQCG4XGG4"_s << paste << u"TARNUP\r\nQ8CQCG4XGG4"_s << true;
+    QTest::newRow("paste beacon and CR LF")
+        << QString() << 0 << 0 << beaconA + u"\r\n"_s << paste << beaconA + u"\r\n"_s << false;
     QTest::newRow("paste no-break space") << QString() << 0 << 0 << u"TARNUP\u00a0Q8CQCG4XGG4D"_s << paste
                                           << u"TARNUP\u00a0Q8CQCG4XGG4D"_s << true;
     QTest::newRow("paste no-break space too many")
-        << QString() << 0 << 0 << u"TARNUP\u00a0"_s + beaconA.mid(6) << paste << u"TARNUP\u00a0"_s + beaconA.mid(6)
-        << false;
+        << QString() << 0 << 0 << u"TARNUP\u00a0"_s + beaconA.mid(6) << paste
+        << u"TARNUP\u00a0"_s + beaconA.mid(6) << false;
     QTest::newRow("paste tab") << QString() << 0 << 0 << u"TARNUPQ8CQCG4XGG4D\t"_s << paste
                                << u"TARNUPQ8CQCG4XGG4D\t"_s << true;
     QTest::newRow("paste line separator") << QString() << 0 << 0 << u"TARNUP\u2028Q8CQCG4XGG4D"_s << paste
                                           << u"TARNUP\u2028Q8CQCG4XGG4D"_s << true;
-    QTest::newRow("paste same beacon over itself") << beaconA << 0 << 19 << beaconA << paste << beaconA << true;
-    QTest::newRow("cut the excess") << beaconA + u"!!!"_s << 19 << 22 << QString() << QKeySequence(QKeySequence::Cut)
-                                    << beaconA << true;
+    QTest::newRow("paste same beacon over itself")
+        << beaconA << 0 << 19 << beaconA << paste << beaconA << true;
+    QTest::newRow("cut the excess") << beaconA + u"!!!"_s << 19 << 22 << QString()
+                                    << QKeySequence(QKeySequence::Cut) << beaconA << true;
     QTest::newRow("delete a selection") << u"TARNUP-Q8CQCG4XGG4DZ"_s << 6 << 7 << QString()
                                         << QKeySequence(Qt::Key_Delete) << beaconA << true;
 }
@@ -424,7 +425,8 @@ void TestMainWindow::exit()
             QApplication::exit(2);
             return;
         }
-        QTest::mouseClick(mnuFile, Qt::LeftButton, {}, mnuFile->actionGeometry(child<QAction>(u"MnuExit"_s)).center());
+        QTest::mouseClick(
+            mnuFile, Qt::LeftButton, {}, mnuFile->actionGeometry(child<QAction>(u"MnuExit"_s)).center());
     });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!form->isVisible());

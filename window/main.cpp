@@ -13,5 +13,5 @@ int main(int argc, char* argv[])
     Form1 form1;
     QApplication::setWindowIcon(form1.windowIcon());
     form1.show();
-    return app.exec();
+    return QApplication::exec();
 }
