@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "beacon.h"
+#include "beacon_frame.h"
 #include "edit_field.h"
 #include "form1.h"
+#include "level_code.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -347,8 +349,12 @@ void TestMainWindow::reportFitsText3_data()
 
     QTest::newRow("worked example") << beaconA;
     QTest::newRow("every field unknown") << beaconB;
-    QTest::newRow("low levels") << u"TARNUPDDDDDDDDDDDDD"_s;
-    QTest::newRow("high levels") << u"TARNUPZZZZZZZZZZZZZ"_s;
+    // Between them these show every line any field can produce.
+    for (const QChar symbol : beacon::levelAlphabet) {
+        const QString frame = beacon::framePrefix.toString() +
+            QString(beacon::frameLength - beacon::framePrefix.size(), symbol);
+        QTest::addRow("every field at symbol %c", symbol.toLatin1()) << frame;
+    }
 }
 
 // All 13 lines show at once: none wraps, none is scrolled away or cut off at the bottom.

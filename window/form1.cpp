@@ -51,8 +51,7 @@ QPlainTextEdit* createTextField(QWidget* parent, const QString& name, const QRec
     return field;
 }
 
-} // namespace
-
+// The largest size, at most `font`'s own, at which `lines` lines of it fit into `height` pixels.
 QFont fontFittingLines(QFont font, int lines, qreal height)
 {
     constexpr qreal step = 0.25;
@@ -61,6 +60,8 @@ QFont fontFittingLines(QFont font, int lines, qreal height)
     }
     return font;
 }
+
+} // namespace
 
 Form1::Form1(QWidget* parent)
     : QMainWindow(parent)

@@ -26,6 +26,3 @@ private:
     QPlainTextEdit* text2 = nullptr;
     QPlainTextEdit* text3 = nullptr;
 };
-
-// The largest size, at most `font`'s own, at which `lines` lines of it fit into `height` pixels.
-QFont fontFittingLines(QFont font, int lines, qreal height);
