@@ -44,7 +44,7 @@ double timeKeystroke(QPlainTextEdit& input, QPlainTextEdit& report, Qt::Key key)
     QTest::keyClick(&input, key, Qt::NoModifier);
     input.viewport()->repaint();
     report.viewport()->repaint();
-    return timer.nsecsElapsed() / 1e3;
+    return static_cast<double>(timer.nsecsElapsed()) / 1e3;
 }
 
 struct Window
@@ -74,7 +74,7 @@ void keystrokeToReport(int samples)
     std::vector<double> typed;
     std::vector<double> deleted;
     for (int i = 0; i < samples; ++i) {
-        const bool odd = i % 2;
+        const bool odd = i % 2 != 0;
         typed.push_back(timeKeystroke(*window.text2, *window.text3, odd ? Qt::Key_Z : Qt::Key_Q));
         deleted.push_back(timeKeystroke(*window.text2, *window.text3, Qt::Key_Backspace));
     }
@@ -110,7 +110,7 @@ void startUp(int samples)
             std::fprintf(stderr, "window was never exposed\n");
         }
         form.repaint();
-        shown.push_back(timer.nsecsElapsed() / 1e6);
+        shown.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     print("window constructed to shown and painted", summarise(shown), "ms");
 }
