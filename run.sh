@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
 bash scripts/build.sh
-echo "==> built; the window is not part of this build yet"
+exec build/window/tarnup-decoder

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace beacon {
 
@@ -11,6 +12,13 @@ QString normaliseBeacon(const QString& text);
 
 // True when `normalised` starts with "TARNUP" and is exactly 19 code units long.
 bool isBeacon(const QString& normalised);
+
+// True when `text` holds more than 19 code units other than U+0020, so it can never normalise to a
+// beacon: lets a caller turn down a huge text without normalising all of it.
+bool tooLongForBeacon(QStringView text);
+
+// Line 1 of the report: its label followed by `frame`, which has passed `isBeacon`.
+QString beaconLine(QStringView frame);
 
 // The 13-line report, CR LF between lines and none at the end; `frame` has passed `isBeacon`.
 QString buildReport(const QString& frame);

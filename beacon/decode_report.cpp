@@ -10,6 +10,8 @@ namespace {
 constexpr QStringView reportLabel = u"CW beacon: ";
 constexpr QStringView lineBreak = u"\r\n";
 
+} // namespace
+
 // Normalising only drops spaces, so more than frameLength other code units can never make a
 // beacon. Stopping there keeps a keystroke cheap however much text the input holds.
 bool tooLongForBeacon(QStringView text)
@@ -23,16 +25,21 @@ bool tooLongForBeacon(QStringView text)
     return false;
 }
 
-} // namespace
+QString beaconLine(QStringView frame)
+{
+    QString line;
+    line.reserve(reportLabel.size() + frame.size());
+    line.append(reportLabel).append(frame);
+    return line;
+}
 
 TextField::~TextField() = default;
 
 QString buildReport(const QString& frame)
 {
     const auto fields = fieldTables();
-    QString report;
+    QString report = beaconLine(frame);
     report.reserve(512);
-    report.append(reportLabel).append(frame);
     for (const FieldTable& field : fields) {
         report.append(lineBreak).append(fieldText(field, symbolAt(frame, field.position)));
     }

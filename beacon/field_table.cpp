@@ -19,6 +19,12 @@ QStringView fieldText(const FieldTable& table, QChar symbol)
     return row ? row->text : table.fallback;
 }
 
+QStringView fieldValue(const FieldTable& table, QChar symbol)
+{
+    constexpr qsizetype separatorLength = 2; // ": "
+    return fieldText(table, symbol).sliced(table.name.size() + separatorLength);
+}
+
 std::optional<int> fieldLevel(const FieldTable& table, QChar symbol)
 {
     return findRow(table, symbol) ? levelOf(symbol) : std::nullopt;

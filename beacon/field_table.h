@@ -34,6 +34,9 @@ const FieldRow* findRow(const FieldTable& table, QChar symbol);
 // The report line for `symbol`: total, every character gives exactly one text.
 QStringView fieldText(const FieldTable& table, QChar symbol);
 
+// The report line for `symbol` without the field's name and the ": " after it.
+QStringView fieldValue(const FieldTable& table, QChar symbol);
+
 // The level of `symbol` when it is within the field's range, else nothing.
 std::optional<int> fieldLevel(const FieldTable& table, QChar symbol);
 

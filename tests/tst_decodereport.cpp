@@ -42,6 +42,8 @@ private slots:
     void lineBreakInsideFrame();
     void sameBeaconTwice();
     void applyReplacesEverything();
+    void tooLongForBeacon_data();
+    void tooLongForBeacon();
 };
 
 void TestDecodeReport::beacons_data()
@@ -143,6 +145,31 @@ void TestDecodeReport::applyReplacesEverything()
     beacon::applyReport(report, workedExample);
     QCOMPARE(report.text(), workedExample);
     QCOMPARE(beacon::buildReport(u"TARNUPQ8CQCG4XGG4DZ"_s), workedExample);
+    QCOMPARE(beacon::beaconLine(u"TARNUPQ8CQCG4XGG4DZ"), workedExample.first(workedExample.indexOf(u'\r')));
+}
+
+void TestDecodeReport::tooLongForBeacon_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("tooLong");
+
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("19") << u"TARNUPQ8CQCG4XGG4DZ"_s << false;
+    QTest::newRow("20") << u"TARNUPQ8CQCG4XGG4DZZ"_s << true;
+    QTest::newRow("19 and many spaces") << u"  tarnup q8cq cg4x gg4d z  "_s + QString(500, u' ') << false;
+    QTest::newRow("tabs count") << u"TARNUPQ8CQCG4XGG4D\t\t"_s << true;
+    QTest::newRow("surrogate pair counts twice") << u"TARNUPQ8CQCG4XGG4\U0001F600"_s << false;
+    QTest::newRow("one more after a pair") << u"TARNUPQ8CQCG4XGG4\U0001F600Z"_s << true;
+}
+
+void TestDecodeReport::tooLongForBeacon()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, tooLong);
+    QCOMPARE(beacon::tooLongForBeacon(text), tooLong);
+    if (tooLong) {
+        QVERIFY(!beacon::isBeacon(beacon::normaliseBeacon(text)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDecodeReport)

@@ -28,6 +28,8 @@ private slots:
     void decodedPositions();
     void lookup_data();
     void lookup();
+    void value_data();
+    void value();
     void levelRange_data();
     void levelRange();
     void textsCarryTheirLabel();
@@ -94,6 +96,31 @@ void TestFieldTable::lookup()
     const beacon::FieldTable* table = tableAt(position);
     QVERIFY(table);
     QCOMPARE(beacon::fieldText(*table, symbol).toString(), expected);
+}
+
+void TestFieldTable::value_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QChar>("symbol");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("mode") << 7 << QChar(u'Q') << u"Mission Mode"_s;
+    QTest::newRow("voltage highest") << 9 << QChar(u'Z') << u">8.2V"_s;
+    QTest::newRow("mode fallback") << 7 << QChar(u'D') << u"unknown"_s;
+    QTest::newRow("adcs fallback keeps its space") << 13 << QChar(u'#') << u"unknown "_s;
+    QTest::newRow("panel 5 highest keeps its leading space") << 19 << QChar(u'Z') << u" >130\u00b0C"_s;
+    QTest::newRow("panel 5 fallback") << 19 << QChar(u'\r') << u"unknown "_s;
+}
+
+void TestFieldTable::value()
+{
+    QFETCH(int, position);
+    QFETCH(QChar, symbol);
+    QFETCH(QString, expected);
+    const beacon::FieldTable* table = tableAt(position);
+    QVERIFY(table);
+    QCOMPARE(beacon::fieldValue(*table, symbol).toString(), expected);
+    QCOMPARE(table->name.toString() + u": "_s + expected, beacon::fieldText(*table, symbol).toString());
 }
 
 void TestFieldTable::levelRange_data()

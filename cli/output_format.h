@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "line_input.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+
+namespace decodecli {
+
+// Where a received text came from.
+class Origin
+{
+public:
+    // `file` is null for a text given on the command line.
+    explicit Origin(const QString& file = {});
+
+    const QString& file() const { return m_file; }
+    // The file as each format writes it, encoded once rather than on every row.
+    const QByteArray& jsonFile() const { return m_jsonFile; }
+    const QByteArray& csvFile() const { return m_csvFile; }
+
+    qint64 line = 0; // 1-based line in the file, or the place of the text among those given
+
+private:
+    QString m_file;
+    QByteArray m_jsonFile;
+    QByteArray m_csvFile;
+};
+
+// `text` as UTF-8; a lone surrogate becomes U+FFFD, so the bytes are always valid UTF-8.
+void appendUtf8(QByteArray& out, QStringView text);
+
+// `text` as a quoted JSON string: quote, backslash, control characters, DEL, U+2028, U+2029 and
+// lone surrogates escaped, everything else as UTF-8.
+void appendJsonString(QByteArray& out, QStringView text);
+
+// `cell` as one RFC 4180 field: quoted, inner quotes doubled, when it holds a comma, quote or control
+// character (CR and LF among them), or starts or ends with a space or tab (so that no reader trims it).
+void appendCsvField(QByteArray& out, QStringView cell);
+
+// The report of `frame`, which passed isBeacon, with every line ended by LF.
+void appendTextReport(QByteArray& out, QStringView frame);
+
+// One JSON object on a line of its own for `received`, whether a beacon or not. An input that was
+// not kept is written from its bytes a slice at a time, `drain()` called between slices so that
+// the caller may write out and empty `out`.
+void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received,
+    const std::function<void()>& drain = {});
+
+// The CSV header row: file, line, beacon and the twelve field names.
+void appendCsvHeader(QByteArray& out);
+
+// One CSV row for `frame`, which passed isBeacon: file, line, beacon and the twelve values.
+void appendCsvRecord(QByteArray& out, const Origin& origin, QStringView frame);
+
+} // namespace decodecli
