@@ -9,6 +9,7 @@
 #include "timing.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -122,6 +123,8 @@ private slots:
     void rawStream();
     void badInput_data();
     void badInput();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestCwAudio::morseTable_data()
@@ -420,6 +423,82 @@ void TestCwAudio::badInput()
     QVERIFY2(error.startsWith(path + u": "_s), qPrintable(error));
     QVERIFY2(error.contains(reason), qPrintable(error));
     QVERIFY(out.beacons.empty());
+}
+
+void TestCwAudio::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("rawInput");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("inOutput");
+    QTest::addColumn<QString>("inErrors");
+
+    QTest::newRow("text report") << QStringList { u"--audio"_s, u"good.wav"_s } << false << 0
+                                 << QStringList { u"CW beacon: TARNUP"_s, u"Battery Voltage: "_s } << QString();
+    QTest::newRow("json adds the measurements")
+        << QStringList { u"--audio"_s, u"--format"_s, u"json"_s, u"good.wav"_s } << false << 0
+        << QStringList { u"\"time\":1.0"_s, u"\"wpm\":"_s, u"\"tone_hz\":"_s, u"\"snr_db\":"_s, u"\"confidence\":["_s }
+        << QString();
+    QTest::newRow("bad file named, the others still decoded")
+        << QStringList { u"--audio"_s, u"--format"_s, u"csv"_s, u"bad.wav"_s, u"good.wav"_s } << false << 2
+        << QStringList { u"good.wav,1,TARNUP"_s } << u"tarnup-decode: bad.wav: "_s;
+    QTest::newRow("morse text") << QStringList { u"--audio"_s, u"--morse-text"_s, u"good.wav"_s } << false << 0
+                                << QStringList { u"TARNUP"_s } << QString();
+    QTest::newRow("silence has no beacon") << QStringList { u"--audio"_s, u"silence.wav"_s } << false << 1
+                                           << QStringList {} << QString();
+    QTest::newRow("raw pcm from standard input")
+        << QStringList { u"--audio"_s, u"-"_s, u"--rate"_s, u"8000"_s, u"--format"_s, u"csv"_s } << true << 0
+        << QStringList { u"-,1,TARNUP"_s } << QString();
+    QTest::newRow("raw pcm without a rate") << QStringList { u"--audio"_s, u"-"_s } << true << 2 << QStringList {}
+                                            << u"--rate"_s;
+}
+
+void TestCwAudio::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, rawInput);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, inOutput);
+    QFETCH(QString, inErrors);
+
+    cwsynth::SignalParams p;
+    p.snrDb = 10.0;
+    p.seed = 3;
+    cwsynth::Signal signal(p, randomBeacons(3, 1));
+    const std::vector<float> samples = signal.renderAll();
+    QTemporaryDir dir;
+    QVERIFY(writeWav(dir.filePath(u"good.wav"_s), samples, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    QVERIFY(writeWav(dir.filePath(u"silence.wav"_s), std::vector<float>(80000, 0.0f), 8000, 1,
+        SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    QFile bad(dir.filePath(u"bad.wav"_s));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("not audio at all\n");
+    bad.close();
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(TARNUP_DECODE_EXE), arguments);
+    QVERIFY(process.waitForStarted());
+    if (rawInput) {
+        QByteArray raw;
+        for (const float s : samples) {
+            const auto v = static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
+            raw.append(static_cast<char>(v & 0xff)).append(static_cast<char>((v >> 8) & 0xff));
+        }
+        process.write(raw);
+    }
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), exitCode);
+    for (const QString& expected : inOutput) {
+        QVERIFY2(output.contains(expected), qPrintable(output));
+    }
+    if (inOutput.isEmpty() && !arguments.contains(u"--morse-text"_s)) {
+        QVERIFY2(!output.contains(u"TARNUP"_s), qPrintable(output));
+    }
+    QVERIFY2(errors.contains(inErrors), qPrintable(errors));
 }
 
 QTEST_GUILESS_MAIN(TestCwAudio)
