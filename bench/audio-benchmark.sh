@@ -32,7 +32,7 @@ bash scripts/build.sh release >/dev/null
 gen=$root/build/bench/cwgen
 cli=$root/build/cli/tarnup-decode
 if [ -x "$cli" ] && "$cli" --help 2>&1 | grep -q -- --audio; then
-X
+    ours_beacons() { "$cli" --audio "$1" --format csv | tail -n +2 | cut -d, -f3; }
     ours_text() { "$cli" --audio "$1" --morse-text; }
     ours_timed=("$cli" --audio --format csv)
 else
