@@ -100,7 +100,7 @@ for c in "${conditions[@]}"; do
         sum[ours_err]=$((sum[ours_err] + oerr))
         sum[mm_exact]=$((sum[mm_exact] + me)); sum[mm_err]=$((sum[mm_err] + merr))
         sum[m2a_exact]=$((sum[m2a_exact] + ae)); sum[m2a_err]=$((sum[m2a_err] + aerr))
-        read -r user sys rss <"$f.time"
+        read -r user sys rss < <(tail -n 1 "$f.time")
         seconds=$(soxi -D "$f")
         speeds+=("$(python3 -c "print($seconds / max($user + $sys, 1e-3))")")
         audio_total=$(python3 -c "print($audio_total + $seconds)")
@@ -126,7 +126,7 @@ done
 ours_beacons noise.wav >noise.ours.b 2>/dev/null || true
 mm_chars=$(multimon_text noise.wav | tr -d ' \n' | wc -c)
 m2a_chars=$(morse2ascii_text noise.wav | tr -d ' \n' | wc -c)
-read -r user sys noise_rss <noise.time
+read -r user sys noise_rss < <(tail -n 1 noise.time)
 noise_speed=$(python3 -c "print(f'{$noise_seconds / max($user + $sys, 1e-3):.0f}')")
 rm -f noise.wav
 median_speed=$(printf '%s\n' "${speeds[@]}" | sort -g | awk '{a[NR]=$1} END {m = NR % 2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2; printf "%.0f", m}')
