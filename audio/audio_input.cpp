@@ -62,10 +62,12 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers)
         return failure(path, QStringLiteral("empty file"));
     }
     SF_INFO format {};
-    std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open(QFile::encodeName(path).constData(), SFM_READ, &format));
+    std::unique_ptr<SNDFILE, SndfileCloser> file(
+        sf_open(QFile::encodeName(path).constData(), SFM_READ, &format));
     if (!file) {
         return failure(path,
-            QStringLiteral("not a readable audio file (%1)").arg(QString::fromLocal8Bit(sf_strerror(nullptr))));
+            QStringLiteral("not a readable audio file (%1)")
+                .arg(QString::fromLocal8Bit(sf_strerror(nullptr))));
     }
     if (format.channels < 1 || format.samplerate < 1000 || format.frames <= 0) {
         return failure(path, QStringLiteral("holds no usable audio"));
@@ -94,7 +96,8 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers)
         decoder.feed(std::span<const float>(mono).first(frames));
     }
     if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
-        return failure(path, QStringLiteral("read error (%1)").arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
+        return failure(
+            path, QStringLiteral("read error (%1)").arg(QString::fromLocal8Bit(sf_strerror(file.get()))));
     }
     decoder.finish();
     if (total < format.frames) {
@@ -103,7 +106,8 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers)
     return truncated.isEmpty() ? QString() : failure(path, truncated);
 }
 
-QString decodeRawStream(std::FILE* input, double sampleRate, const QString& name, const DecodeHandlers& handlers)
+QString decodeRawStream(
+    std::FILE* input, double sampleRate, const QString& name, const DecodeHandlers& handlers)
 {
     if (sampleRate < 1000) {
         return failure(name, QStringLiteral("sample rate %1 is too low").arg(sampleRate));

@@ -15,6 +15,7 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers);
 
 // Decodes raw signed 16-bit little-endian mono PCM at `sampleRate` from `input` until its end;
 // `name` is what error messages call the input.
-QString decodeRawStream(std::FILE* input, double sampleRate, const QString& name, const DecodeHandlers& handlers);
+QString decodeRawStream(
+    std::FILE* input, double sampleRate, const QString& name, const DecodeHandlers& handlers);
 
 } // namespace cwaudio

@@ -102,7 +102,8 @@ public:
             m_dot[i] = markCost(marks[i].length, timing, MarkClass::Dot);
             m_dash[i] = markCost(marks[i].length, timing, MarkClass::Dash);
             m_elementGap[i] = gapCost(gap(i), timing, GapClass::Element);
-            m_charGap[i] = std::min(gapCost(gap(i), timing, GapClass::Character), gapCost(gap(i), timing, GapClass::Word));
+            m_charGap[i] = std::min(
+                gapCost(gap(i), timing, GapClass::Character), gapCost(gap(i), timing, GapClass::Word));
         }
     }
 
@@ -131,7 +132,8 @@ public:
             return cost;
         }
         // A final dot lost leaves one unit, the dot and the character space: five.
-        return cost + (r.lostAt == n ? gapCostUnits(gap(first + n - 1), m_timing, 5.0) : m_charGap[first + n - 1]);
+        return cost +
+            (r.lostAt == n ? gapCostUnits(gap(first + n - 1), m_timing, 5.0) : m_charGap[first + n - 1]);
     }
 
     double leading(std::size_t first, std::span<const KeyedMark> before) const
@@ -141,7 +143,8 @@ public:
             return 0.0;
         }
         // Only a hint: noise just before the first mark must not hide the whole beacon.
-        return std::min({ gapCost(g, m_timing, GapClass::Character), gapCost(g, m_timing, GapClass::Word), maxLeadCost });
+        return std::min(
+            { gapCost(g, m_timing, GapClass::Character), gapCost(g, m_timing, GapClass::Word), maxLeadCost });
     }
 
     // The chance that these marks are `symbol`, against every character in every way it can show
@@ -285,8 +288,8 @@ std::optional<FoundBeacon> findBeacon(
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const Reading& r = readings[p][parse.choice[p]];
         const std::size_t first = parse.boundary[p];
-        const bool strayWordSpace = p + 1 < beaconLength && wordSpaces < 3
-            && classifyGap(c.gap(parse.boundary[p + 1] - 1), timing) == GapClass::Word;
+        const bool strayWordSpace = p + 1 < beaconLength && wordSpaces < 3 &&
+            classifyGap(c.gap(parse.boundary[p + 1] - 1), timing) == GapClass::Word;
         // How the marks were split into characters is vouched for by the total cost; this is
         // about which character these marks are.
         double confidence = c.confidence(first, r.seen.size(), r.symbol, p + 1 == beaconLength);

@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t chunk = 4096;
 // Marks kept for the beacon search: a little over two beacons.
-constexpr std::size_t keptMarks = 2 * 19 * 6;
+constexpr std::size_t keptMarks = std::size_t { 2 } * 19 * 6;
 // Text lags this many marks behind, so the speed is known before the first character is read.
 constexpr std::size_t textLag = 8;
 constexpr std::size_t timingMarks = 48;
@@ -75,8 +75,8 @@ void CwDecoder::processTick(std::complex<float> tick)
     // A word space in progress may already end a beacon: report it now, not at the next mark.
     // Tried again as the space grows, for the speed the beacon itself shows may differ a little.
     const double open = m_detector.openSpace();
-    if (!m_marks.empty() && m_marks.back().gap < 0.0 && m_timing.known() && open >= m_nextOpenCheck
-        && open <= maxOpenCheck * m_timing.dot && classifyGap(open, m_timing) == GapClass::Word) {
+    if (!m_marks.empty() && m_marks.back().gap < 0.0 && m_timing.known() && open >= m_nextOpenCheck &&
+        open <= maxOpenCheck * m_timing.dot && classifyGap(open, m_timing) == GapClass::Word) {
         m_nextOpenCheck = open + m_timing.dot;
         m_marks.back().gap = open;
         emitText(m_marks.size());
@@ -104,7 +104,8 @@ void CwDecoder::closeGap(double length)
 {
     m_marks.back().gap = length;
     const std::size_t first = m_marks.size() > timingMarks ? m_marks.size() - timingMarks : 0;
-    const Timing measured = estimateTiming(std::span<const KeyedMark>(m_marks).subspan(first), m_timing, m_speedRange);
+    const Timing measured =
+        estimateTiming(std::span<const KeyedMark>(m_marks).subspan(first), m_timing, m_speedRange);
     if (!m_timing.known()) {
         m_timing = measured;
     } else {

@@ -24,13 +24,14 @@ Decimator::Decimator(double inputRate)
     }
     // Blackman-windowed sinc, cut off between the CW band and the new Nyquist frequency.
     const int length = 8 * m_factor + 1;
-    const double cutoff = std::min(passbandEdge + 0.5 * (m_outputRate / 2 - passbandEdge), 0.45 * m_outputRate)
-        / inputRate;
+    const double cutoff =
+        std::min(passbandEdge + 0.5 * (m_outputRate / 2 - passbandEdge), 0.45 * m_outputRate) / inputRate;
     m_taps.resize(length);
     double sum = 0;
     for (int i = 0; i < length; ++i) {
         const double n = i - (length - 1) / 2.0;
-        const double sinc = n == 0 ? 2 * cutoff : std::sin(2 * std::numbers::pi * cutoff * n) / (std::numbers::pi * n);
+        const double sinc =
+            n == 0 ? 2 * cutoff : std::sin(2 * std::numbers::pi * cutoff * n) / (std::numbers::pi * n);
         const double phase = 2 * std::numbers::pi * i / (length - 1);
         const double window = 0.42 - 0.5 * std::cos(phase) + 0.08 * std::cos(2 * phase);
         m_taps[i] = static_cast<float>(sinc * window);

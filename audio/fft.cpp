@@ -42,7 +42,7 @@ void Fft::transform(std::span<std::complex<float>> data) const
     for (int half = 1, stride = m_size / 2; half < m_size; half *= 2, stride /= 2) {
         for (int start = 0; start < m_size; start += 2 * half) {
             for (int k = 0; k < half; ++k) {
-                const std::complex<float> w = m_twiddles[k * stride];
+                const std::complex<float> w = m_twiddles[static_cast<std::size_t>(k) * stride];
                 std::complex<float>& a = data[start + k];
                 std::complex<float>& b = data[start + k + half];
                 // Written out: std::complex multiplication checks for NaN and is slow.

@@ -102,7 +102,8 @@ void KeyingDetector::updateLevels()
         mark = sum / static_cast<double>(above);
     }
     // Split in two, pure noise gives an upper half under twice its mean; keying stands well clear.
-    m_present = mark > presenceRatio * m_noise && static_cast<double>(above) > minMarkShare * static_cast<double>(count);
+    m_present = mark > presenceRatio * m_noise &&
+        static_cast<double>(above) > minMarkShare * static_cast<double>(count);
     if (m_present) {
         m_mark = mark;
     } else {

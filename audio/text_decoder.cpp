@@ -5,7 +5,8 @@
 
 namespace cwaudio {
 
-void TextDecoder::decode(std::span<const KeyedMark> marks, std::size_t end, const Timing& timing, std::string& text)
+void TextDecoder::decode(
+    std::span<const KeyedMark> marks, std::size_t end, const Timing& timing, std::string& text)
 {
     for (; m_next < end && m_next < marks.size(); ++m_next) {
         const KeyedMark& mark = marks[m_next];

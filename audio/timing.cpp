@@ -45,13 +45,15 @@ double logUnits(double length, double dot)
 std::array<double, 2> markCosts(double length, const Timing& timing)
 {
     const double x = logUnits(length - timing.bias, timing.dot);
-    std::array<double, 2> c { gaussian(x, 0.0, timing.markSpread), gaussian(x, std::log(3.0), timing.markSpread) };
+    std::array<double, 2> c { gaussian(x, 0.0, timing.markSpread),
+        gaussian(x, std::log(3.0), timing.markSpread) };
     // A long dash is still a dash, up to a point; a mark much shorter than a dot or much longer
     // than a dash is unlikely whatever it is, so there nothing is taken off.
     if (x > std::log(3.0)) {
         c[1] = 0.0;
     }
-    const double best = std::min(c[0], c[1]) - shortfall(x, timing.markSpread) - overrun(x, timing.markSpread);
+    const double best =
+        std::min(c[0], c[1]) - shortfall(x, timing.markSpread) - overrun(x, timing.markSpread);
     return { std::min(c[0] - best, costCap), std::min(c[1] - best, costCap) };
 }
 
@@ -170,7 +172,8 @@ Timing estimateTiming(std::span<const KeyedMark> marks, Timing fallback, const S
     if (gapCount >= 2 && shortCount >= 2) {
         const double gapMean = gapSum / gapCount;
         timing.dot = 0.5 * (shortMean + gapMean);
-        timing.bias = std::clamp(0.5 * (shortMean - gapMean), -maxBiasShare * timing.dot, maxBiasShare * timing.dot);
+        timing.bias =
+            std::clamp(0.5 * (shortMean - gapMean), -maxBiasShare * timing.dot, maxBiasShare * timing.dot);
     } else {
         timing.dot = (shortSum + longSum / 3) / n;
     }
@@ -196,8 +199,8 @@ double gapCostUnits(double length, const Timing& timing, double units)
     const double x = logUnits(length + timing.bias, timing.dot);
     const double spread = timing.gapSpread;
     const double best = std::min({ gaussian(x, 0.0, spread), gaussian(x, std::log(3.0), spread),
-                            x > std::log(7.0) ? 0.0 : gaussian(x, std::log(7.0), spread) })
-        - shortfall(x, spread);
+                            x > std::log(7.0) ? 0.0 : gaussian(x, std::log(7.0), spread) }) -
+        shortfall(x, spread);
     return std::clamp(gaussian(x, std::log(units), spread) - best, 0.0, costCap);
 }
 

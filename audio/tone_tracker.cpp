@@ -52,7 +52,7 @@ ToneTracker::ToneTracker(double sampleRate)
     const double binHz = sampleRate / n;
     m_firstBin = std::max(1, static_cast<int>(lowestTone / binHz));
     m_lastBin = std::min(n / 2 - 2, static_cast<int>(highestTone / binHz) + 1);
-    m_trackBins = std::max(2, static_cast<int>(trackingHalfWidthHz / binHz + 0.5));
+    m_trackBins = std::max(2, static_cast<int>(std::lround(trackingHalfWidthHz / binHz)));
     m_scratch.resize(m_lastBin - m_firstBin + 1);
 }
 
@@ -90,7 +90,7 @@ void ToneTracker::analyse()
     m_fft.transform(m_buffer);
     // Plain mean until the average has filled, so the first estimate is not held back.
     ++m_frames;
-    const float alpha = std::max(m_alpha, 1.0f / m_frames);
+    const float alpha = std::max(m_alpha, 1.0f / static_cast<float>(m_frames));
     for (int k = 1; k < n / 2; ++k) {
         m_average[k] += alpha * (std::norm(m_buffer[k]) - m_average[k]);
     }

@@ -4,9 +4,9 @@
 
 #include <sndfile.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -85,12 +85,13 @@ int main(int argc, char** argv)
         std::string text = cwsynth::randomBeacon(random);
         if (grouped) {
             // Sent in groups, the way listeners write it down: TARNUP Q8CQ CG4X GG4D Z.
-            text = text.substr(0, 6) + ' ' + text.substr(6, 4) + ' ' + text.substr(10, 4) + ' ' + text.substr(14, 4)
-                + ' ' + text.substr(18);
+            text = text.substr(0, 6) + ' ' + text.substr(6, 4) + ' ' + text.substr(10, 4) + ' ' +
+                text.substr(14, 4) + ' ' + text.substr(18);
         }
         texts.push_back(text);
     }
-    cwsynth::Signal signal = noiseSeconds > 0.0 ? cwsynth::Signal(p, noiseSeconds) : cwsynth::Signal(p, texts);
+    cwsynth::Signal signal =
+        noiseSeconds > 0.0 ? cwsynth::Signal(p, noiseSeconds) : cwsynth::Signal(p, texts);
 
     SF_INFO info {};
     info.samplerate = static_cast<int>(p.sampleRate);

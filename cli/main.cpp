@@ -270,10 +270,10 @@ private:
             appendCsvRecord(out, origin, received.frame);
             break;
         case Format::json: {
-            QByteArray extra = ",\"time\":" + QByteArray::number(heard.time, 'f', 2)
-                + ",\"wpm\":" + QByteArray::number(heard.wpm, 'f', 1)
-                + ",\"tone_hz\":" + QByteArray::number(heard.toneHz, 'f', 1)
-                + ",\"snr_db\":" + QByteArray::number(heard.snrDb, 'f', 1) + ",\"confidence\":[";
+            QByteArray extra = ",\"time\":" + QByteArray::number(heard.time, 'f', 2) +
+                ",\"wpm\":" + QByteArray::number(heard.wpm, 'f', 1) +
+                ",\"tone_hz\":" + QByteArray::number(heard.toneHz, 'f', 1) +
+                ",\"snr_db\":" + QByteArray::number(heard.snrDb, 'f', 1) + ",\"confidence\":[";
             for (std::size_t i = 0; i < heard.confidence.size(); ++i) {
                 extra += (i > 0 ? "," : "") + QByteArray::number(heard.confidence[i], 'f', 3);
             }

@@ -105,7 +105,8 @@ std::size_t Signal::render(std::span<float> out)
         }
         double gain = m_p.amplitude;
         if (m_p.fadeDb > 0) {
-            const double db = 0.5 * m_p.fadeDb * std::sin(2 * std::numbers::pi * t / m_p.fadePeriodSeconds + m_fadePhase);
+            const double db =
+                0.5 * m_p.fadeDb * std::sin(2 * std::numbers::pi * t / m_p.fadePeriodSeconds + m_fadePhase);
             gain *= std::pow(10.0, db / 20);
         }
         double sample = envelope * gain * std::sin(m_phase);

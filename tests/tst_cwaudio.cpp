@@ -2,9 +2,9 @@
 #include "audio_input.h"
 #include "beacon.h"
 #include "beacon_frame.h"
-#include "level_code.h"
 #include "cw_decoder.h"
 #include "cw_synth.h"
+#include "level_code.h"
 #include "morse_table.h"
 #include "timing.h"
 
@@ -73,6 +73,7 @@ std::vector<std::string> randomBeacons(std::uint64_t seed, int count)
 {
     std::mt19937_64 random(seed);
     std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         texts.push_back(cwsynth::randomBeacon(random));
     }
@@ -169,13 +170,19 @@ void TestCwAudio::timing()
     QFETCH(double, dot);
     QFETCH(double, bias);
     QFETCH(bool, known);
-    // "PARIS" twice: marks and gaps in units, as sent.
-    const std::vector<std::pair<double, double>> units { { 1, 1 }, { 3, 1 }, { 3, 1 }, { 1, 3 }, { 1, 1 }, { 3, 3 },
-        { 1, 1 }, { 3, 1 }, { 1, 3 }, { 1, 1 }, { 1, 3 }, { 1, 1 }, { 1, 1 }, { 1, 7 }, { 1, 1 }, { 3, 1 },
-        { 3, 1 }, { 1, 3 }, { 1, 1 }, { 3, 3 } };
+    // "PARIS PARIS" as sent: one unit a dot, three a dash, gaps of one, three and seven units.
     std::vector<cwaudio::KeyedMark> marks;
-    for (const auto& [mark, gap] : units) {
-        marks.push_back({ 0.0, mark * dot + bias, gap * dot - bias });
+    const std::string text = "PARIS PARIS";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view code = cwaudio::morseCodeOf(text[i]);
+        for (std::size_t k = 0; k < code.size(); ++k) {
+            const bool lastOfWord = k + 1 == code.size() && (i + 1 == text.size() || text[i + 1] == ' ');
+            const double gap = k + 1 < code.size() ? 1 : (lastOfWord ? 7 : 3);
+            marks.push_back({ 0.0, (code[k] == '-' ? 3 : 1) * dot + bias, gap * dot - bias });
+        }
+        if (i + 1 < text.size() && text[i + 1] == ' ') {
+            ++i;
+        }
     }
     const cwaudio::Timing t = cwaudio::estimateTiming(marks, {}, cwaudio::speedRangeFor(200.0));
     QCOMPARE(t.known(), known);
@@ -213,7 +220,8 @@ void TestCwAudio::decodeSignal_data()
     QTest::newRow("drift up 300 Hz") << 8000.0 << 18.0 << 6.0 << 500.0 << 300.0 << 0.0 << 1.0 << false;
     QTest::newRow("drift down 300 Hz") << 8000.0 << 18.0 << 6.0 << 1400.0 << -300.0 << 0.0 << 1.0 << false;
     QTest::newRow("level 30 dB lower") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << -30.0 << 1.0 << false;
-    QTest::newRow("beacon right at the start") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("beacon right at the start")
+        << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 0.0 << false;
     QTest::newRow("sent in groups") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << true;
     QTest::newRow("44.1 kHz") << 44100.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << false;
     QTest::newRow("12 kHz") << 12000.0 << 25.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << false;
@@ -242,7 +250,8 @@ void TestCwAudio::decodeSignal()
     std::vector<std::string> texts = randomBeacons(p.seed, 2);
     if (grouped) {
         for (std::string& t : texts) {
-            t = t.substr(0, 6) + ' ' + t.substr(6, 4) + ' ' + t.substr(10, 4) + ' ' + t.substr(14, 4) + ' ' + t.substr(18);
+            t = t.substr(0, 6) + ' ' + t.substr(6, 4) + ' ' + t.substr(10, 4) + ' ' + t.substr(14, 4) + ' ' +
+                t.substr(18);
         }
     }
     cwsynth::Signal signal(p, texts);
@@ -371,7 +380,8 @@ void TestCwAudio::rawStream()
     QVERIFY(raw != nullptr);
     for (const float s : samples) {
         const auto v = static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
-        const unsigned char bytes[2] = { static_cast<unsigned char>(v & 0xff), static_cast<unsigned char>((v >> 8) & 0xff) };
+        const unsigned char bytes[2] = { static_cast<unsigned char>(v & 0xff),
+            static_cast<unsigned char>((v >> 8) & 0xff) };
         std::fwrite(bytes, 1, 2, raw);
     }
     std::rewind(raw);
@@ -434,23 +444,25 @@ void TestCwAudio::commandLine_data()
     QTest::addColumn<QString>("inErrors");
 
     QTest::newRow("text report") << QStringList { u"--audio"_s, u"good.wav"_s } << false << 0
-                                 << QStringList { u"CW beacon: TARNUP"_s, u"Battery Voltage: "_s } << QString();
+                                 << QStringList { u"CW beacon: TARNUP"_s, u"Battery Voltage: "_s }
+                                 << QString();
     QTest::newRow("json adds the measurements")
         << QStringList { u"--audio"_s, u"--format"_s, u"json"_s, u"good.wav"_s } << false << 0
-        << QStringList { u"\"time\":1.0"_s, u"\"wpm\":"_s, u"\"tone_hz\":"_s, u"\"snr_db\":"_s, u"\"confidence\":["_s }
+        << QStringList { u"\"time\":1.0"_s, u"\"wpm\":"_s, u"\"tone_hz\":"_s, u"\"snr_db\":"_s,
+               u"\"confidence\":["_s }
         << QString();
     QTest::newRow("bad file named, the others still decoded")
         << QStringList { u"--audio"_s, u"--format"_s, u"csv"_s, u"bad.wav"_s, u"good.wav"_s } << false << 2
         << QStringList { u"good.wav,1,TARNUP"_s } << u"tarnup-decode: bad.wav: "_s;
-    QTest::newRow("morse text") << QStringList { u"--audio"_s, u"--morse-text"_s, u"good.wav"_s } << false << 0
-                                << QStringList { u"TARNUP"_s } << QString();
-    QTest::newRow("silence has no beacon") << QStringList { u"--audio"_s, u"silence.wav"_s } << false << 1
-                                           << QStringList {} << QString();
+    QTest::newRow("morse text") << QStringList { u"--audio"_s, u"--morse-text"_s, u"good.wav"_s } << false
+                                << 0 << QStringList { u"TARNUP"_s } << QString();
+    QTest::newRow("silence has no beacon")
+        << QStringList { u"--audio"_s, u"silence.wav"_s } << false << 1 << QStringList {} << QString();
     QTest::newRow("raw pcm from standard input")
         << QStringList { u"--audio"_s, u"-"_s, u"--rate"_s, u"8000"_s, u"--format"_s, u"csv"_s } << true << 0
         << QStringList { u"-,1,TARNUP"_s } << QString();
-    QTest::newRow("raw pcm without a rate") << QStringList { u"--audio"_s, u"-"_s } << true << 2 << QStringList {}
-                                            << u"--rate"_s;
+    QTest::newRow("raw pcm without a rate")
+        << QStringList { u"--audio"_s, u"-"_s } << true << 2 << QStringList {} << u"--rate"_s;
 }
 
 void TestCwAudio::commandLine()
