@@ -14,6 +14,7 @@ constexpr std::size_t keptMarks = std::size_t { 2 } * 19 * 6;
 constexpr std::size_t textLag = 8;
 constexpr std::size_t timingMarks = 48;
 constexpr double timingSmoothing = 0.25;
+constexpr double minSnrDb = -10.5;
 // Until the speed has been measured, assume 20 WPM.
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
@@ -138,6 +139,10 @@ void CwDecoder::emitText(std::size_t end)
 
 void CwDecoder::evaluate(double endGap)
 {
+    // Below this the keying loses and gains whole elements too often for any frame to be vouched for.
+    if (m_detector.snrDb() < minSnrDb) {
+        return;
+    }
     const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange);
     if (!found) {
         return;
