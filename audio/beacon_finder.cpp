@@ -285,6 +285,10 @@ std::optional<FoundBeacon> findBeacon(
             ++wordSpaces;
         }
     }
+    // The prefix carries no telemetry and the other five of its letters vouch for it: one of them
+    // may be doubtful (its low confidence is still reported).
+    int doubtfulPrefix = 0;
+    const auto prefixLength = static_cast<std::size_t>(beacon::framePrefix.size());
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const Reading& r = readings[p][parse.choice[p]];
         const std::size_t first = parse.boundary[p];
@@ -298,7 +302,7 @@ std::optional<FoundBeacon> findBeacon(
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
-        if (confidence < minConfidence) {
+        if (confidence < minConfidence && (p >= prefixLength || ++doubtfulPrefix > 1)) {
             return std::nullopt;
         }
     }
