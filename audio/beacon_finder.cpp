@@ -24,6 +24,8 @@ constexpr double minConfidence = 0.4;
 // A dot lost in the noise: about one in a hundred at the weakest signals that still decode.
 constexpr double lostDotCost = 4.5;
 constexpr double maxLeadCost = 3.0;
+// ...unless the gap it went into peaked near the threshold.
+constexpr double weakDotCost = 1.5;
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr std::size_t alphanumerics = 36;
 // A word space inside a beacon sent without groups may hide a lost last element.
@@ -119,11 +121,27 @@ public:
         return cost;
     }
 
+    // A dot is lost more readily where the gap that swallowed it shows a peak near the threshold.
+    double lostDot(std::size_t gapIndex, bool known) const
+    {
+        if (!known) {
+            return lostDotCost;
+        }
+        const double peak = m_marks[gapIndex].gapPeak;
+        return lostDotCost - (lostDotCost - weakDotCost) * std::clamp((peak - 0.5) / 0.4, 0.0, 1.0);
+    }
+
     // The gaps inside the reading and, unless it ends the beacon, the one after it.
     double gaps(std::size_t first, const Reading& r, bool last) const
     {
         const std::size_t n = r.seen.size();
-        double cost = r.lostAt == std::string::npos ? 0.0 : lostDotCost;
+        double cost = 0.0;
+        if (r.lostAt == 0) {
+            cost += lostDot(first - 1, first > 0);
+        } else if (r.lostAt != std::string::npos) {
+            // Seen mark lostAt-1 is followed by the gap that swallowed the dot.
+            cost += lostDot(first + r.lostAt - 1, first + r.lostAt - 1 + 1 < m_marks.size());
+        }
         for (std::size_t k = 0; k + 1 < n; ++k) {
             // A dot lost between seen elements k and k+1 leaves a gap of three units.
             cost += r.lostAt == k + 1 ? gapCostUnits(gap(first + k), m_timing, 3.0) : m_elementGap[first + k];

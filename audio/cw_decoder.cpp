@@ -80,6 +80,7 @@ void CwDecoder::processTick(std::complex<float> tick)
         open <= maxOpenCheck * m_timing.dot && classifyGap(open, m_timing) == GapClass::Word) {
         m_nextOpenCheck = open + m_timing.dot;
         m_marks.back().gap = open;
+        m_marks.back().gapPeak = m_detector.openSpacePeak();
         emitText(m_marks.size());
         evaluate(open);
         if (!m_marks.empty()) {
@@ -97,13 +98,14 @@ void CwDecoder::handleRun(const KeyRun& run)
         return;
     }
     if (!m_marks.empty() && m_marks.back().gap < 0.0) {
-        closeGap(run.length);
+        closeGap(run.length, run.peak);
     }
 }
 
-void CwDecoder::closeGap(double length)
+void CwDecoder::closeGap(double length, double peak)
 {
     m_marks.back().gap = length;
+    m_marks.back().gapPeak = peak;
     const std::size_t first = m_marks.size() > timingMarks ? m_marks.size() - timingMarks : 0;
     const Timing measured =
         estimateTiming(std::span<const KeyedMark>(m_marks).subspan(first), m_timing, m_speedRange);

@@ -57,7 +57,7 @@ private:
     void processWorking(std::span<const float> samples);
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
-    void closeGap(double length);
+    void closeGap(double length, double peak);
     void evaluate(double endGap);
     void emitText(std::size_t end);
     void trim();

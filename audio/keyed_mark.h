@@ -9,6 +9,7 @@ struct KeyedMark
     double start = 0.0;
     double length = 0.0;
     double gap = -1.0;
+    double gapPeak = 0.0; // highest envelope over the threshold in the gap
 };
 
 } // namespace cwaudio

@@ -141,15 +141,17 @@ std::optional<KeyRun> KeyingDetector::push(std::complex<float> tick)
         return std::nullopt;
     }
     const float decided = m_amplitudes[(m_ampPos - 1 - m_lookahead + size) % size];
-    return decide(m_signal && decided > threshold());
+    return decide(m_signal ? decided / threshold() : 0.0);
 }
 
-std::optional<KeyRun> KeyingDetector::decide(bool key)
+std::optional<KeyRun> KeyingDetector::decide(double level)
 {
+    const bool key = level > 1.0;
     std::optional<KeyRun> done;
     m_tick += 1.0;
     if (key == m_state) {
         m_runLength += 1.0;
+        m_runPeak = std::max(m_runPeak, level);
         // Once this run is too long to be a glitch, the one before it is final.
         if (m_pending && m_runLength >= m_minRun) {
             done = m_pending;
@@ -162,14 +164,16 @@ std::optional<KeyRun> KeyingDetector::decide(bool key)
         m_state = m_pending->mark;
         m_runStart = m_pending->start;
         m_runLength = m_pending->length + m_runLength + 1.0;
+        m_runPeak = std::max({ m_pending->peak, m_runPeak, level });
         m_pending.reset();
         return done;
     }
     done = m_pending;
-    m_pending = KeyRun { m_state, m_runStart, m_runLength };
+    m_pending = KeyRun { m_state, m_runStart, m_runLength, m_runPeak };
     m_state = key;
     m_runStart = m_tick - 1.0;
     m_runLength = 1.0;
+    m_runPeak = level;
     return done;
 }
 
@@ -181,14 +185,14 @@ std::vector<KeyRun> KeyingDetector::flush()
     const double level = threshold();
     for (int k = std::min(m_lookahead, m_ampFill); k > 0; --k) {
         const float amplitude = m_amplitudes[(m_ampPos - k + size) % size];
-        if (auto run = decide(m_signal && amplitude > level)) {
+        if (auto run = decide(m_signal ? amplitude / level : 0.0)) {
             done.push_back(*run);
         }
     }
     if (m_pending) {
         done.push_back(*m_pending);
     }
-    done.push_back(KeyRun { m_state, m_runStart, m_runLength });
+    done.push_back(KeyRun { m_state, m_runStart, m_runLength, m_runPeak });
     m_pending.reset();
     m_state = false;
     m_runLength = 0.0;

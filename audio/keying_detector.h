@@ -13,6 +13,9 @@ struct KeyRun
     bool mark = false;
     double start = 0.0;
     double length = 0.0;
+    // Highest envelope over the threshold inside the run: a space holding a dot too weak to key
+    // comes close to 1 (or over it, for a dot the glitch filter removed).
+    double peak = 0.0;
 };
 
 // Turns baseband ticks into debounced marks and spaces. The envelope comes from a filter matched to
@@ -37,8 +40,9 @@ public:
 
     // Ticks the matched filter spans now.
     int filterLength() const { return m_length; }
-    // The space in progress, in ticks (0 during a mark).
+    // The space in progress, in ticks (0 during a mark), and its peak as in KeyRun.
     double openSpace() const { return m_state ? 0.0 : m_runLength; }
+    double openSpacePeak() const { return m_runPeak; }
     // Mark over noise power in 2500 Hz, in dB, from the current levels.
     double snrDb() const;
     bool signalPresent() const { return m_signal; }
@@ -46,7 +50,7 @@ public:
 private:
     void updateLevels();
     double threshold() const;
-    std::optional<KeyRun> decide(bool key);
+    std::optional<KeyRun> decide(double level);
 
     double m_tickRate;
     int m_length = 8;
@@ -69,6 +73,7 @@ private:
     bool m_state = false;
     double m_runLength = 0.0;
     double m_runStart = 0.0;
+    double m_runPeak = 0.0;
     std::optional<KeyRun> m_pending;
     double m_tick = 0.0;
     double m_minRun = 2.0;
