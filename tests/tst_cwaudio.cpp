@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio_input.h"
 #include "beacon.h"
+#include "beacon_finder.h"
 #include "beacon_frame.h"
 #include "cw_decoder.h"
 #include "cw_synth.h"
@@ -113,6 +114,8 @@ private slots:
     void morseTable();
     void timing_data();
     void timing();
+    void findBeacon_data();
+    void findBeacon();
     void decodeSignal_data();
     void decodeSignal();
     void noBeacon_data();
@@ -198,6 +201,73 @@ void TestCwAudio::timing()
     QCOMPARE(cwaudio::classifyGap(1 * dot - bias, t), cwaudio::GapClass::Element);
     QCOMPARE(cwaudio::classifyGap(3 * dot - bias, t), cwaudio::GapClass::Character);
     QCOMPARE(cwaudio::classifyGap(7 * dot - bias, t), cwaudio::GapClass::Word);
+}
+
+// Marks for `text` at a dot of `dot` ticks: a space in `text` is a word space; '~' drops the last
+// dot of the next character, its time joining the gap it fell into with a peak near the threshold,
+// as when the noise swallows a dot.
+std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
+{
+    std::vector<cwaudio::KeyedMark> marks;
+    double t = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' || text[i] == '~') {
+            continue;
+        }
+        const bool drop = i > 0 && text[i - 1] == '~';
+        const std::string_view code = cwaudio::morseCodeOf(text[i]);
+        const std::size_t dropped = drop ? code.rfind('.') : std::string_view::npos;
+        for (std::size_t k = 0; k < code.size(); ++k) {
+            const double length = (code[k] == '-' ? 3 : 1) * dot;
+            const bool wordFollows = i + 1 < text.size() && text[i + 1] == ' ';
+            const double gap = (k + 1 < code.size() ? 1 : (wordFollows ? 7 : 3)) * dot;
+            if (k == dropped && !marks.empty()) {
+                marks.back().gap += length + gap;
+                marks.back().gapPeak = 0.9;
+            } else {
+                marks.push_back({ t, length, gap });
+            }
+            t += length + gap;
+        }
+    }
+    return marks;
+}
+
+void TestCwAudio::findBeacon_data()
+{
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("clean") << u"TARNUPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("in groups") << u"TARNUP Q8CQ CG4X GG4D Z"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("after other text") << u"CQ CQ DE TARNUPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("digit at 14") << u"TARNUPDDDDDDD9DDDDD"_s << u"TARNUPDDDDDDD9DDDDD"_s;
+    QTest::newRow("prefix dot lost") << u"TARN~UPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("letter outside the level alphabet") << u"TARNUPQ8CQCG4XGG4DA"_s << QString();
+    QTest::newRow("18 characters") << u"TARNUPQ8CQCG4XGG4D"_s << QString();
+    QTest::newRow("20 characters") << u"TARNUPQ8CQCG4XGG4DZD"_s << QString();
+    QTest::newRow("other prefix") << u"TARNIPQ8CQCG4XGG4DZ"_s << QString();
+    QTest::newRow("prefix alone") << u"TARNUP"_s << QString();
+}
+
+void TestCwAudio::findBeacon()
+{
+    QFETCH(QString, sent);
+    QFETCH(QString, expected);
+    const double dot = 12.0;
+    const auto marks = marksFor(sent.toStdString(), dot);
+    const auto found = cwaudio::findBeacon(marks, 10 * dot, {}, cwaudio::speedRangeFor(200.0));
+    QCOMPARE(found ? QString::fromStdString(found->text) : QString(), expected);
+    if (!found) {
+        return;
+    }
+    QVERIFY2(std::abs(found->timing.dot - dot) < 0.1 * dot, qPrintable(QString::number(found->timing.dot)));
+    const QString before = sent.left(sent.indexOf(u"TARN"_s));
+    QCOMPARE(found->firstMark, marksFor(before.toStdString(), dot).size());
+    for (const double c : found->confidence) {
+        QVERIFY(c >= 0.0 && c <= 1.0);
+        QVERIFY2(c > 0.9 || sent.contains(u'~'), qPrintable(QString::number(c)));
+    }
 }
 
 void TestCwAudio::decodeSignal_data()
