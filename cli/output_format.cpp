@@ -146,7 +146,8 @@ char* putHexEscape(char* p, char16_t unit)
 }
 
 // Escapes what JSON forbids raw (quote, backslash, C0 controls) and what its readers trip over:
-// DEL, the two line separators JavaScript treats as line ends, and surrogates without a partner.
+// DEL, the two line separators JavaScript treats as line ends, surrogates without a partner, and
+// U+FEFF, which some readers (QJsonDocument among them) drop from the start of a string.
 void appendJsonBody(QByteArray& out, QStringView text)
 {
     appendEncoded(
@@ -176,7 +177,7 @@ void appendJsonBody(QByteArray& out, QStringView text)
             default:
                 break;
             }
-            if (unit < 0x20 || unit == 0x7f || unit == 0x2028 || unit == 0x2029) {
+            if (unit < 0x20 || unit == 0x7f || unit == 0x2028 || unit == 0x2029 || unit == 0xfeff) {
                 return putHexEscape(p, unit);
             }
             return nullptr;

@@ -353,6 +353,7 @@ void TestCli::jsonString_data()
     QTest::newRow("NUL") << QString(1, QChar(0)) << QByteArray(R"("\u0000")");
     QTest::newRow("escape and DEL") << u"\x1b\x7f"_s << QByteArray(R"("\u001b\u007f")");
     QTest::newRow("line separators") << u"\u2028\u2029"_s << QByteArray(R"("\u2028\u2029")");
+    QTest::newRow("byte order mark first") << u"\ufeffa"_s << QByteArray(R"("\ufeffa")");
     QTest::newRow("lone high surrogate") << u"a"_s + QChar(0xd83d) << QByteArray(R"("a\ud83d")");
     QTest::newRow("lone low surrogate") << QChar(0xde00) + u"b"_s << QByteArray(R"("\ude00b")");
     QTest::newRow("pair in wrong order")
