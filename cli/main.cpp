@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio_input.h"
 #include "line_input.h"
 #include "output_format.h"
 
@@ -116,13 +117,13 @@ private:
 class BatchDecoder
 {
 public:
-    BatchDecoder(Format format, bool quiet, Output& out, Output& messages)
+    BatchDecoder(Format format, bool quiet, Output& out, Output& messages, bool noHeader = false)
         : m_format(format)
         , m_quiet(quiet)
         , m_out(out)
         , m_messages(messages)
     {
-        if (m_format == Format::csv) {
+        if (m_format == Format::csv && !noHeader) {
             appendCsvHeader(m_out.buffer());
             m_out.recordDone();
         }
@@ -170,6 +171,44 @@ public:
         splitter.finish(onLine);
     }
 
+    // Demodulates a recording (or raw s16le mono at `rate` from standard input for "-") and
+    // writes each beacon as soon as it is complete, or with `morseText` the decoded text itself.
+    void decodeAudio(const QString& path, int rate, bool morseText)
+    {
+        const bool standardInput = path == u"-";
+        Origin origin(path);
+        cwaudio::DecodeHandlers handlers;
+        bool any = false;
+        if (morseText) {
+            handlers.text = [this, standardInput](std::string_view text) {
+                m_out.buffer().append(text.data(), qsizetype(text.size()));
+                if (standardInput) {
+                    m_out.flush();
+                }
+            };
+        } else {
+            handlers.beacon = [this, &origin, &any](const cwaudio::AudioBeacon& heard) {
+                any = true;
+                ++origin.line;
+                handleAudio(origin, heard);
+                // Live listeners want every beacon the moment it is complete.
+                m_out.flush();
+            };
+        }
+        const QString error = standardInput
+            ? cwaudio::decodeRawStream(stdin, rate, u"(standard input)"_s, handlers)
+            : cwaudio::decodeAudioFile(path, handlers);
+        if (morseText) {
+            m_out.buffer().append('\n');
+            m_out.recordDone();
+        }
+        if (!error.isEmpty()) {
+            fileError(error);
+        } else if (!any && !morseText) {
+            m_sawNotBeacon = true;
+        }
+    }
+
     int exitCode() const
     {
         if (m_error || m_out.failed()) {
@@ -212,6 +251,36 @@ private:
         case Format::json:
             appendJsonRecord(out, origin, received, [this] { m_out.flushIfFull(); });
             break;
+        }
+        m_out.recordDone();
+    }
+
+    void handleAudio(const Origin& origin, const cwaudio::AudioBeacon& heard)
+    {
+        const ReceivedText received = receiveText(heard.text);
+        QByteArray& out = m_out.buffer();
+        switch (m_format) {
+        case Format::text:
+            if (m_reportsWritten++ > 0) {
+                out.append('\n');
+            }
+            appendTextReport(out, received.frame);
+            break;
+        case Format::csv:
+            appendCsvRecord(out, origin, received.frame);
+            break;
+        case Format::json: {
+            QByteArray extra = ",\"time\":" + QByteArray::number(heard.time, 'f', 2) +
+                ",\"wpm\":" + QByteArray::number(heard.wpm, 'f', 1) +
+                ",\"tone_hz\":" + QByteArray::number(heard.toneHz, 'f', 1) +
+                ",\"snr_db\":" + QByteArray::number(heard.snrDb, 'f', 1) + ",\"confidence\":[";
+            for (std::size_t i = 0; i < heard.confidence.size(); ++i) {
+                extra += (i > 0 ? "," : "") + QByteArray::number(heard.confidence[i], 'f', 3);
+            }
+            extra += ']';
+            appendJsonRecord(out, origin, received, {}, extra);
+            break;
+        }
         }
         m_out.recordDone();
     }
@@ -277,7 +346,14 @@ int main(int argc, char* argv[])
         u"Decode <text> instead of reading files; may be given more than once."_s, u"text"_s);
     const QCommandLineOption quietOption(
         { u"q"_s, u"quiet"_s }, u"No warnings about lines that are not beacons or not UTF-8."_s);
-    parser.addOptions({ formatOption, beaconOption, quietOption });
+    const QCommandLineOption audioOption(u"audio"_s,
+        u"The FILEs are recordings (WAV, FLAC, OGG, ...; any rate, channels mixed) to demodulate; "
+        u"- reads raw signed 16-bit mono PCM at --rate from standard input, live."_s);
+    const QCommandLineOption rateOption(
+        u"rate"_s, u"Sample rate of the raw PCM read with --audio -."_s, u"hz"_s);
+    const QCommandLineOption morseTextOption(
+        u"morse-text"_s, u"With --audio: print the raw decoded Morse text instead of reports."_s);
+    parser.addOptions({ formatOption, beaconOption, quietOption, audioOption, rateOption, morseTextOption });
     parser.addPositionalArgument(u"FILE"_s, u"A log to decode; - or none: standard input."_s, u"[FILE...]"_s);
 
     if (!parser.parse(QCoreApplication::arguments())) {
@@ -311,9 +387,37 @@ int main(int argc, char* argv[])
         files.append(u"-"_s);
     }
 
+    const bool audio = parser.isSet(audioOption);
+    int rate = 0;
+    if (audio) {
+        if (!texts.isEmpty()) {
+            return usageError(u"--audio decodes files, not --beacon texts"_s);
+        }
+        if (files.contains(u"-"_s)) {
+            bool ok = false;
+            rate = parser.value(rateOption).toInt(&ok);
+            if (!ok || rate < 1000) {
+                return usageError(u"--audio - needs --rate, the sample rate in Hz (at least 1000)"_s);
+            }
+        }
+    } else if (parser.isSet(morseTextOption) || parser.isSet(rateOption)) {
+        return usageError(u"--morse-text and --rate go with --audio"_s);
+    }
+
     Output out(stdout);
     Output messages(stderr);
-    BatchDecoder decoder(format, parser.isSet(quietOption), out, messages);
+    BatchDecoder decoder(
+        format, parser.isSet(quietOption), out, messages, audio && parser.isSet(morseTextOption));
+    if (audio) {
+        for (const QString& file : std::as_const(files)) {
+            decoder.decodeAudio(file, rate, parser.isSet(morseTextOption));
+        }
+        if (!out.flush()) {
+            std::fprintf(stderr, "tarnup-decode: cannot write the output: %s\n", out.why());
+        }
+        messages.flush();
+        return decoder.exitCode();
+    }
     for (qsizetype i = 0; i < texts.size(); ++i) {
         decoder.decodeArgument(texts.at(i), i + 1);
     }

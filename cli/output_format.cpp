@@ -361,8 +361,8 @@ void appendTextReport(QByteArray& out, QStringView frame)
     }
 }
 
-void appendJsonRecord(
-    QByteArray& out, const Origin& origin, const ReceivedText& received, const std::function<void()>& drain)
+void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received,
+    const std::function<void()>& drain, QByteArrayView extraMembers)
 {
     out.append("{\"file\":");
     out.append(origin.jsonFile());
@@ -398,6 +398,7 @@ void appendJsonRecord(
     } else {
         out.append(R"(,"fields":null,"report":null)");
     }
+    out.append(extraMembers);
     out.append("}\n");
 }
 

@@ -47,9 +47,10 @@ void appendTextReport(QByteArray& out, QStringView frame);
 
 // One JSON object on a line of its own for `received`, whether a beacon or not. An input that was
 // not kept is written from its bytes a slice at a time, `drain()` called between slices so that
-// the caller may write out and empty `out`.
+// the caller may write out and empty `out`. `extraMembers` (",\"name\":value..." or empty) goes
+// in just before the closing brace.
 void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received,
-    const std::function<void()>& drain = {});
+    const std::function<void()>& drain = {}, QByteArrayView extraMembers = {});
 
 // The CSV header row: file, line, beacon and the twelve field names.
 void appendCsvHeader(QByteArray& out);

@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation
+    pkg-config libsndfile1-dev
 )
 # Sanitizer, fuzzing and static-check tools, for CI and developers.
 if [ "${1:-}" = --dev ]; then

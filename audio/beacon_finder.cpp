@@ -1,0 +1,330 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "beacon_finder.h"
+
+#include "beacon_frame.h"
+#include "level_code.h"
+#include "morse_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+namespace cwaudio {
+
+namespace {
+
+// Longest Morse code a beacon character can have (position 14 may be any character).
+constexpr std::size_t longestCode = 6;
+constexpr std::size_t maxBeaconMarks = beaconLength * longestCode;
+// Acceptance: a total penalty of a few nats, no character left much in doubt.
+constexpr double maxTotalCost = 8.0;
+constexpr double minConfidence = 0.4;
+// A dot lost in the noise: about one in a hundred at the weakest signals that still decode.
+constexpr double lostDotCost = 4.5;
+constexpr double maxLeadCost = 3.0;
+// ...unless the gap it went into peaked near the threshold.
+constexpr double weakDotCost = 1.5;
+constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr std::size_t alphanumerics = 36;
+// A word space inside a beacon sent without groups may hide a lost last element.
+constexpr double strayWordSpaceDoubt = 0.35;
+
+// One way a character can show up in the marks: its code, or its code with one dot lost (the gap
+// around the lost dot then spans its neighbours' gaps too; a first dot lost only lengthens the
+// character space before it, which any character space up to a word space covers).
+struct Reading
+{
+    char symbol;
+    std::string_view code;
+    std::string seen;
+    std::size_t lostAt; // index into `code`, or npos
+};
+
+std::vector<Reading> readingsOf(std::string_view symbols, bool lossAllowed = true)
+{
+    std::vector<Reading> readings;
+    for (const char symbol : symbols) {
+        const std::string_view code = morseCodeOf(symbol);
+        readings.push_back({ symbol, code, std::string(code), std::string::npos });
+        for (std::size_t k = 0; k < code.size(); ++k) {
+            if (lossAllowed && code[k] == '.' && code.size() > 1) {
+                std::string seen(code);
+                seen.erase(k, 1);
+                readings.push_back({ symbol, code, seen, k });
+            }
+        }
+    }
+    return readings;
+}
+
+std::string latin1(QStringView text)
+{
+    return text.toLatin1().toStdString();
+}
+
+// What each position of a beacon may hold: the prefix, the level symbols, and anything at 14.
+const std::array<std::vector<Reading>, beaconLength>& positionReadings()
+{
+    static const auto table = [] {
+        std::array<std::vector<Reading>, beaconLength> readings;
+        const std::string prefix = latin1(beacon::framePrefix);
+        const std::string levels = latin1(beacon::levelAlphabet);
+        for (std::size_t p = 0; p < beaconLength; ++p) {
+            if (p < prefix.size()) {
+                readings[p] = readingsOf(std::string_view(prefix).substr(p, 1));
+            } else if (static_cast<int>(p) + 1 == beacon::skippedPosition) {
+                // Letters and digits, as sent: with nothing known about them, a character with a dot
+                // lost is simply another character, so no repair is tried there.
+                readings[p] = readingsOf(morseCodes().substr(0, alphanumerics), false);
+            } else {
+                readings[p] = readingsOf(levels);
+            }
+        }
+        return readings;
+    }();
+    return table;
+}
+
+class Costs
+{
+public:
+    Costs(std::span<const KeyedMark> marks, double endGap, const Timing& timing)
+        : m_marks(marks)
+        , m_endGap(endGap)
+        , m_timing(timing)
+    {
+        const std::size_t n = marks.size();
+        m_dot.resize(n);
+        m_dash.resize(n);
+        m_elementGap.resize(n);
+        m_charGap.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            m_dot[i] = markCost(marks[i].length, timing, MarkClass::Dot);
+            m_dash[i] = markCost(marks[i].length, timing, MarkClass::Dash);
+            m_elementGap[i] = gapCost(gap(i), timing, GapClass::Element);
+            m_charGap[i] = std::min(
+                gapCost(gap(i), timing, GapClass::Character), gapCost(gap(i), timing, GapClass::Word));
+        }
+    }
+
+    double gap(std::size_t i) const { return i + 1 == m_marks.size() ? m_endGap : m_marks[i].gap; }
+
+    // Marks of `seen` from mark `first` on.
+    double marks(std::size_t first, std::string_view seen) const
+    {
+        double cost = 0;
+        for (std::size_t k = 0; k < seen.size(); ++k) {
+            cost += seen[k] == '.' ? m_dot[first + k] : m_dash[first + k];
+        }
+        return cost;
+    }
+
+    // A dot is lost more readily where the gap that swallowed it shows a peak near the threshold.
+    double lostDot(std::size_t gapIndex, bool known) const
+    {
+        if (!known) {
+            return lostDotCost;
+        }
+        const double peak = m_marks[gapIndex].gapPeak;
+        return lostDotCost - (lostDotCost - weakDotCost) * std::clamp((peak - 0.5) / 0.4, 0.0, 1.0);
+    }
+
+    // The gaps inside the reading and, unless it ends the beacon, the one after it.
+    double gaps(std::size_t first, const Reading& r, bool last) const
+    {
+        const std::size_t n = r.seen.size();
+        double cost = 0.0;
+        if (r.lostAt == 0) {
+            cost += lostDot(first - 1, first > 0);
+        } else if (r.lostAt != std::string::npos) {
+            // Seen mark lostAt-1 is followed by the gap that swallowed the dot.
+            cost += lostDot(first + r.lostAt - 1, first + r.lostAt - 1 + 1 < m_marks.size());
+        }
+        for (std::size_t k = 0; k + 1 < n; ++k) {
+            // A dot lost between seen elements k and k+1 leaves a gap of three units.
+            cost += r.lostAt == k + 1 ? gapCostUnits(gap(first + k), m_timing, 3.0) : m_elementGap[first + k];
+        }
+        if (last) {
+            return cost;
+        }
+        // A final dot lost leaves one unit, the dot and the character space: five.
+        return cost +
+            (r.lostAt == n ? gapCostUnits(gap(first + n - 1), m_timing, 5.0) : m_charGap[first + n - 1]);
+    }
+
+    double leading(std::size_t first, std::span<const KeyedMark> before) const
+    {
+        const double g = first > 0 ? m_marks[first - 1].gap : (before.empty() ? -1.0 : before.back().gap);
+        if (g < 0.0) {
+            return 0.0;
+        }
+        // Only a hint: noise just before the first mark must not hide the whole beacon.
+        return std::min(
+            { gapCost(g, m_timing, GapClass::Character), gapCost(g, m_timing, GapClass::Word), maxLeadCost });
+    }
+
+    // The chance that these marks are `symbol`, against every character in every way it can show
+    // up over the same marks (intact or with a dot lost), times the doubt no reading of them escapes
+    // (marks too short or too long for any element).
+    double confidence(std::size_t first, std::size_t count, char symbol, bool last) const
+    {
+        static const std::vector<Reading> everything = readingsOf(morseCodes());
+        double floor = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            floor += std::min(m_dot[first + k], m_dash[first + k]);
+        }
+        double mine = 0;
+        double total = 0;
+        for (const Reading& r : everything) {
+            if (r.seen.size() != count) {
+                continue;
+            }
+            const double p = std::exp(-(marks(first, r.seen) + gaps(first, r, last)));
+            total += p;
+            if (r.symbol == symbol) {
+                mine += p;
+            }
+        }
+        return mine / std::max(total, 1e-300) * std::exp(-floor);
+    }
+
+private:
+    std::span<const KeyedMark> m_marks;
+    double m_endGap;
+    Timing m_timing;
+    std::vector<double> m_dot, m_dash, m_elementGap, m_charGap;
+};
+
+struct Parse
+{
+    std::size_t start = 0;
+    double cost = infinity;
+    std::array<std::size_t, beaconLength> choice {};
+    std::array<std::size_t, beaconLength + 1> boundary {};
+};
+
+// Best parse of the window as one beacon that ends at its last mark: a Viterbi pass backwards over
+// (position, mark) with the readings each position allows.
+Parse bestParse(const Costs& c, std::size_t n, std::span<const KeyedMark> before)
+{
+    const auto& readings = positionReadings();
+    std::vector<double> next(n + 1, infinity);
+    std::vector<double> here(n + 1, infinity);
+    std::vector<std::array<std::size_t, beaconLength>> pick(n + 1);
+    next[n] = 0.0;
+    for (std::size_t p = beaconLength; p-- > 0;) {
+        std::ranges::fill(here, infinity);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t k = 0; k < readings[p].size(); ++k) {
+                const Reading& r = readings[p][k];
+                const std::size_t end = i + r.seen.size();
+                if (end > n || next[end] == infinity) {
+                    continue;
+                }
+                const double cost = next[end] + c.marks(i, r.seen) + c.gaps(i, r, end == n);
+                if (cost < here[i]) {
+                    here[i] = cost;
+                    pick[i][p] = k;
+                }
+            }
+        }
+        std::swap(here, next);
+    }
+    Parse best;
+    for (std::size_t s = 0; s < n; ++s) {
+        const double cost = next[s] + c.leading(s, before);
+        if (cost < best.cost) {
+            best.cost = cost;
+            best.start = s;
+        }
+    }
+    if (best.cost == infinity) {
+        return best;
+    }
+    std::size_t i = best.start;
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        best.boundary[p] = i;
+        best.choice[p] = pick[i][p];
+        i += readings[p][best.choice[p]].seen.size();
+    }
+    best.boundary[beaconLength] = i;
+    return best;
+}
+
+} // namespace
+
+std::optional<FoundBeacon> findBeacon(
+    std::span<const KeyedMark> marks, double endGap, Timing fallback, const SpeedRange& range)
+{
+    if (marks.size() < beaconLength) {
+        return std::nullopt;
+    }
+    const std::size_t offset = marks.size() > maxBeaconMarks ? marks.size() - maxBeaconMarks : 0;
+    auto window = marks.subspan(offset);
+    auto before = marks.first(offset);
+
+    Timing timing = estimateTiming(window, fallback, range);
+    if (!timing.known()) {
+        return std::nullopt;
+    }
+    Parse parse = bestParse(Costs(window, endGap, timing), window.size(), before);
+    if (parse.cost == infinity) {
+        return std::nullopt;
+    }
+    // Measure the speed again on the beacon's own marks, free of whatever preceded it.
+    const std::size_t start = parse.start;
+    const Timing own = estimateTiming(window.subspan(start), timing, range);
+    if (own.dot != timing.dot || own.bias != timing.bias) {
+        timing = own;
+        before = marks.first(offset + start);
+        window = window.subspan(start);
+        parse = bestParse(Costs(window, endGap, timing), window.size(), before);
+    } else {
+        before = marks.first(offset);
+    }
+    // A beacon is followed by at least a word space; anything shorter means it goes on.
+    if (parse.cost > maxTotalCost || classifyGap(endGap, timing) != GapClass::Word) {
+        return std::nullopt;
+    }
+
+    const auto& readings = positionReadings();
+    const Costs c(window, endGap, timing);
+    FoundBeacon found;
+    found.timing = timing;
+    found.cost = parse.cost;
+    found.firstMark = before.size() + parse.start;
+    // Sent in groups, a beacon has word spaces after the prefix and every four characters after.
+    int wordSpaces = 0;
+    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
+        const std::size_t last = parse.boundary[p + 1] - 1;
+        if (classifyGap(c.gap(last), timing) == GapClass::Word) {
+            ++wordSpaces;
+        }
+    }
+    // The prefix carries no telemetry and the other five of its letters vouch for it: one of them
+    // may be doubtful (its low confidence is still reported).
+    int doubtfulPrefix = 0;
+    const auto prefixLength = static_cast<std::size_t>(beacon::framePrefix.size());
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        const Reading& r = readings[p][parse.choice[p]];
+        const std::size_t first = parse.boundary[p];
+        const bool strayWordSpace = p + 1 < beaconLength && wordSpaces < 3 &&
+            classifyGap(c.gap(parse.boundary[p + 1] - 1), timing) == GapClass::Word;
+        // How the marks were split into characters is vouched for by the total cost; this is
+        // about which character these marks are.
+        double confidence = c.confidence(first, r.seen.size(), r.symbol, p + 1 == beaconLength);
+        if (strayWordSpace) {
+            confidence *= strayWordSpaceDoubt;
+        }
+        found.text += r.symbol;
+        found.confidence[p] = confidence;
+        if (confidence < minConfidence && (p >= prefixLength || ++doubtfulPrefix > 1)) {
+            return std::nullopt;
+        }
+    }
+    return found;
+}
+
+} // namespace cwaudio

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "keyed_mark.h"
+#include "timing.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace cwaudio {
+
+inline constexpr std::size_t beaconLength = 19;
+
+struct FoundBeacon
+{
+    std::string text;
+    std::array<double, beaconLength> confidence {};
+    std::size_t firstMark = 0; // index into the marks searched
+    Timing timing;
+    double cost = 0.0; // summed log-likelihood penalty of the chosen reading
+};
+
+// Looks for a beacon whose last character ends with the last of `marks`, whose gap (or `endGap`
+// when that gap is still open) must be at least a word space. Every position may only hold what a
+// beacon can carry there, so a doubtful element is settled by the frame; but the reading is only
+// accepted when its total penalty is small and every character is likely on its own.
+std::optional<FoundBeacon> findBeacon(
+    std::span<const KeyedMark> marks, double endGap, Timing fallback, const SpeedRange& range);
+
+} // namespace cwaudio

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace cwaudio {
+
+// One key-down and the key-up after it, in envelope ticks; `gap` is negative while still open.
+struct KeyedMark
+{
+    double start = 0.0;
+    double length = 0.0;
+    double gap = -1.0;
+    double gapPeak = 0.0; // highest envelope over the threshold in the gap
+};
+
+} // namespace cwaudio

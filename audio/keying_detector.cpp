@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "keying_detector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace cwaudio {
+
+namespace {
+
+constexpr double windowSeconds = 2.0;
+constexpr int levelInterval = 8;
+constexpr int ringSize = 64;
+// Percentiles of the amplitude: spaces fill well over a fifth of any stretch of Morse, marks too.
+constexpr double noisePercentile = 0.1;
+constexpr double markPercentile = 0.8;
+// Mean over the 20th percentile of a Rayleigh amplitude.
+constexpr double rayleighMeanOverP20 = 2.731;
+// Below this mark-to-noise amplitude ratio the window holds no keying worth deciding.
+constexpr double presenceRatio = 2.4;
+constexpr double minMarkShare = 0.08;
+// Without keying in sight the threshold stays this far above the mean noise amplitude, which a
+// Rayleigh amplitude exceeds about once in 5000 ticks.
+constexpr double quietThreshold = 3.3;
+constexpr double holdDecayDbPerSecond = 1.0;
+// The matched filter spans most of a dot: a dot shortened by the hand still reaches full height.
+constexpr double filterShare = 0.8;
+// Marks and spaces shorter than this share of a dot are taken for noise.
+constexpr double glitchShare = 0.3;
+
+} // namespace
+
+KeyingDetector::KeyingDetector(double tickRate)
+    : m_tickRate(tickRate)
+    , m_ticks(ringSize)
+    , m_amplitudes(static_cast<std::size_t>(windowSeconds * tickRate))
+    , m_lookahead(static_cast<int>(m_amplitudes.size() / 2))
+    , m_scratch(m_amplitudes.size())
+    , m_holdDecay(std::pow(10.0, -holdDecayDbPerSecond * levelInterval / tickRate / 20.0))
+{
+}
+
+void KeyingDetector::setNoise(double variance, int samplesPerTick)
+{
+    m_noiseVariance = variance;
+    m_samplesPerTick = samplesPerTick;
+}
+
+void KeyingDetector::setDotTicks(double dotTicks)
+{
+    m_length = std::clamp(static_cast<int>(std::lround(filterShare * dotTicks)), 1, ringSize - 1);
+    m_minRun = std::max(2.0, glitchShare * dotTicks);
+}
+
+double KeyingDetector::snrDb() const
+{
+    if (m_noise <= 0.0) {
+        return 0.0;
+    }
+    // Rayleigh mean amplitude to noise power, then from the matched-filter bandwidth to 2500 Hz.
+    const double noisePower = m_noise * m_noise * 4.0 / std::numbers::pi;
+    const double tonePower = std::max(m_mark * m_mark - noisePower, 1e-3 * noisePower);
+    const double seconds = m_length / m_tickRate;
+    return 10.0 * std::log10(tonePower / noisePower) - 10.0 * std::log10(2500.0 * seconds);
+}
+
+void KeyingDetector::updateLevels()
+{
+    const auto count = static_cast<std::size_t>(m_ampFill);
+    std::copy_n(m_amplitudes.begin(), count, m_scratch.begin());
+    const auto nth = [&](double share) {
+        auto it = m_scratch.begin() + static_cast<std::ptrdiff_t>(share * static_cast<double>(count - 1));
+        std::nth_element(m_scratch.begin(), it, m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
+        return static_cast<double>(*it);
+    };
+    if (m_noiseVariance >= 0.0) {
+        // Mean amplitude of complex noise averaged over the filter's span of samples.
+        const double power = m_noiseVariance / (static_cast<double>(m_samplesPerTick) * m_length);
+        m_noise = std::sqrt(std::numbers::pi / 4 * power);
+    } else {
+        m_noise = nth(noisePercentile) * rayleighMeanOverP20;
+    }
+    const double upper = nth(markPercentile);
+    // The mark level is the mean of what lies above the threshold it sets (two-means), since a
+    // percentile would land wherever the share of key-down time happens to put it.
+    double mark = upper;
+    std::size_t above = 0;
+    for (int pass = 0; pass < 3; ++pass) {
+        const double threshold = 0.5 * (m_noise + mark);
+        double sum = 0.0;
+        above = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (m_scratch[i] > threshold) {
+                sum += m_scratch[i];
+                ++above;
+            }
+        }
+        if (above == 0) {
+            break;
+        }
+        mark = sum / static_cast<double>(above);
+    }
+    // Split in two, pure noise gives an upper half under twice its mean; keying stands well clear.
+    m_present = mark > presenceRatio * m_noise &&
+        static_cast<double>(above) > minMarkShare * static_cast<double>(count);
+    if (m_present) {
+        m_mark = mark;
+    } else {
+        // Silence: hold the last mark level, slowly letting go.
+        m_mark *= m_holdDecay;
+    }
+    m_signal = m_mark > m_noise && m_mark > 1e-12;
+}
+
+double KeyingDetector::threshold() const
+{
+    const double middle = 0.5 * (m_noise + m_mark);
+    return m_present ? middle : std::max(middle, quietThreshold * m_noise);
+}
+
+std::optional<KeyRun> KeyingDetector::push(std::complex<float> tick)
+{
+    m_ticks[m_tickPos] = tick;
+    m_tickPos = (m_tickPos + 1) % ringSize;
+    std::complex<float> sum { 0.0f, 0.0f };
+    for (int k = 1; k <= m_length; ++k) {
+        sum += m_ticks[(m_tickPos - k + ringSize) % ringSize];
+    }
+    const float amplitude = std::abs(sum) / static_cast<float>(m_length);
+
+    const int size = static_cast<int>(m_amplitudes.size());
+    m_amplitudes[m_ampPos] = amplitude;
+    m_ampPos = (m_ampPos + 1) % size;
+    m_ampFill = std::min(m_ampFill + 1, size);
+    if (++m_sinceLevels >= levelInterval || m_ampFill < levelInterval) {
+        m_sinceLevels = 0;
+        updateLevels();
+    }
+    if (m_ampFill <= m_lookahead) {
+        return std::nullopt;
+    }
+    const float decided = m_amplitudes[(m_ampPos - 1 - m_lookahead + size) % size];
+    return decide(m_signal ? decided / threshold() : 0.0);
+}
+
+std::optional<KeyRun> KeyingDetector::decide(double level)
+{
+    const bool key = level > 1.0;
+    std::optional<KeyRun> done;
+    m_tick += 1.0;
+    if (key == m_state) {
+        m_runLength += 1.0;
+        m_runPeak = std::max(m_runPeak, level);
+        // Once this run is too long to be a glitch, the one before it is final.
+        if (m_pending && m_runLength >= m_minRun) {
+            done = m_pending;
+            m_pending.reset();
+        }
+        return done;
+    }
+    if (m_runLength < m_minRun && m_pending) {
+        // A glitch: the run before it simply continues.
+        m_state = m_pending->mark;
+        m_runStart = m_pending->start;
+        m_runLength = m_pending->length + m_runLength + 1.0;
+        m_runPeak = std::max({ m_pending->peak, m_runPeak, level });
+        m_pending.reset();
+        return done;
+    }
+    done = m_pending;
+    m_pending = KeyRun { m_state, m_runStart, m_runLength, m_runPeak };
+    m_state = key;
+    m_runStart = m_tick - 1.0;
+    m_runLength = 1.0;
+    m_runPeak = level;
+    return done;
+}
+
+std::vector<KeyRun> KeyingDetector::flush()
+{
+    std::vector<KeyRun> done;
+    // Decide what the look-ahead still holds, with the levels as they stand.
+    const int size = static_cast<int>(m_amplitudes.size());
+    const double level = threshold();
+    for (int k = std::min(m_lookahead, m_ampFill); k > 0; --k) {
+        const float amplitude = m_amplitudes[(m_ampPos - k + size) % size];
+        if (auto run = decide(m_signal ? amplitude / level : 0.0)) {
+            done.push_back(*run);
+        }
+    }
+    if (m_pending) {
+        done.push_back(*m_pending);
+    }
+    done.push_back(KeyRun { m_state, m_runStart, m_runLength, m_runPeak });
+    m_pending.reset();
+    m_state = false;
+    m_runLength = 0.0;
+    m_ampFill = 0;
+    return done;
+}
+
+} // namespace cwaudio

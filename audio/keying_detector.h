@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <complex>
+#include <optional>
+#include <vector>
+
+namespace cwaudio {
+
+// One stretch of key-down (mark) or key-up (space), in envelope ticks.
+struct KeyRun
+{
+    bool mark = false;
+    double start = 0.0;
+    double length = 0.0;
+    // Highest envelope over the threshold inside the run: a space holding a dot too weak to key
+    // comes close to 1 (or over it, for a dot the glitch filter removed).
+    double peak = 0.0;
+};
+
+// Turns baseband ticks into debounced marks and spaces. The envelope comes from a filter matched to
+// a dot; the threshold sits halfway between the noise and mark levels, both read from percentiles of
+// a window centred on the decision, so it follows fading and any recording level, and is already
+// right at the first character after a silence.
+class KeyingDetector
+{
+public:
+    explicit KeyingDetector(double tickRate);
+
+    // Matched-filter length follows the dot; `dotTicks` is the current estimate.
+    void setDotTicks(double dotTicks);
+
+    // Noise variance per input sample, and how many input samples make one tick.
+    void setNoise(double variance, int samplesPerTick);
+
+    // Feeds one baseband tick; returns the run that became final, if any.
+    std::optional<KeyRun> push(std::complex<float> tick);
+    // Decides the rest and closes the run in progress (end of input).
+    std::vector<KeyRun> flush();
+
+    // Ticks the matched filter spans now.
+    int filterLength() const { return m_length; }
+    // The space in progress, in ticks (0 during a mark), and its peak as in KeyRun.
+    double openSpace() const { return m_state ? 0.0 : m_runLength; }
+    double openSpacePeak() const { return m_runPeak; }
+    // Mark over noise power in 2500 Hz, in dB, from the current levels.
+    double snrDb() const;
+    bool signalPresent() const { return m_signal; }
+
+private:
+    void updateLevels();
+    double threshold() const;
+    std::optional<KeyRun> decide(double level);
+
+    double m_tickRate;
+    int m_length = 8;
+    std::vector<std::complex<float>> m_ticks; // ring for the matched filter
+    int m_tickPos = 0;
+    std::vector<float> m_amplitudes; // ring: the level window, decisions lag by m_lookahead
+    int m_ampPos = 0;
+    int m_ampFill = 0;
+    int m_lookahead;
+    std::vector<float> m_scratch;
+    int m_sinceLevels = 0;
+    double m_noise = 0.0;
+    double m_noiseVariance = -1.0;
+    int m_samplesPerTick = 1;
+    double m_mark = 0.0;
+    double m_holdDecay;
+    bool m_signal = false;
+    bool m_present = false;
+
+    bool m_state = false;
+    double m_runLength = 0.0;
+    double m_runStart = 0.0;
+    double m_runPeak = 0.0;
+    std::optional<KeyRun> m_pending;
+    double m_tick = 0.0;
+    double m_minRun = 2.0;
+};
+
+} // namespace cwaudio

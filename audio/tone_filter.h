@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <complex>
+
+namespace cwaudio {
+
+// Mixes the tone down to 0 Hz and integrates over 5 ms blocks: the first stage of a
+// filter matched to the keying, giving complex baseband samples at about 200 Hz.
+class ToneFilter
+{
+public:
+    explicit ToneFilter(double sampleRate);
+
+    // The rate of the baseband samples.
+    double outputRate() const { return m_rate / m_block; }
+    int block() const { return m_block; }
+
+    void setFrequency(double hz);
+
+    // Feeds one sample; returns true and sets `out` when a block is complete.
+    bool push(float sample, std::complex<float>& out);
+
+private:
+    double m_rate;
+    int m_block;
+    int m_fill = 0;
+    std::complex<double> m_oscillator { 1.0, 0.0 };
+    std::complex<double> m_step { 1.0, 0.0 };
+    std::complex<float> m_sum { 0.0f, 0.0f };
+};
+
+} // namespace cwaudio

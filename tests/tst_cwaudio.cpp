@@ -1,0 +1,587 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio_input.h"
+#include "beacon.h"
+#include "beacon_finder.h"
+#include "beacon_frame.h"
+#include "cw_decoder.h"
+#include "cw_synth.h"
+#include "level_code.h"
+#include "morse_table.h"
+#include "timing.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Decoded
+{
+    std::vector<cwaudio::AudioBeacon> beacons;
+    std::string text;
+};
+
+cwaudio::DecodeHandlers collectInto(Decoded& out)
+{
+    cwaudio::DecodeHandlers handlers;
+    handlers.beacon = [&out](const cwaudio::AudioBeacon& b) { out.beacons.push_back(b); };
+    handlers.text = [&out](std::string_view t) { out.text += t; };
+    return handlers;
+}
+
+// Feeds `samples` in blocks of `block` (0: all at once).
+Decoded decode(const std::vector<float>& samples, double rate, std::size_t block = 0)
+{
+    Decoded out;
+    cwaudio::CwDecoder decoder(rate, collectInto(out));
+    std::span<const float> rest(samples);
+    while (!rest.empty()) {
+        const std::size_t n = block == 0 ? rest.size() : std::min(block, rest.size());
+        decoder.feed(rest.first(n));
+        rest = rest.subspan(n);
+    }
+    decoder.finish();
+    return out;
+}
+
+QStringList textsOf(const std::vector<cwaudio::AudioBeacon>& beacons)
+{
+    QStringList texts;
+    for (const auto& b : beacons) {
+        texts << b.text;
+    }
+    return texts;
+}
+
+QStringList textsOf(const std::vector<cwsynth::SentBeacon>& sent)
+{
+    QStringList texts;
+    for (const auto& b : sent) {
+        texts << QString::fromStdString(b.text);
+    }
+    return texts;
+}
+
+std::vector<std::string> randomBeacons(std::uint64_t seed, int count)
+{
+    std::mt19937_64 random(seed);
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        texts.push_back(cwsynth::randomBeacon(random));
+    }
+    return texts;
+}
+
+bool writeWav(const QString& path, const std::vector<float>& samples, int rate, int channels, int format)
+{
+    SF_INFO info {};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (file == nullptr) {
+        return false;
+    }
+    std::vector<float> frames;
+    for (const float s : samples) {
+        for (int c = 0; c < channels; ++c) {
+            // The second channel carries the same tone at half strength.
+            frames.push_back(c == 0 ? s : 0.5f * s);
+        }
+    }
+    sf_writef_float(file, frames.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    return true;
+}
+
+} // namespace
+
+class TestCwAudio : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void morseTable_data();
+    void morseTable();
+    void timing_data();
+    void timing();
+    void findBeacon_data();
+    void findBeacon();
+    void decodeSignal_data();
+    void decodeSignal();
+    void noBeacon_data();
+    void noBeacon();
+    void streaming_data();
+    void streaming();
+    void audioFile_data();
+    void audioFile();
+    void rawStream();
+    void badInput_data();
+    void badInput();
+    void commandLine_data();
+    void commandLine();
+};
+
+void TestCwAudio::morseTable_data()
+{
+    QTest::addColumn<QString>("symbols");
+    QTest::newRow("level alphabet") << beacon::levelAlphabet.toString();
+    QTest::newRow("prefix") << beacon::framePrefix.toString();
+    QTest::newRow("all letters and digits") << QString::fromLatin1(cwaudio::morseCodes().substr(0, 36));
+}
+
+void TestCwAudio::morseTable()
+{
+    QFETCH(QString, symbols);
+    for (const QChar c : symbols) {
+        const char symbol = static_cast<char>(c.unicode());
+        const std::string_view code = cwaudio::morseCodeOf(symbol);
+        QVERIFY2(!code.empty(), qPrintable(c));
+        QCOMPARE(cwaudio::morseSymbolOf(code), symbol);
+        // Longer codes are slower to send but each element still counts: 1 + 1 per gap, 3 per dash.
+        QCOMPARE(cwaudio::morseUnits(code),
+            static_cast<int>(code.size()) * 2 - 1 + 2 * static_cast<int>(std::ranges::count(code, '-')));
+    }
+    QCOMPARE(cwaudio::morseSymbolOf("........"), '\0');
+    QVERIFY(cwaudio::morseCodeOf('#').empty());
+}
+
+void TestCwAudio::timing_data()
+{
+    QTest::addColumn<double>("dot");
+    QTest::addColumn<double>("bias");
+    QTest::addColumn<bool>("known");
+
+    QTest::newRow("exact, no bias") << 10.0 << 0.0 << true;
+    QTest::newRow("marks stretched by the threshold") << 12.0 << 3.0 << true;
+    QTest::newRow("marks shrunk by the threshold") << 12.0 << -3.0 << true;
+    QTest::newRow("30 wpm") << 8.0 << 0.0 << true;
+    QTest::newRow("faster than any hand") << 3.0 << 0.0 << false;
+}
+
+void TestCwAudio::timing()
+{
+    QFETCH(double, dot);
+    QFETCH(double, bias);
+    QFETCH(bool, known);
+    // "PARIS PARIS" as sent: one unit a dot, three a dash, gaps of one, three and seven units.
+    std::vector<cwaudio::KeyedMark> marks;
+    const std::string text = "PARIS PARIS";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view code = cwaudio::morseCodeOf(text[i]);
+        for (std::size_t k = 0; k < code.size(); ++k) {
+            const bool lastOfWord = k + 1 == code.size() && (i + 1 == text.size() || text[i + 1] == ' ');
+            const double gap = k + 1 < code.size() ? 1 : (lastOfWord ? 7 : 3);
+            marks.push_back({ 0.0, (code[k] == '-' ? 3 : 1) * dot + bias, gap * dot - bias });
+        }
+        if (i + 1 < text.size() && text[i + 1] == ' ') {
+            ++i;
+        }
+    }
+    const cwaudio::Timing t = cwaudio::estimateTiming(marks, {}, cwaudio::speedRangeFor(200.0));
+    QCOMPARE(t.known(), known);
+    if (!known) {
+        return;
+    }
+    QVERIFY2(std::abs(t.dot - dot) < 0.05 * dot, qPrintable(QString::number(t.dot)));
+    QVERIFY2(std::abs(t.bias - bias) < 0.1 * dot, qPrintable(QString::number(t.bias)));
+    for (const auto& m : marks) {
+        const auto expected = m.length - bias < 2 * dot ? cwaudio::MarkClass::Dot : cwaudio::MarkClass::Dash;
+        QCOMPARE(cwaudio::classifyMark(m.length, t), expected);
+    }
+    QCOMPARE(cwaudio::classifyGap(1 * dot - bias, t), cwaudio::GapClass::Element);
+    QCOMPARE(cwaudio::classifyGap(3 * dot - bias, t), cwaudio::GapClass::Character);
+    QCOMPARE(cwaudio::classifyGap(7 * dot - bias, t), cwaudio::GapClass::Word);
+}
+
+// Marks for `text` at a dot of `dot` ticks: a space in `text` is a word space; '~' drops the last
+// dot of the next character, its time joining the gap it fell into with a peak near the threshold,
+// as when the noise swallows a dot.
+std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
+{
+    std::vector<cwaudio::KeyedMark> marks;
+    double t = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' || text[i] == '~') {
+            continue;
+        }
+        const bool drop = i > 0 && text[i - 1] == '~';
+        const std::string_view code = cwaudio::morseCodeOf(text[i]);
+        const std::size_t dropped = drop ? code.rfind('.') : std::string_view::npos;
+        for (std::size_t k = 0; k < code.size(); ++k) {
+            const double length = (code[k] == '-' ? 3 : 1) * dot;
+            const bool wordFollows = i + 1 < text.size() && text[i + 1] == ' ';
+            const double gap = (k + 1 < code.size() ? 1 : (wordFollows ? 7 : 3)) * dot;
+            if (k == dropped && !marks.empty()) {
+                marks.back().gap += length + gap;
+                marks.back().gapPeak = 0.9;
+            } else {
+                marks.push_back({ t, length, gap });
+            }
+            t += length + gap;
+        }
+    }
+    return marks;
+}
+
+void TestCwAudio::findBeacon_data()
+{
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("clean") << u"TARNUPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("in groups") << u"TARNUP Q8CQ CG4X GG4D Z"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("after other text") << u"CQ CQ DE TARNUPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("digit at 14") << u"TARNUPDDDDDDD9DDDDD"_s << u"TARNUPDDDDDDD9DDDDD"_s;
+    QTest::newRow("prefix dot lost") << u"TARN~UPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("letter outside the level alphabet") << u"TARNUPQ8CQCG4XGG4DA"_s << QString();
+    QTest::newRow("18 characters") << u"TARNUPQ8CQCG4XGG4D"_s << QString();
+    QTest::newRow("20 characters") << u"TARNUPQ8CQCG4XGG4DZD"_s << QString();
+    QTest::newRow("other prefix") << u"TARNIPQ8CQCG4XGG4DZ"_s << QString();
+    QTest::newRow("prefix alone") << u"TARNUP"_s << QString();
+}
+
+void TestCwAudio::findBeacon()
+{
+    QFETCH(QString, sent);
+    QFETCH(QString, expected);
+    const double dot = 12.0;
+    const auto marks = marksFor(sent.toStdString(), dot);
+    const auto found = cwaudio::findBeacon(marks, 10 * dot, {}, cwaudio::speedRangeFor(200.0));
+    QCOMPARE(found ? QString::fromStdString(found->text) : QString(), expected);
+    if (!found) {
+        return;
+    }
+    QVERIFY2(std::abs(found->timing.dot - dot) < 0.1 * dot, qPrintable(QString::number(found->timing.dot)));
+    const QString before = sent.left(sent.indexOf(u"TARN"_s));
+    QCOMPARE(found->firstMark, marksFor(before.toStdString(), dot).size());
+    for (const double c : found->confidence) {
+        QVERIFY(c >= 0.0 && c <= 1.0);
+        QVERIFY2(c > 0.9 || sent.contains(u'~'), qPrintable(QString::number(c)));
+    }
+}
+
+void TestCwAudio::decodeSignal_data()
+{
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<double>("wpm");
+    QTest::addColumn<double>("snr");
+    QTest::addColumn<double>("startHz");
+    QTest::addColumn<double>("drift");
+    QTest::addColumn<double>("levelDb");
+    QTest::addColumn<double>("lead");
+    QTest::addColumn<bool>("grouped");
+
+    QTest::newRow("high snr 12 wpm") << 8000.0 << 12.0 << 20.0 << 700.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("high snr 18 wpm") << 8000.0 << 18.0 << 20.0 << 1200.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("high snr 25 wpm") << 8000.0 << 25.0 << 20.0 << 400.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("moderate snr 12 wpm") << 8000.0 << 12.0 << 0.0 << 900.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("moderate snr 18 wpm") << 8000.0 << 18.0 << 0.0 << 600.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("moderate snr 25 wpm") << 8000.0 << 25.0 << 0.0 << 1000.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("drift up 300 Hz") << 8000.0 << 18.0 << 6.0 << 500.0 << 300.0 << 0.0 << 1.0 << false;
+    QTest::newRow("drift down 300 Hz") << 8000.0 << 18.0 << 6.0 << 1400.0 << -300.0 << 0.0 << 1.0 << false;
+    QTest::newRow("level 30 dB lower") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << -30.0 << 1.0 << false;
+    QTest::newRow("beacon right at the start")
+        << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 0.0 << false;
+    QTest::newRow("sent in groups") << 8000.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << true;
+    QTest::newRow("44.1 kHz") << 44100.0 << 18.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << false;
+    QTest::newRow("12 kHz") << 12000.0 << 25.0 << 10.0 << 800.0 << 0.0 << 0.0 << 1.0 << false;
+}
+
+void TestCwAudio::decodeSignal()
+{
+    QFETCH(double, rate);
+    QFETCH(double, wpm);
+    QFETCH(double, snr);
+    QFETCH(double, startHz);
+    QFETCH(double, drift);
+    QFETCH(double, levelDb);
+    QFETCH(double, lead);
+    QFETCH(bool, grouped);
+
+    cwsynth::SignalParams p;
+    p.sampleRate = rate;
+    p.wpm = wpm;
+    p.snrDb = snr;
+    p.startHz = startHz;
+    p.driftHz = drift;
+    p.amplitude *= std::pow(10.0, levelDb / 20);
+    p.leadSeconds = lead;
+    p.seed = static_cast<std::uint64_t>(wpm * 1000 + startHz);
+    std::vector<std::string> texts = randomBeacons(p.seed, 2);
+    if (grouped) {
+        for (std::string& t : texts) {
+            t = t.substr(0, 6) + ' ' + t.substr(6, 4) + ' ' + t.substr(10, 4) + ' ' + t.substr(14, 4) + ' ' +
+                t.substr(18);
+        }
+    }
+    cwsynth::Signal signal(p, texts);
+    const Decoded out = decode(signal.renderAll(), rate);
+
+    QCOMPARE(textsOf(out.beacons), textsOf(signal.sent()));
+    for (std::size_t i = 0; i < out.beacons.size(); ++i) {
+        const cwaudio::AudioBeacon& b = out.beacons[i];
+        QVERIFY(beacon::isBeacon(b.text));
+        QVERIFY2(std::abs(b.time - signal.sent()[i].start) < 0.2, qPrintable(QString::number(b.time)));
+        QVERIFY2(std::abs(b.wpm - wpm) < 0.25 * wpm, qPrintable(QString::number(b.wpm)));
+        for (const double c : b.confidence) {
+            QVERIFY(c >= 0.0 && c <= 1.0);
+        }
+    }
+    // The tone is measured where the last beacon ends; the drift is linear over the signal.
+    if (!out.beacons.empty()) {
+        QVERIFY2(std::abs(out.beacons.back().toneHz - (startHz + drift)) < 40.0,
+            qPrintable(QString::number(out.beacons.back().toneHz)));
+    }
+    QVERIFY2(out.text.find(texts.front().substr(0, 6)) != std::string::npos, out.text.c_str());
+}
+
+void TestCwAudio::noBeacon_data()
+{
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<double>("snr");
+
+    QTest::newRow("pure noise") << QString() << 0.0;
+    QTest::newRow("prefix letter changed") << u"TARNUXQ8CQCG4XGG4DZ"_s << 20.0;
+    QTest::newRow("one character short") << u"TARNUPQ8CQCG4XGG4D"_s << 20.0;
+    QTest::newRow("one character long") << u"TARNUPQ8CQCG4XGG4DZZ"_s << 20.0;
+    QTest::newRow("prefix only") << u"TARNUP"_s << 20.0;
+    QTest::newRow("below any usable snr") << u"TARNUPQ8CQCG4XGG4DZ"_s << -25.0;
+}
+
+void TestCwAudio::noBeacon()
+{
+    QFETCH(QString, sent);
+    QFETCH(double, snr);
+    cwsynth::SignalParams p;
+    p.snrDb = snr;
+    std::vector<std::string> texts;
+    if (!sent.isEmpty()) {
+        texts.assign(2, sent.toStdString());
+    }
+    cwsynth::Signal signal = sent.isEmpty() ? cwsynth::Signal(p, 120.0) : cwsynth::Signal(p, texts);
+    const Decoded out = decode(signal.renderAll(), p.sampleRate);
+    QVERIFY2(out.beacons.empty(), qPrintable(textsOf(out.beacons).join(u' ')));
+    if (snr > 10.0) {
+        // The text itself still comes through.
+        QVERIFY2(out.text.find(sent.toStdString()) != std::string::npos, out.text.c_str());
+    }
+}
+
+void TestCwAudio::streaming_data()
+{
+    QTest::addColumn<std::size_t>("block");
+    QTest::newRow("one sample") << std::size_t(1);
+    QTest::newRow("odd blocks") << std::size_t(333);
+    QTest::newRow("just over a chunk") << std::size_t(4097);
+    QTest::newRow("large blocks") << std::size_t(100000);
+}
+
+void TestCwAudio::streaming()
+{
+    QFETCH(std::size_t, block);
+    cwsynth::SignalParams p;
+    p.snrDb = 3.0;
+    p.wpm = 20.0;
+    p.seed = 99;
+    cwsynth::Signal signal(p, randomBeacons(7, 2));
+    const std::vector<float> samples = signal.renderAll();
+    const Decoded whole = decode(samples, p.sampleRate);
+    const Decoded blocks = decode(samples, p.sampleRate, block);
+    QCOMPARE(textsOf(whole.beacons), textsOf(signal.sent()));
+    QCOMPARE(textsOf(blocks.beacons), textsOf(whole.beacons));
+    for (std::size_t i = 0; i < whole.beacons.size(); ++i) {
+        QCOMPARE(blocks.beacons[i].time, whole.beacons[i].time);
+        QCOMPARE(blocks.beacons[i].confidence, whole.beacons[i].confidence);
+    }
+    QCOMPARE(blocks.text, whole.text);
+}
+
+void TestCwAudio::audioFile_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("wav 16 bit mono") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 1 << 8000;
+    QTest::newRow("wav float stereo 48 kHz") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 2 << 48000;
+    QTest::newRow("flac 22.05 kHz") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 1 << 22050;
+    QTest::newRow("ogg vorbis 11.025 kHz") << (SF_FORMAT_OGG | SF_FORMAT_VORBIS) << 1 << 11025;
+}
+
+void TestCwAudio::audioFile()
+{
+    QFETCH(int, format);
+    QFETCH(int, channels);
+    QFETCH(int, rate);
+    cwsynth::SignalParams p;
+    p.sampleRate = rate;
+    p.snrDb = 10.0;
+    p.seed = static_cast<std::uint64_t>(rate);
+    cwsynth::Signal signal(p, randomBeacons(p.seed, 1));
+    const std::vector<float> samples = signal.renderAll();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"signal"_s);
+    QVERIFY(writeWav(path, samples, rate, channels, format));
+
+    Decoded fromFile;
+    const QString error = cwaudio::decodeAudioFile(path, collectInto(fromFile));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(textsOf(fromFile.beacons), textsOf(signal.sent()));
+}
+
+void TestCwAudio::rawStream()
+{
+    cwsynth::SignalParams p;
+    p.sampleRate = 12000;
+    p.snrDb = 10.0;
+    p.seed = 5;
+    cwsynth::Signal signal(p, randomBeacons(5, 2));
+    const std::vector<float> samples = signal.renderAll();
+    std::FILE* raw = std::tmpfile();
+    QVERIFY(raw != nullptr);
+    for (const float s : samples) {
+        const auto v = static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
+        const unsigned char bytes[2] = { static_cast<unsigned char>(v & 0xff),
+            static_cast<unsigned char>((v >> 8) & 0xff) };
+        std::fwrite(bytes, 1, 2, raw);
+    }
+    std::rewind(raw);
+    Decoded out;
+    const QString error = cwaudio::decodeRawStream(raw, p.sampleRate, u"-"_s, collectInto(out));
+    std::fclose(raw);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(textsOf(out.beacons), textsOf(signal.sent()));
+}
+
+void TestCwAudio::badInput_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+
+    QByteArray wav;
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"ok.wav"_s);
+        writeWav(path, std::vector<float>(8000, 0.1f), 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        wav = f.readAll();
+    }
+    QByteArray mp3InWav = wav;
+    mp3InWav[20] = 0x55; // format tag: MPEG layer 3
+    mp3InWav[21] = 0x00;
+
+    QTest::newRow("empty file") << QByteArray() << u"empty"_s;
+    QTest::newRow("truncated wav") << wav.left(wav.size() / 2) << u"truncated"_s;
+    QTest::newRow("header only") << wav.left(44) << u"audio"_s;
+    QTest::newRow("text file") << QByteArray("TARNUP Q8CQ CG4X GG4D Z\n") << u"audio"_s;
+    QTest::newRow("unsupported wav encoding") << mp3InWav << u"audio"_s;
+}
+
+void TestCwAudio::badInput()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"bad input.wav"_s);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+
+    Decoded out;
+    const QString error = cwaudio::decodeAudioFile(path, collectInto(out));
+    QVERIFY2(error.startsWith(path + u": "_s), qPrintable(error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QVERIFY(out.beacons.empty());
+}
+
+void TestCwAudio::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("rawInput");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("inOutput");
+    QTest::addColumn<QString>("inErrors");
+
+    QTest::newRow("text report") << QStringList { u"--audio"_s, u"good.wav"_s } << false << 0
+                                 << QStringList { u"CW beacon: TARNUP"_s, u"Battery Voltage: "_s }
+                                 << QString();
+    QTest::newRow("json adds the measurements")
+        << QStringList { u"--audio"_s, u"--format"_s, u"json"_s, u"good.wav"_s } << false << 0
+        << QStringList { u"\"time\":1.0"_s, u"\"wpm\":"_s, u"\"tone_hz\":"_s, u"\"snr_db\":"_s,
+               u"\"confidence\":["_s }
+        << QString();
+    QTest::newRow("bad file named, the others still decoded")
+        << QStringList { u"--audio"_s, u"--format"_s, u"csv"_s, u"bad.wav"_s, u"good.wav"_s } << false << 2
+        << QStringList { u"good.wav,1,TARNUP"_s } << u"tarnup-decode: bad.wav: "_s;
+    QTest::newRow("morse text") << QStringList { u"--audio"_s, u"--morse-text"_s, u"good.wav"_s } << false
+                                << 0 << QStringList { u"TARNUP"_s } << QString();
+    QTest::newRow("silence has no beacon")
+        << QStringList { u"--audio"_s, u"silence.wav"_s } << false << 1 << QStringList {} << QString();
+    QTest::newRow("raw pcm from standard input")
+        << QStringList { u"--audio"_s, u"-"_s, u"--rate"_s, u"8000"_s, u"--format"_s, u"csv"_s } << true << 0
+        << QStringList { u"-,1,TARNUP"_s } << QString();
+    QTest::newRow("raw pcm without a rate")
+        << QStringList { u"--audio"_s, u"-"_s } << true << 2 << QStringList {} << u"--rate"_s;
+}
+
+void TestCwAudio::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, rawInput);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, inOutput);
+    QFETCH(QString, inErrors);
+
+    cwsynth::SignalParams p;
+    p.snrDb = 10.0;
+    p.seed = 3;
+    cwsynth::Signal signal(p, randomBeacons(3, 1));
+    const std::vector<float> samples = signal.renderAll();
+    QTemporaryDir dir;
+    QVERIFY(writeWav(dir.filePath(u"good.wav"_s), samples, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    QVERIFY(writeWav(dir.filePath(u"silence.wav"_s), std::vector<float>(80000, 0.0f), 8000, 1,
+        SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    QFile bad(dir.filePath(u"bad.wav"_s));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("not audio at all\n");
+    bad.close();
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(TARNUP_DECODE_EXE), arguments);
+    QVERIFY(process.waitForStarted());
+    if (rawInput) {
+        QByteArray raw;
+        for (const float s : samples) {
+            const auto v = static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f));
+            raw.append(static_cast<char>(v & 0xff)).append(static_cast<char>((v >> 8) & 0xff));
+        }
+        process.write(raw);
+    }
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), exitCode);
+    for (const QString& expected : inOutput) {
+        QVERIFY2(output.contains(expected), qPrintable(output));
+    }
+    if (inOutput.isEmpty() && !arguments.contains(u"--morse-text"_s)) {
+        QVERIFY2(!output.contains(u"TARNUP"_s), qPrintable(output));
+    }
+    QVERIFY2(errors.contains(inErrors), qPrintable(errors));
+}
+
+QTEST_GUILESS_MAIN(TestCwAudio)
+#include "tst_cwaudio.moc"
