@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-liberation
+    # Liberation Mono stands in for "Courier New"; DejaVu gives the UI font a known face.
+    fonts-liberation fonts-dejavu-core
     pkg-config libsndfile1-dev
 )
 # Sanitizer, fuzzing and static-check tools, for CI and developers.
