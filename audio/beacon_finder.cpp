@@ -154,9 +154,13 @@ public:
         if (last) {
             return cost;
         }
-        // A final dot lost leaves one unit, the dot and the character space: five.
-        return cost +
-            (r.lostAt == n ? gapCostUnits(gap(first + n - 1), m_timing, 5.0) : m_charGap[first + n - 1]);
+        // A final dot lost leaves one unit, the dot and the character space (five) or the word
+        // space (nine).
+        if (r.lostAt == n) {
+            const double g = gap(first + n - 1);
+            return cost + std::min(gapCostUnits(g, m_timing, 5.0), gapCostUnits(g, m_timing, 9.0));
+        }
+        return cost + m_charGap[first + n - 1];
     }
 
     double leading(std::size_t first, std::span<const KeyedMark> before) const

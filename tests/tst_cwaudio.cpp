@@ -310,6 +310,8 @@ void TestCwAudio::findBeacon_data()
     QTest::newRow("after other text") << u"CQ CQ DE TARNUPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
     QTest::newRow("digit at 14") << u"TARNUPDDDDDDD9DDDDD"_s << u"TARNUPDDDDDDD9DDDDD"_s;
     QTest::newRow("prefix dot lost") << u"TARN~UPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("prefix dot lost before a word space")
+        << u"TARNU~P Q8CQ CG4X GG4D Z"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
     QTest::newRow("letter outside the level alphabet") << u"TARNUPQ8CQCG4XGG4DA"_s << QString();
     QTest::newRow("18 characters") << u"TARNUPQ8CQCG4XGG4D"_s << QString();
     QTest::newRow("20 characters") << u"TARNUPQ8CQCG4XGG4DZD"_s << QString();
