@@ -18,8 +18,9 @@ namespace {
 // Longest Morse code a beacon character can have (position 14 may be any character).
 constexpr std::size_t longestCode = 6;
 constexpr std::size_t maxBeaconMarks = beaconLength * longestCode;
-// Acceptance: a total penalty of a few nats, no character left much in doubt.
-constexpr double maxTotalCost = 8.0;
+// Acceptance: a total penalty of a few nats (one dot lost without a trace, and a little more), no
+// character left much in doubt.
+constexpr double maxTotalCost = 5.5;
 constexpr double minConfidence = 0.4;
 // A dot lost in the noise: about one in a hundred at the weakest signals that still decode.
 constexpr double lostDotCost = 4.5;
@@ -121,13 +122,16 @@ public:
         return cost;
     }
 
-    // A dot is lost more readily where the gap that swallowed it shows a peak near the threshold.
-    double lostDot(std::size_t gapIndex, bool known) const
+    // A dot is lost more readily where the gap that swallowed it shows a peak near the threshold,
+    // at the place where that dot would have been.
+    enum class Where { Anywhere, Head, Tail };
+    double lostDot(std::size_t gapIndex, bool known, Where where) const
     {
         if (!known) {
             return lostDotCost;
         }
-        const double peak = m_marks[gapIndex].gapPeak;
+        const KeyedMark& m = m_marks[gapIndex];
+        const double peak = where == Where::Head ? m.gapHead : (where == Where::Tail ? m.gapTail : m.gapPeak);
         return lostDotCost - (lostDotCost - weakDotCost) * std::clamp((peak - 0.5) / 0.4, 0.0, 1.0);
     }
 
@@ -137,10 +141,11 @@ public:
         const std::size_t n = r.seen.size();
         double cost = 0.0;
         if (r.lostAt == 0) {
-            cost += lostDot(first - 1, first > 0);
+            cost += lostDot(first - 1, first > 0, Where::Tail);
         } else if (r.lostAt != std::string::npos) {
             // Seen mark lostAt-1 is followed by the gap that swallowed the dot.
-            cost += lostDot(first + r.lostAt - 1, first + r.lostAt - 1 + 1 < m_marks.size());
+            cost += lostDot(first + r.lostAt - 1, first + r.lostAt - 1 + 1 < m_marks.size(),
+                r.lostAt == n ? Where::Head : Where::Anywhere);
         }
         for (std::size_t k = 0; k + 1 < n; ++k) {
             // A dot lost between seen elements k and k+1 leaves a gap of three units.
@@ -149,9 +154,13 @@ public:
         if (last) {
             return cost;
         }
-        // A final dot lost leaves one unit, the dot and the character space: five.
-        return cost +
-            (r.lostAt == n ? gapCostUnits(gap(first + n - 1), m_timing, 5.0) : m_charGap[first + n - 1]);
+        // A final dot lost leaves one unit, the dot and the character space (five) or the word
+        // space (nine).
+        if (r.lostAt == n) {
+            const double g = gap(first + n - 1);
+            return cost + std::min(gapCostUnits(g, m_timing, 5.0), gapCostUnits(g, m_timing, 9.0));
+        }
+        return cost + m_charGap[first + n - 1];
     }
 
     double leading(std::size_t first, std::span<const KeyedMark> before) const

@@ -80,7 +80,10 @@ void CwDecoder::processTick(std::complex<float> tick)
         open <= maxOpenCheck * m_timing.dot && classifyGap(open, m_timing) == GapClass::Word) {
         m_nextOpenCheck = open + m_timing.dot;
         m_marks.back().gap = open;
-        m_marks.back().gapPeak = m_detector.openSpacePeak();
+        const KeyRun space = m_detector.openSpaceRun();
+        m_marks.back().gapPeak = space.peak;
+        m_marks.back().gapHead = space.head;
+        m_marks.back().gapTail = space.tail;
         emitText(m_marks.size());
         evaluate(open);
         if (!m_marks.empty()) {
@@ -98,14 +101,17 @@ void CwDecoder::handleRun(const KeyRun& run)
         return;
     }
     if (!m_marks.empty() && m_marks.back().gap < 0.0) {
-        closeGap(run.length, run.peak);
+        closeGap(run);
     }
 }
 
-void CwDecoder::closeGap(double length, double peak)
+void CwDecoder::closeGap(const KeyRun& space)
 {
+    const double length = space.length;
     m_marks.back().gap = length;
-    m_marks.back().gapPeak = peak;
+    m_marks.back().gapPeak = space.peak;
+    m_marks.back().gapHead = space.head;
+    m_marks.back().gapTail = space.tail;
     const std::size_t first = m_marks.size() > timingMarks ? m_marks.size() - timingMarks : 0;
     const Timing measured =
         estimateTiming(std::span<const KeyedMark>(m_marks).subspan(first), m_timing, m_speedRange);
@@ -160,6 +166,7 @@ void CwDecoder::evaluate(double endGap)
     beacon.wpm = 1.2 * tickRate / found->timing.dot;
     beacon.toneHz = m_tracker.frequency();
     beacon.snrDb = m_detector.snrDb();
+    beacon.cost = found->cost;
     // Every mark up to here belongs to this beacon or came before it.
     m_marks.clear();
     m_textDecoder.dropped(m_textDecoder.next());

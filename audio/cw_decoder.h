@@ -30,6 +30,7 @@ struct AudioBeacon
     double wpm = 0.0;
     double toneHz = 0.0;
     double snrDb = 0.0; // tone over noise in 2500 Hz
+    double cost = 0.0; // penalty of the chosen reading of the marks
 };
 
 struct DecodeHandlers
@@ -57,7 +58,7 @@ private:
     void processWorking(std::span<const float> samples);
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
-    void closeGap(double length, double peak);
+    void closeGap(const KeyRun& space);
     void evaluate(double endGap);
     void emitText(std::size_t end);
     void trim();

@@ -10,6 +10,8 @@ struct KeyedMark
     double length = 0.0;
     double gap = -1.0;
     double gapPeak = 0.0; // highest envelope over the threshold in the gap
+    double gapHead = 0.0; // ...in its first few dots
+    double gapTail = 0.0; // ...in its last few dots
 };
 
 } // namespace cwaudio

@@ -28,6 +28,9 @@ constexpr double holdDecayDbPerSecond = 1.0;
 constexpr double filterShare = 0.8;
 // Marks and spaces shorter than this share of a dot are taken for noise.
 constexpr double glitchShare = 0.3;
+// A dot lost next to a character sits within this many dots of it, centre and spread included.
+constexpr double edgeShare = 2.5;
+constexpr int levelRingSize = 1024;
 
 } // namespace
 
@@ -38,6 +41,8 @@ KeyingDetector::KeyingDetector(double tickRate)
     , m_lookahead(static_cast<int>(m_amplitudes.size() / 2))
     , m_scratch(m_amplitudes.size())
     , m_holdDecay(std::pow(10.0, -holdDecayDbPerSecond * levelInterval / tickRate / 20.0))
+    , m_levels(levelRingSize, 0.0f)
+    , m_edgeTicks(edgeShare * 0.06 * tickRate)
 {
 }
 
@@ -51,6 +56,28 @@ void KeyingDetector::setDotTicks(double dotTicks)
 {
     m_length = std::clamp(static_cast<int>(std::lround(filterShare * dotTicks)), 1, ringSize - 1);
     m_minRun = std::max(2.0, glitchShare * dotTicks);
+    m_edgeTicks = edgeShare * dotTicks;
+}
+
+KeyRun KeyingDetector::closedRun(int skip) const
+{
+    KeyRun run { m_state, m_runStart, m_runLength, 0.0, 0.0, 0.0 };
+    // The ramps into the marks on either side say nothing about what lies between them.
+    const int ramp = m_length / 2 + 1;
+    const int length = std::min(static_cast<int>(m_runLength), levelRingSize - 1 - skip);
+    const auto edge = static_cast<int>(m_edgeTicks);
+    for (int i = ramp; i < length - ramp; ++i) {
+        const int back = skip + length - i;
+        const double level = m_levels[(m_levelPos - back + levelRingSize) % levelRingSize];
+        run.peak = std::max(run.peak, level);
+        if (i < edge) {
+            run.head = std::max(run.head, level);
+        }
+        if (i >= length - edge) {
+            run.tail = std::max(run.tail, level);
+        }
+    }
+    return run;
 }
 
 double KeyingDetector::snrDb() const
@@ -149,9 +176,10 @@ std::optional<KeyRun> KeyingDetector::decide(double level)
     const bool key = level > 1.0;
     std::optional<KeyRun> done;
     m_tick += 1.0;
+    m_levels[m_levelPos] = static_cast<float>(level);
+    m_levelPos = (m_levelPos + 1) % levelRingSize;
     if (key == m_state) {
         m_runLength += 1.0;
-        m_runPeak = std::max(m_runPeak, level);
         // Once this run is too long to be a glitch, the one before it is final.
         if (m_pending && m_runLength >= m_minRun) {
             done = m_pending;
@@ -164,16 +192,15 @@ std::optional<KeyRun> KeyingDetector::decide(double level)
         m_state = m_pending->mark;
         m_runStart = m_pending->start;
         m_runLength = m_pending->length + m_runLength + 1.0;
-        m_runPeak = std::max({ m_pending->peak, m_runPeak, level });
         m_pending.reset();
         return done;
     }
     done = m_pending;
-    m_pending = KeyRun { m_state, m_runStart, m_runLength, m_runPeak };
+    // This tick already belongs to the next run.
+    m_pending = closedRun(1);
     m_state = key;
     m_runStart = m_tick - 1.0;
     m_runLength = 1.0;
-    m_runPeak = level;
     return done;
 }
 
@@ -192,7 +219,7 @@ std::vector<KeyRun> KeyingDetector::flush()
     if (m_pending) {
         done.push_back(*m_pending);
     }
-    done.push_back(KeyRun { m_state, m_runStart, m_runLength, m_runPeak });
+    done.push_back(closedRun(0));
     m_pending.reset();
     m_state = false;
     m_runLength = 0.0;

@@ -13,9 +13,14 @@ struct KeyRun
     bool mark = false;
     double start = 0.0;
     double length = 0.0;
-    // Highest envelope over the threshold inside the run: a space holding a dot too weak to key
-    // comes close to 1 (or over it, for a dot the glitch filter removed).
+    // Highest envelope over the threshold inside the run, away from the ramps of the marks around
+    // it: a space holding a dot too weak to key comes close to 1 (or over it, for a dot the
+    // glitch filter removed).
     double peak = 0.0;
+    // The same over the first and over the last few dots of the run only: where a dot lost at the
+    // end of the character before, or at the start of the one after, would have been.
+    double head = 0.0;
+    double tail = 0.0;
 };
 
 // Turns baseband ticks into debounced marks and spaces. The envelope comes from a filter matched to
@@ -40,9 +45,9 @@ public:
 
     // Ticks the matched filter spans now.
     int filterLength() const { return m_length; }
-    // The space in progress, in ticks (0 during a mark), and its peak as in KeyRun.
+    // The space in progress, in ticks (0 during a mark), and the run it makes so far.
     double openSpace() const { return m_state ? 0.0 : m_runLength; }
-    double openSpacePeak() const { return m_runPeak; }
+    KeyRun openSpaceRun() const { return closedRun(0); }
     // Mark over noise power in 2500 Hz, in dB, from the current levels.
     double snrDb() const;
     bool signalPresent() const { return m_signal; }
@@ -51,6 +56,8 @@ private:
     void updateLevels();
     double threshold() const;
     std::optional<KeyRun> decide(double level);
+    // The run in progress, ending `skip` decided ticks back.
+    KeyRun closedRun(int skip) const;
 
     double m_tickRate;
     int m_length = 8;
@@ -73,7 +80,9 @@ private:
     bool m_state = false;
     double m_runLength = 0.0;
     double m_runStart = 0.0;
-    double m_runPeak = 0.0;
+    std::vector<float> m_levels; // ring: the last decided levels
+    int m_levelPos = 0;
+    double m_edgeTicks = 0.0;
     std::optional<KeyRun> m_pending;
     double m_tick = 0.0;
     double m_minRun = 2.0;

@@ -5,13 +5,15 @@
 # condition the character error rate, the share of beacons recovered exactly and false beacons,
 # then the false beacons in an hour of noise, the speed and the peak memory.
 #
-#   bash bench/audio-benchmark.sh [beacons-per-speed (default 7)]
+#   bash bench/audio-benchmark.sh [beacons-per-recording (default 7)] [recordings-per-speed (default 4)]
 #
 # Work files go to $BENCH_DIR (default /tmp/tarnup-audio-bench) and are removed as it goes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-per_speed=${1:-7}
+per_recording=${1:-7}
+# More recordings rather than longer ones, so drift keeps its rate.
+recordings=${2:-4}
 work=${BENCH_DIR:-/tmp/tarnup-audio-bench}
 noise_seconds=${NOISE_SECONDS:-3600}
 
@@ -75,7 +77,11 @@ for c in "${conditions[@]}"; do
     read -r name snr drift fade <<<"$c"
     declare -A sum=()
     for k in sent ours_exact ours_false ours_err mm_exact mm_err m2a_exact m2a_err ref; do sum[$k]=0; done
-    for wpm in 12 18 25; do
+    wpms=()
+    for w in 12 18 25; do
+        for ((r = 0; r < recordings; ++r)); do wpms+=("$w"); done
+    done
+    for wpm in "${wpms[@]}"; do
         seed=$((seed + 1))
         # Drift alternates in sign; the tone starts where the drift keeps it inside 300..1500 Hz.
         d=$drift
@@ -85,7 +91,7 @@ for c in "${conditions[@]}"; do
             start=$((start + 300))
         fi
         f=c$seed.wav
-        "$gen" --out "$f" --truth "$f.txt" --seed "$seed" --count "$per_speed" --wpm "$wpm" --snr "$snr" \
+        "$gen" --out "$f" --truth "$f.txt" --seed "$seed" --count "$per_recording" --wpm "$wpm" --snr "$snr" \
             --drift "$d" --fade "$fade" --start-hz "$start" $([ $((seed % 3)) -eq 0 ] && echo --grouped)
         /usr/bin/time -f '%U %S %M' -o "$f.time" "${ours_timed[@]}" "$f" >/dev/null 2>&1 || true
         ours_beacons "$f" >"$f.ours.b" 2>/dev/null || true

@@ -32,8 +32,8 @@ int main(int argc, char** argv)
                     least = std::min(least, c);
                     product *= c;
                 }
-                std::printf("%s time=%.1f wpm=%.1f tone=%.0f snr=%.1f minconf=%.2f product=%.3f\n",
-                    qPrintable(b.text), b.time, b.wpm, b.toneHz, b.snrDb, least, product);
+                std::printf("%s time=%.1f wpm=%.1f tone=%.0f snr=%.1f minconf=%.2f product=%.3f cost=%.2f\n",
+                    qPrintable(b.text), b.time, b.wpm, b.toneHz, b.snrDb, least, product, b.cost);
                 std::fflush(stdout);
             };
         }

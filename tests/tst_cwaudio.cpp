@@ -5,6 +5,7 @@
 #include "beacon_frame.h"
 #include "cw_decoder.h"
 #include "cw_synth.h"
+#include "keying_detector.h"
 #include "level_code.h"
 #include "morse_table.h"
 #include "timing.h"
@@ -114,6 +115,8 @@ private slots:
     void morseTable();
     void timing_data();
     void timing();
+    void gapPeaks_data();
+    void gapPeaks();
     void findBeacon_data();
     void findBeacon();
     void decodeSignal_data();
@@ -222,8 +225,11 @@ std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
             const bool wordFollows = i + 1 < text.size() && text[i + 1] == ' ';
             const double gap = (k + 1 < code.size() ? 1 : (wordFollows ? 7 : 3)) * dot;
             if (k == dropped && !marks.empty()) {
+                // A last dot sits at the start of the gap it joins; any other also before its end.
                 marks.back().gap += length + gap;
                 marks.back().gapPeak = 0.9;
+                marks.back().gapHead = 0.9;
+                marks.back().gapTail = k + 1 < code.size() ? 0.9 : 0.0;
             } else {
                 marks.push_back({ t, length, gap });
             }
@@ -231,6 +237,67 @@ std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
         }
     }
     return marks;
+}
+
+void TestCwAudio::gapPeaks_data()
+{
+    QTest::addColumn<int>("dotAt"); // ticks into the gap, or -1 for none
+    QTest::addColumn<bool>("head");
+    QTest::addColumn<bool>("tail");
+    QTest::addColumn<bool>("peak");
+    QTest::newRow("empty gap: the ramps of the marks around it do not count")
+        << -1 << false << false << false;
+    QTest::newRow("weak dot right after the mark") << 10 << true << false << true;
+    QTest::newRow("weak dot right before the next mark") << 40 << false << true << true;
+}
+
+// A weak dot (below the threshold) inside a long gap shows in the gap's peaks where it was sent.
+void TestCwAudio::gapPeaks()
+{
+    QFETCH(int, dotAt);
+    QFETCH(bool, head);
+    QFETCH(bool, tail);
+    QFETCH(bool, peak);
+    constexpr int dot = 10;
+    constexpr int gap = 60;
+    cwaudio::KeyingDetector detector(200.0);
+    detector.setDotTicks(dot);
+    std::vector<cwaudio::KeyRun> runs;
+    const auto feed = [&](int ticks, float amplitude) {
+        for (int i = 0; i < ticks; ++i) {
+            if (const auto run = detector.push({ amplitude, 0.0f })) {
+                runs.push_back(*run);
+            }
+        }
+    };
+    // Dots on either side, enough for the levels.
+    const auto dots = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            feed(dot, 1.0f);
+            feed(dot, 0.0f);
+        }
+    };
+    dots(30);
+    feed(dot, 1.0f);
+    if (dotAt < 0) {
+        feed(gap, 0.0f);
+    } else {
+        feed(dotAt, 0.0f);
+        feed(dot, 0.3f);
+        feed(gap - dotAt - dot, 0.0f);
+    }
+    dots(30);
+    for (const cwaudio::KeyRun& run : detector.flush()) {
+        runs.push_back(run);
+    }
+    const auto it =
+        std::ranges::find_if(runs, [](const cwaudio::KeyRun& r) { return !r.mark && r.length > 3 * dot; });
+    QVERIFY(it != runs.end());
+    QVERIFY(std::abs(it->length - gap) <= 2.0);
+    QVERIFY2((it->head > 0.5) == head, qPrintable(QString::number(it->head)));
+    QVERIFY2((it->tail > 0.5) == tail, qPrintable(QString::number(it->tail)));
+    QVERIFY2((it->peak > 0.5) == peak, qPrintable(QString::number(it->peak)));
+    QVERIFY(it->head < 1.0 && it->tail < 1.0 && it->peak < 1.0);
 }
 
 void TestCwAudio::findBeacon_data()
@@ -243,6 +310,8 @@ void TestCwAudio::findBeacon_data()
     QTest::newRow("after other text") << u"CQ CQ DE TARNUPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
     QTest::newRow("digit at 14") << u"TARNUPDDDDDDD9DDDDD"_s << u"TARNUPDDDDDDD9DDDDD"_s;
     QTest::newRow("prefix dot lost") << u"TARN~UPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("prefix dot lost before a word space")
+        << u"TARNU~P Q8CQ CG4X GG4D Z"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
     QTest::newRow("letter outside the level alphabet") << u"TARNUPQ8CQCG4XGG4DA"_s << QString();
     QTest::newRow("18 characters") << u"TARNUPQ8CQCG4XGG4D"_s << QString();
     QTest::newRow("20 characters") << u"TARNUPQ8CQCG4XGG4DZD"_s << QString();
