@@ -7,16 +7,16 @@ namespace beacon {
 
 namespace {
 
-// The simple (one-to-one) upper-case mapping, locale-independent. A mapping that would
-// change the number of code units is not taken, so positions never shift.
-void appendUpper(QString& out, char32_t codePoint)
+// The simple (one-to-one) upper-case mapping of one code unit, locale-independent. Surrogates have
+// no case of their own, so a pair is never mapped: halves joined by a removed space stay as they
+// were, and a mapping that would leave the BMP is not taken, so positions never shift.
+QChar upperCodeUnit(QChar c)
 {
-    const char32_t upper = QChar::toUpper(codePoint);
-    if (QChar::requiresSurrogates(upper) == QChar::requiresSurrogates(codePoint)) {
-        out.append(QChar::fromUcs4(upper));
-    } else {
-        out.append(QChar::fromUcs4(codePoint));
+    if (c.isSurrogate()) {
+        return c;
     }
+    const char32_t upper = QChar::toUpper(char32_t { c.unicode() });
+    return QChar::requiresSurrogates(upper) ? c : QChar(char16_t(upper));
 }
 
 } // namespace
@@ -25,22 +25,9 @@ QString normaliseBeacon(const QString& text)
 {
     QString out;
     out.reserve(text.size());
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c == u' ') {
-            continue;
-        }
-        if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-            appendUpper(out, QChar::surrogateToUcs4(c, text.at(i + 1)));
-            ++i;
-            continue;
-        }
-        // A lone surrogate has no case and stays as it is.
-        if (c.isSurrogate()) {
-            out.append(c);
-        } else {
-            appendUpper(out, c.unicode());
+    for (const QChar c : text) {
+        if (c != u' ') {
+            out.append(upperCodeUnit(c));
         }
     }
     return out;

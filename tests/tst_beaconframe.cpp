@@ -44,7 +44,10 @@ void TestBeaconFrame::normalise_data()
     QTest::newRow("sharp s keeps its length") << u"stra\u00dfe"_s << u"STRA\u00dfE"_s;
     QTest::newRow("ligature keeps its length") << u"\ufb01x"_s << u"\ufb01X"_s;
     QTest::newRow("n with apostrophe keeps its length") << u"\u0149"_s << u"\u0149"_s;
-    QTest::newRow("supplementary letter") << u"\U00010428a"_s << u"\U00010400A"_s;
+    // Case is mapped per UTF-16 code unit: a surrogate pair is two units without case.
+    QTest::newRow("supplementary letter keeps its case") << u"\U00010428a"_s << u"\U00010428A"_s;
+    QTest::newRow("halves joined by a removed space") << QString(QChar(0xd806)) + u" "_s + QChar(0xdcdc) +
+            u"a"_s << QString(QChar(0xd806)) + QChar(0xdcdc) + u"A"_s;
     QTest::newRow("lone high surrogate")
         << QString(QChar(0xd800)) + u"a"_s << QString(QChar(0xd800)) + u"A"_s;
     QTest::newRow("lone low surrogate at end") << u"b"_s + QChar(0xdc00) << u"B"_s + QChar(0xdc00);
@@ -57,6 +60,7 @@ void TestBeaconFrame::normalise()
     const QString normalised = beacon::normaliseBeacon(input);
     QCOMPARE(normalised, expected);
     QCOMPARE(normalised.size(), input.size() - input.count(u' '));
+    QCOMPARE(beacon::normaliseBeacon(normalised), normalised);
 }
 
 void TestBeaconFrame::isBeacon_data()
