@@ -33,15 +33,9 @@ fi
 bash scripts/build.sh release >/dev/null
 gen=$root/build/bench/cwgen
 cli=$root/build/cli/tarnup-decode
-if [ -x "$cli" ] && "$cli" --help 2>&1 | grep -q -- --audio; then
-    ours_beacons() { "$cli" --audio "$1" --format csv | tail -n +2 | cut -d, -f3; }
-    ours_text() { "$cli" --audio "$1" --morse-text; }
-    ours_timed=("$cli" --audio --format csv)
-else
-    ours_beacons() { "$root/build/bench/cwdecode" "$1" | cut -d' ' -f1; }
-    ours_text() { "$root/build/bench/cwdecode" --morse-text "$1"; }
-    ours_timed=("$root/build/bench/cwdecode")
-fi
+ours_beacons() { "$cli" --audio "$1" --format csv | tail -n +2 | cut -d, -f3; }
+ours_text() { "$cli" --audio "$1" --morse-text; }
+ours_timed=("$cli" --audio --format csv)
 score=$root/bench/score.py
 
 rm -rf "$work"
