@@ -18,10 +18,6 @@ namespace {
 // Longest Morse code a beacon character can have (position 14 may be any character).
 constexpr std::size_t longestCode = 6;
 constexpr std::size_t maxBeaconMarks = beaconLength * longestCode;
-// Acceptance: a total penalty of a few nats (one dot lost without a trace, and a little more), no
-// character left much in doubt.
-constexpr double maxTotalCost = 5.5;
-constexpr double minConfidence = 0.4;
 // A dot lost in the noise: about one in a hundred at the weakest signals that still decode.
 constexpr double lostDotCost = 4.5;
 constexpr double maxLeadCost = 3.0;
@@ -264,8 +260,24 @@ Parse bestParse(const Costs& c, std::size_t n, std::span<const KeyedMark> before
 
 } // namespace
 
-std::optional<FoundBeacon> findBeacon(
-    std::span<const KeyedMark> marks, double endGap, Timing fallback, const SpeedRange& range)
+std::string_view beaconSymbolsAt(std::size_t position)
+{
+    static const auto table = [] {
+        std::array<std::string, beaconLength> symbols;
+        for (std::size_t p = 0; p < beaconLength; ++p) {
+            for (const Reading& r : positionReadings()[p]) {
+                if (symbols[p].find(r.symbol) == std::string::npos) {
+                    symbols[p] += r.symbol;
+                }
+            }
+        }
+        return symbols;
+    }();
+    return table.at(position);
+}
+
+std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double endGap, Timing fallback,
+    const SpeedRange& range, const Acceptance& acceptance)
 {
     if (marks.size() < beaconLength) {
         return std::nullopt;
@@ -294,7 +306,7 @@ std::optional<FoundBeacon> findBeacon(
         before = marks.first(offset);
     }
     // A beacon is followed by at least a word space; anything shorter means it goes on.
-    if (parse.cost > maxTotalCost || classifyGap(endGap, timing) != GapClass::Word) {
+    if (parse.cost > acceptance.maxTotalCost || classifyGap(endGap, timing) != GapClass::Word) {
         return std::nullopt;
     }
 
@@ -304,6 +316,9 @@ std::optional<FoundBeacon> findBeacon(
     found.timing = timing;
     found.cost = parse.cost;
     found.firstMark = before.size() + parse.start;
+    for (std::size_t p = 0; p <= beaconLength; ++p) {
+        found.boundary[p] = before.size() + parse.boundary[p];
+    }
     // Sent in groups, a beacon has word spaces after the prefix and every four characters after.
     int wordSpaces = 0;
     for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
@@ -312,10 +327,6 @@ std::optional<FoundBeacon> findBeacon(
             ++wordSpaces;
         }
     }
-    // The prefix carries no telemetry and the other five of its letters vouch for it: one of them
-    // may be doubtful (its low confidence is still reported).
-    int doubtfulPrefix = 0;
-    const auto prefixLength = static_cast<std::size_t>(beacon::framePrefix.size());
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const Reading& r = readings[p][parse.choice[p]];
         const std::size_t first = parse.boundary[p];
@@ -329,11 +340,30 @@ std::optional<FoundBeacon> findBeacon(
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
-        if (confidence < minConfidence && (p >= prefixLength || ++doubtfulPrefix > 1)) {
-            return std::nullopt;
-        }
+    }
+    if (!sureEnough(found.confidence, acceptance.minConfidence)) {
+        return std::nullopt;
     }
     return found;
+}
+
+bool sureEnough(const std::array<double, beaconLength>& confidence, double floor)
+{
+    // The prefix carries no telemetry and the other five of its letters vouch for it: one of them
+    // may be doubtful (its low confidence is still reported).
+    const auto prefixLength = static_cast<std::size_t>(beacon::framePrefix.size());
+    int doubtfulPrefix = 0;
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        if (confidence[p] < floor && (p >= prefixLength || ++doubtfulPrefix > 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool sureEnough(const FoundBeacon& found, const Acceptance& acceptance)
+{
+    return found.cost <= acceptance.maxTotalCost && sureEnough(found.confidence, acceptance.minConfidence);
 }
 
 } // namespace cwaudio

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace cwaudio {
 
@@ -21,13 +22,30 @@ struct FoundBeacon
     std::size_t firstMark = 0; // index into the marks searched
     Timing timing;
     double cost = 0.0; // summed log-likelihood penalty of the chosen reading
+    // Marks [boundary[p], boundary[p + 1]) of the searched span were read as character p.
+    std::array<std::size_t, beaconLength + 1> boundary {};
 };
+
+// How sure the search must be before it reports a beacon.
+struct Acceptance
+{
+    double maxTotalCost = 5.5; // a dot lost without a trace, and a little more
+    double minConfidence = 0.4; // per character, one prefix letter excepted
+};
+
+// Whether every character is at least `floor` likely, one prefix letter excepted.
+bool sureEnough(const std::array<double, beaconLength>& confidence, double floor);
+// Whether `found` would pass `acceptance`.
+bool sureEnough(const FoundBeacon& found, const Acceptance& acceptance);
+
+// What position `position` of a beacon may hold, as sent.
+std::string_view beaconSymbolsAt(std::size_t position);
 
 // Looks for a beacon whose last character ends with the last of `marks`, whose gap (or `endGap`
 // when that gap is still open) must be at least a word space. Every position may only hold what a
 // beacon can carry there, so a doubtful element is settled by the frame; but the reading is only
 // accepted when its total penalty is small and every character is likely on its own.
-std::optional<FoundBeacon> findBeacon(
-    std::span<const KeyedMark> marks, double endGap, Timing fallback, const SpeedRange& range);
+std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double endGap, Timing fallback,
+    const SpeedRange& range, const Acceptance& acceptance = {});
 
 } // namespace cwaudio

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cw_decoder.h"
 
+#include "soft_beacon.h"
+
 #include <algorithm>
 
 namespace cwaudio {
@@ -19,6 +21,11 @@ constexpr double minSnrDb = -10.5;
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
 constexpr double maxOpenCheck = 12.0;
+// Ticks of baseband kept for reading a beacon again: a beacon at the slowest speed, and more.
+constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
+// The marks only have to be split into characters plausibly; the ticks then decide which.
+constexpr Acceptance markAcceptance { 14.0, 0.0 };
+constexpr double minSoftConfidence = 0.8;
 
 } // namespace
 
@@ -28,6 +35,7 @@ CwDecoder::CwDecoder(double sampleRate, DecodeHandlers handlers)
     , m_tracker(m_decimator.outputRate())
     , m_filter(m_decimator.outputRate())
     , m_detector(m_filter.outputRate())
+    , m_history(historyTicks)
     , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
     , m_speedRange(speedRangeFor(m_filter.outputRate()))
 {
@@ -70,6 +78,7 @@ void CwDecoder::processWorking(std::span<const float> samples)
 
 void CwDecoder::processTick(std::complex<float> tick)
 {
+    m_history.push(tick);
     if (const auto run = m_detector.push(tick)) {
         handleRun(*run);
     }
@@ -151,15 +160,25 @@ void CwDecoder::evaluate(double endGap)
     if (m_detector.snrDb() < minSnrDb) {
         return;
     }
-    const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange);
+    const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange, markAcceptance);
     if (!found) {
+        return;
+    }
+    const double noise = m_tracker.noiseVariance() / m_filter.block();
+    const auto soft = rereadBeacon(
+        m_history, noise, { static_cast<double>(m_detector.filterLength()) }, found->timing, m_marks, *found);
+    // Read from the ticks, the beacon stands on its own only when every character is clear; a
+    // doubt there is settled by the marks, if they were sure of the very same beacon.
+    if (!soft ||
+        !(sureEnough(soft->confidence, minSoftConfidence) ||
+            (soft->text == found->text && sureEnough(*found, Acceptance {})))) {
         return;
     }
     const double tickRate = m_filter.outputRate();
     const KeyedMark& first = m_marks[found->firstMark];
     AudioBeacon beacon;
-    beacon.text = QString::fromLatin1(found->text.data(), static_cast<qsizetype>(found->text.size()));
-    beacon.confidence = found->confidence;
+    beacon.text = QString::fromLatin1(soft->text.data(), static_cast<qsizetype>(soft->text.size()));
+    beacon.confidence = soft->confidence;
     // The envelope is centred half a filter length back.
     const double centre = first.start + 1.0 - 0.5 * m_detector.filterLength();
     beacon.time = std::max(0.0, centre / tickRate);

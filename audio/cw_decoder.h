@@ -6,6 +6,7 @@
 #include "keyed_mark.h"
 #include "keying_detector.h"
 #include "text_decoder.h"
+#include "tick_history.h"
 #include "timing.h"
 #include "tone_filter.h"
 #include "tone_tracker.h"
@@ -68,6 +69,7 @@ private:
     ToneTracker m_tracker;
     ToneFilter m_filter;
     KeyingDetector m_detector;
+    TickHistory m_history;
     TextDecoder m_textDecoder;
     std::vector<float> m_work;
     std::vector<float> m_delay; // holds the signal back by the tracker's lag

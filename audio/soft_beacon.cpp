@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "soft_beacon.h"
+
+#include "morse_table.h"
+#include "tick_likelihood.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace cwaudio {
+
+namespace {
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr int cellsPerUnit = TickLikelihood::cellsPerUnit;
+constexpr std::size_t alphanumerics = 36;
+// The key-down amplitude is read from the marks of this many characters either side, so it
+// follows fading.
+constexpr std::size_t amplitudeReach = 2;
+// A character may move this far from where the marks put it.
+constexpr int beamCells = 3 * cellsPerUnit;
+// The grid reaches this far beyond the beacon's first and last marks.
+constexpr double marginUnits = 6.0;
+// Between the elements of a character and between characters, in cells.
+constexpr int elementGapMin = 2;
+constexpr int elementGapMax = 7;
+constexpr int characterGapMin = 2 * cellsPerUnit;
+constexpr int characterGapMax = 11 * cellsPerUnit;
+// Where a mark next to the beacon would still belong to it: the spaces around a beacon are silent.
+constexpr int quietTo = 5 * cellsPerUnit;
+constexpr double quietLlr = 2.0;
+
+using Scores = std::vector<double>;
+
+struct Beam
+{
+    int lo;
+    int hi; // inclusive
+};
+
+double elementGapCost(int cells)
+{
+    static const auto costs = [] {
+        std::array<double, elementGapMax + 1> c {};
+        for (int d = elementGapMin; d <= elementGapMax; ++d) {
+            c[static_cast<std::size_t>(d)] = durationCost(d, cellsPerUnit);
+        }
+        return c;
+    }();
+    return costs[static_cast<std::size_t>(cells)];
+}
+
+// Sent in groups, a beacon has word spaces after the prefix and every four characters after; any
+// other space inside it is a character space.
+bool groupEndsAfter(std::size_t position)
+{
+    return position >= 5 && (position - 5) % 4 == 0;
+}
+
+double characterGapCost(int cells, bool groupEnd)
+{
+    static const auto costs = [] {
+        std::array<std::array<double, characterGapMax + 1>, 2> c {};
+        for (int d = characterGapMin; d <= characterGapMax; ++d) {
+            const double character = durationCost(d, 3 * cellsPerUnit);
+            c[0][static_cast<std::size_t>(d)] = character;
+            c[1][static_cast<std::size_t>(d)] = std::min(character, durationCost(d, 7 * cellsPerUnit));
+        }
+        return c;
+    }();
+    return costs[groupEnd ? 1 : 0][static_cast<std::size_t>(cells)];
+}
+
+class Reader
+{
+public:
+    Reader(const TickLikelihood& ticks)
+        : m_t(ticks)
+        , m_a(static_cast<std::size_t>(ticks.cells() + 1))
+        , m_b(m_a.size())
+    {
+    }
+
+    // Scores with the character's last element ending at each cell, from `start` (the score with
+    // its first element starting at each cell).
+    void forward(std::string_view code, const Scores& start, Scores& end, Beam beam)
+    {
+        m_a = start;
+        for (std::size_t k = 0; k < code.size(); ++k) {
+            if (k > 0) {
+                layer(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
+            }
+            if (code[k] == '.') {
+                layer(beam, TickLikelihood::dotMin, TickLikelihood::dotMax,
+                    [this](int j, int d) { return m_t.dotAt(j, d); });
+            } else {
+                layer(beam, TickLikelihood::dashMin, TickLikelihood::dashMax,
+                    [this](int j, int d) { return m_t.dashAt(j, d); });
+            }
+        }
+        end = m_a;
+    }
+
+    // Scores with the character's first element starting at each cell, given `end` (the score of
+    // what follows, with its last element ending at each cell).
+    void backward(std::string_view code, const Scores& end, Scores& start, Beam beam)
+    {
+        m_a = end;
+        for (std::size_t k = code.size(); k-- > 0;) {
+            if (code[k] == '.') {
+                layerBack(beam, TickLikelihood::dotMin, TickLikelihood::dotMax,
+                    [this](int j, int d) { return m_t.dotAt(j, d); });
+            } else {
+                layerBack(beam, TickLikelihood::dashMin, TickLikelihood::dashMax,
+                    [this](int j, int d) { return m_t.dashAt(j, d); });
+            }
+            if (k > 0) {
+                layerBack(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
+            }
+        }
+        start = m_a;
+    }
+
+private:
+    // One element or gap of `lo`..`hi` cells from cell j - d to j.
+    template<typename Score>
+    void layer(Beam beam, int lo, int hi, Score score)
+    {
+        std::ranges::fill(m_b, -infinity);
+        for (int j = beam.lo; j <= beam.hi; ++j) {
+            double best = -infinity;
+            for (int d = lo; d <= hi && j - d >= beam.lo; ++d) {
+                const double before = m_a[static_cast<std::size_t>(j - d)];
+                if (before != -infinity) {
+                    best = std::max(best, before + score(j - d, d));
+                }
+            }
+            m_b[static_cast<std::size_t>(j)] = best;
+        }
+        std::swap(m_a, m_b);
+    }
+
+    template<typename Score>
+    void layerBack(Beam beam, int lo, int hi, Score score)
+    {
+        std::ranges::fill(m_b, -infinity);
+        for (int j = beam.lo; j <= beam.hi; ++j) {
+            double best = -infinity;
+            for (int d = lo; d <= hi && j + d <= beam.hi; ++d) {
+                const double after = m_a[static_cast<std::size_t>(j + d)];
+                if (after != -infinity) {
+                    best = std::max(best, after + score(j, d));
+                }
+            }
+            m_b[static_cast<std::size_t>(j)] = best;
+        }
+        std::swap(m_a, m_b);
+    }
+
+    const TickLikelihood& m_t;
+    Scores m_a;
+    Scores m_b;
+};
+
+double median(std::vector<double> values)
+{
+    if (values.empty()) {
+        return 0.0;
+    }
+    auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end());
+    return *mid;
+}
+
+// Whether a dot fits anywhere in cells [from, to): keying that a reading leaves unexplained.
+bool keyedIn(const TickLikelihood& t, int from, int to)
+{
+    from = std::max(from, 0);
+    to = std::min(to, t.cells());
+    for (int j = from; j + TickLikelihood::dotMin <= to; ++j) {
+        for (int d = TickLikelihood::dotMin; d <= TickLikelihood::dotMax && j + d <= to; ++d) {
+            if (t.dotAt(j, d) > quietLlr) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, TickScale scale,
+    const Timing& timing, std::span<const KeyedMark> marks, const FoundBeacon& found)
+{
+    if (noise <= 0.0 || !timing.known()) {
+        return std::nullopt;
+    }
+    const std::size_t first = found.boundary[0];
+    const std::size_t last = found.boundary[beaconLength];
+    const double dot = timing.dot;
+    // A mark is keyed from half a filter before the threshold saw it rise.
+    const double shift = 1.0 - 0.5 * scale.filterLength;
+    const auto rawStart = [&](std::size_t i) { return marks[i].start + shift; };
+    const auto rawEnd = [&](std::size_t i) { return marks[i].start + shift + marks[i].length; };
+
+    // A beacon right at the start of the input has no silence before it to look at.
+    const double origin =
+        std::max(rawStart(first) - marginUnits * dot, static_cast<double>(ticks.begin() + 1));
+    // As far past the last mark as the ticks already go.
+    const double cell = dot / cellsPerUnit;
+    const double until = std::min(rawEnd(last - 1) + marginUnits * dot,
+        static_cast<double>(ticks.end() - 1) - (TickLikelihood::dashMax + 1) * cell);
+    const int cells = static_cast<int>((until - origin) / cell);
+    if (until < rawEnd(last - 1) + cell) {
+        return std::nullopt;
+    }
+    TickLikelihood t(ticks, origin, cells, noise, dot);
+    if (!t.valid()) {
+        return std::nullopt;
+    }
+    std::vector<double> amplitude;
+    for (std::size_t i = first; i < last; ++i) {
+        // The middle of the mark, at most a unit of it, where the phase has no time to wander.
+        const double middle = 0.5 * (rawStart(i) + rawEnd(i));
+        const double half = 0.5 * std::min(0.7 * marks[i].length, dot);
+        amplitude.push_back(t.amplitudeOver(middle - half, middle + half));
+    }
+    std::array<Beam, beaconLength> beams {};
+    int regionStart = 0;
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        const std::size_t m0 = found.boundary[p];
+        const std::size_t m1 = found.boundary[p + 1];
+        const auto lo = static_cast<int>(t.cellOf(rawStart(m0)));
+        const auto hi = static_cast<int>(t.cellOf(rawEnd(m1 - 1)));
+        beams[p] = { std::max(lo - beamCells, 0), std::min(hi + beamCells, cells) };
+        const int regionEnd =
+            p + 1 == beaconLength ? cells : static_cast<int>(t.cellOf(0.5 * (rawEnd(m1 - 1) + rawStart(m1))));
+        const std::size_t near0 = found.boundary[p >= amplitudeReach ? p - amplitudeReach : 0] - first;
+        const std::size_t near1 = found.boundary[std::min(p + amplitudeReach + 1, beaconLength)] - first;
+        const double a = median(std::vector<double>(amplitude.begin() + static_cast<std::ptrdiff_t>(near0),
+            amplitude.begin() + static_cast<std::ptrdiff_t>(near1)));
+        if (a <= 0.0) {
+            return std::nullopt;
+        }
+        t.setAmplitude(regionStart, regionEnd, a);
+        regionStart = regionEnd;
+    }
+
+    Reader reader(t);
+    const auto size = static_cast<std::size_t>(cells + 1);
+    // starts[p]: best score of the characters before p, with p's first element at each cell.
+    std::vector<Scores> starts(beaconLength, Scores(size, -infinity));
+    // ends[p]: best score of the characters after p, with p's last element ending at each cell.
+    std::vector<Scores> ends(beaconLength, Scores(size, -infinity));
+    Scores scratch(size);
+    Scores best(size);
+    for (int j = beams[0].lo; j <= std::min(beams[0].lo + 2 * beamCells, beams[0].hi); ++j) {
+        starts[0][static_cast<std::size_t>(j)] = 0.0;
+    }
+    // `after`: the position the gap follows.
+    const auto gapInto = [&](const Scores& from, Scores& to, Beam beam, bool forwards, std::size_t after) {
+        const bool groupEnd = groupEndsAfter(after);
+        for (int j = beam.lo; j <= beam.hi; ++j) {
+            double v = -infinity;
+            for (int d = characterGapMin; d <= characterGapMax; ++d) {
+                const int k = forwards ? j - d : j + d;
+                if (k < 0 || k > cells || from[static_cast<std::size_t>(k)] == -infinity) {
+                    continue;
+                }
+                v = std::max(v, from[static_cast<std::size_t>(k)] - characterGapCost(d, groupEnd));
+            }
+            to[static_cast<std::size_t>(j)] = v;
+        }
+    };
+    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
+        std::ranges::fill(best, -infinity);
+        for (const char symbol : beaconSymbolsAt(p)) {
+            reader.forward(morseCodeOf(symbol), starts[p], scratch, beams[p]);
+            std::ranges::transform(
+                best, scratch, best.begin(), [](double x, double y) { return std::max(x, y); });
+        }
+        gapInto(best, starts[p + 1], beams[p + 1], true, p);
+    }
+    for (int j = beams.back().lo; j <= beams.back().hi; ++j) {
+        ends.back()[static_cast<std::size_t>(j)] = 0.0;
+    }
+    for (std::size_t p = beaconLength - 1; p > 0; --p) {
+        std::ranges::fill(best, -infinity);
+        for (const char symbol : beaconSymbolsAt(p)) {
+            reader.backward(morseCodeOf(symbol), ends[p], scratch, beams[p]);
+            std::ranges::transform(
+                best, scratch, best.begin(), [](double x, double y) { return std::max(x, y); });
+        }
+        gapInto(best, ends[p - 1], beams[p - 1], false, p - 1);
+    }
+
+    SoftBeacon result;
+    const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
+    // Where each chosen character starts and ends on the best reading.
+    std::array<int, beaconLength> startCell {};
+    std::array<int, beaconLength> endCell {};
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        const auto scoreOf = [&](char symbol, int* endCell) {
+            reader.forward(morseCodeOf(symbol), starts[p], scratch, beams[p]);
+            double s = -infinity;
+            for (int j = beams[p].lo; j <= beams[p].hi; ++j) {
+                const double v = scratch[static_cast<std::size_t>(j)] + ends[p][static_cast<std::size_t>(j)];
+                if (v > s) {
+                    s = v;
+                    if (endCell != nullptr) {
+                        *endCell = j;
+                    }
+                }
+            }
+            return s;
+        };
+        char chosen = '\0';
+        double top = -infinity;
+        for (const char symbol : beaconSymbolsAt(p)) {
+            int e = 0;
+            const double s = scoreOf(symbol, &e);
+            if (s > top) {
+                top = s;
+                chosen = symbol;
+                endCell[p] = e;
+            }
+        }
+        if (top == -infinity) {
+            return std::nullopt;
+        }
+        double total = alphanumeric.find(chosen) == std::string_view::npos ? 1.0 : 0.0;
+        for (const char symbol : alphanumeric) {
+            total += std::exp(scoreOf(symbol, nullptr) - top);
+        }
+        result.text += chosen;
+        result.confidence[p] = 1.0 / total;
+        reader.backward(morseCodeOf(chosen), ends[p], scratch, beams[p]);
+        double s = -infinity;
+        for (int j = beams[p].lo; j <= beams[p].hi; ++j) {
+            const double v = scratch[static_cast<std::size_t>(j)] + starts[p][static_cast<std::size_t>(j)];
+            if (v > s) {
+                s = v;
+                startCell[p] = j;
+            }
+        }
+    }
+    const int beaconStart = startCell.front();
+    const int beaconEnd = endCell.back();
+    // Keying the reading leaves unexplained between its characters: the marks were split wrongly.
+    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
+        if (keyedIn(t, endCell[p], startCell[p + 1])) {
+            return std::nullopt;
+        }
+    }
+    // Keying right before or after means these are characters from the middle of something else.
+    if (keyedIn(t, beaconStart - quietTo, beaconStart) || keyedIn(t, beaconEnd, beaconEnd + quietTo)) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+} // namespace cwaudio

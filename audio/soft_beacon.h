@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "beacon_finder.h"
+#include "keyed_mark.h"
+#include "tick_history.h"
+#include "timing.h"
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace cwaudio {
+
+struct SoftBeacon
+{
+    std::string text;
+    std::array<double, beaconLength> confidence {};
+};
+
+// Where the keyed marks sit among the baseband ticks: a mark is decided on a filter that ends
+// at its tick, `filterLength` ticks long.
+struct TickScale
+{
+    double filterLength = 1.0;
+};
+
+// Reads again, from the ticks, each character of a beacon the marks were split into: every
+// position gets the likeliest symbol it may hold, with its chance against every letter and digit.
+// Empty when the ticks behind the beacon are no longer held.
+std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, TickScale scale,
+    const Timing& timing, std::span<const KeyedMark> marks, const FoundBeacon& found);
+
+} // namespace cwaudio

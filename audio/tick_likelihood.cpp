@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tick_likelihood.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace cwaudio {
+
+namespace {
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+// A mark may come out somewhat stronger than its neighbours (fading, a rough estimate); one
+// weaker than them counts as weaker, or noise would pass for keying too easily.
+constexpr double strongest = 1.6;
+// Spread of a steady hand's element lengths around whole units, in log units.
+constexpr double durationSpread = 0.15;
+
+// log I0(x), after Abramowitz and Stegun 9.8.1 and 9.8.2.
+double logBesselI0(double x)
+{
+    if (x < 3.75) {
+        const double t = (x / 3.75) * (x / 3.75);
+        return std::log(1.0 +
+            t *
+                (3.5156229 +
+                    t * (3.0899424 + t * (1.2067492 + t * (0.2659732 + t * (0.0360768 + t * 0.0045813))))));
+    }
+    const double u = 3.75 / x;
+    const double poly = 0.39894228 +
+        u *
+            (0.01328592 +
+                u *
+                    (0.00225319 +
+                        u *
+                            (-0.00157565 +
+                                u *
+                                    (0.00916281 +
+                                        u *
+                                            (-0.02057706 +
+                                                u * (0.02635537 + u * (-0.01647633 + u * 0.00392377)))))));
+    return x - 0.5 * std::log(x) + std::log(poly);
+}
+
+} // namespace
+
+double durationCost(int cells, int nominal)
+{
+    const double z = std::log(static_cast<double>(cells) / nominal) / durationSpread;
+    return 0.5 * z * z;
+}
+
+TickLikelihood::TickLikelihood(const TickHistory& ticks, double origin, int cells, double noise, double dot)
+    : m_ticks(ticks)
+    , m_origin(origin)
+    , m_cells(cells)
+    , m_noise(noise)
+    , m_dot(dot)
+    , m_cell(dot / cellsPerUnit)
+{
+    if (m_cells <= 0 || noise <= 0.0 ||
+        !ticks.holds(std::llround(origin), std::llround(origin + (m_cells + dashMax) * m_cell))) {
+        m_cells = 0;
+        return;
+    }
+    const auto size = index(m_cells + 1, 0);
+    m_dots.assign(size, -infinity);
+    m_dashes.assign(size, -infinity);
+}
+
+double TickLikelihood::amplitudeOver(double first, double last) const
+{
+    const auto a = std::llround(first);
+    const auto b = std::llround(last);
+    if (b <= a || !m_ticks.holds(a, b)) {
+        return 0.0;
+    }
+    const auto n = static_cast<double>(b - a);
+    return std::sqrt(std::max(std::norm(m_ticks.sum(a, b)) / (n * n) - m_noise / n, 0.0));
+}
+
+double TickLikelihood::markLlr(int first, int last, double amplitude) const
+{
+    const auto tick = [this](int cell) { return std::llround(m_origin + cell * m_cell); };
+    // The tone's phase wanders over a long mark, so a mark is summed half a unit at a time.
+    const int pieces = std::max(1, (2 * (last - first) + cellsPerUnit / 2) / cellsPerUnit);
+    double llr = 0.0;
+    for (int k = 0; k < pieces; ++k) {
+        const std::int64_t a = tick(first + (last - first) * k / pieces);
+        const std::int64_t b = tick(first + (last - first) * (k + 1) / pieces);
+        if (b <= a) {
+            continue;
+        }
+        const double n = static_cast<double>(b - a);
+        const double magnitude = std::abs(m_ticks.sum(a, b));
+        const double level = std::clamp(magnitude / n, amplitude, strongest * amplitude);
+        llr += logBesselI0(2.0 * level * magnitude / m_noise) - n * level * level / m_noise;
+    }
+    return llr;
+}
+
+void TickLikelihood::setAmplitude(int from, int to, double amplitude)
+{
+    for (int j = std::max(from, 0); j < std::min(to, m_cells); ++j) {
+        for (int d = dotMin; d <= dashMax && j + d <= m_cells; ++d) {
+            const double llr = markLlr(j, j + d, amplitude);
+            if (d <= dotMax) {
+                m_dots[index(j, d)] = llr - durationCost(d, cellsPerUnit);
+            }
+            if (d >= dashMin) {
+                m_dashes[index(j, d)] = llr - durationCost(d, 3 * cellsPerUnit);
+            }
+        }
+    }
+}
+
+} // namespace cwaudio

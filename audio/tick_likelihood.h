@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "tick_history.h"
+
+#include <vector>
+
+namespace cwaudio {
+
+// How likely the baseband ticks make a mark, against noise alone, for every mark of a dot's or a
+// dash's length placed on a grid of quarter units over a stretch of ticks.
+class TickLikelihood
+{
+public:
+    static constexpr int cellsPerUnit = 4;
+    static constexpr int dotMin = 2;
+    static constexpr int dotMax = 7;
+    static constexpr int dashMin = 7;
+    static constexpr int dashMax = 19;
+
+    // Cell 0 starts at tick `origin`; `noise` is the complex noise variance of one tick, `dot` one
+    // unit in ticks. Holds nothing when the ticks are no longer all held.
+    TickLikelihood(const TickHistory& ticks, double origin, int cells, double noise, double dot);
+
+    bool valid() const { return m_cells > 0; }
+    int cells() const { return m_cells; }
+    double dot() const { return m_dot; }
+    // The cell a tick falls in.
+    double cellOf(double tick) const { return (tick - m_origin) / m_cell; }
+
+    // The key-down amplitude the likelihoods below assume for marks starting in cells [from, to).
+    void setAmplitude(int from, int to, double amplitude);
+    // Log-likelihood (nats) of a mark over cells [first, first + length), against noise alone,
+    // including how well its length fits a dot (or a dash) of a steady hand.
+    double dotAt(int first, int length) const { return m_dots[index(first, length)]; }
+    double dashAt(int first, int length) const { return m_dashes[index(first, length)]; }
+
+    // Key-down amplitude measured over ticks [first, last): the mark's own.
+    double amplitudeOver(double first, double last) const;
+
+private:
+    std::size_t index(int first, int length) const
+    {
+        return static_cast<std::size_t>(first) * (dashMax + 1) + static_cast<std::size_t>(length);
+    }
+    double markLlr(int first, int last, double amplitude) const;
+
+    const TickHistory& m_ticks;
+    double m_origin;
+    int m_cells;
+    double m_noise;
+    double m_dot;
+    double m_cell;
+    std::vector<double> m_dots;
+    std::vector<double> m_dashes;
+};
+
+// Cost in nats of an element `cells` long that should be `nominal` cells, for a steady hand.
+double durationCost(int cells, int nominal);
+
+} // namespace cwaudio
