@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "beacon_finder.h"
+#include "morse_table.h"
+#include "soft_beacon.h"
+#include "tick_history.h"
+#include "tick_likelihood.h"
+
+#include <QTest>
+
+#include <random>
+
+namespace {
+
+constexpr double dotTicks = 10.0;
+constexpr double noise = 0.05; // complex variance per tick, against a key-down amplitude of 1
+
+// Ticks of `text` keyed at `dotTicks` a unit in light noise, from tick 100 on, with the marks a
+// threshold would have found and where each character's marks begin. `weak` scales one mark.
+struct Keyed
+{
+    cwaudio::TickHistory ticks { 1 << 14 };
+    std::vector<cwaudio::KeyedMark> marks;
+    cwaudio::FoundBeacon found;
+};
+
+void key(Keyed& k, const std::string& text, int weakMark, double weakLevel, bool dropWeak)
+{
+    std::vector<float> level(100, 0.0f);
+    std::size_t position = 0;
+    int markIndex = 0;
+    for (const char c : text) {
+        k.found.boundary[position++] = k.marks.size();
+        const std::string_view code = cwaudio::morseCodeOf(c);
+        for (std::size_t e = 0; e < code.size(); ++e) {
+            const auto length = static_cast<std::size_t>(dotTicks * (code[e] == '-' ? 3 : 1));
+            const bool weak = markIndex++ == weakMark;
+            if (!(weak && dropWeak)) {
+                k.marks.push_back({ static_cast<double>(level.size()), static_cast<double>(length), 0.0 });
+            }
+            level.insert(level.end(), length, weak ? static_cast<float>(weakLevel) : 1.0f);
+            level.insert(
+                level.end(), static_cast<std::size_t>(dotTicks * (e + 1 == code.size() ? 3 : 1)), 0.0f);
+        }
+    }
+    k.found.boundary[position] = k.marks.size();
+    level.insert(level.end(), 200, 0.0f);
+    std::mt19937 random(7);
+    std::normal_distribution<float> gauss(0.0f, static_cast<float>(std::sqrt(noise / 2)));
+    const std::complex<float> phase = std::polar(1.0f, 0.7f);
+    for (const float l : level) {
+        k.ticks.push(l * phase + std::complex<float>(gauss(random), gauss(random)));
+    }
+}
+
+} // namespace
+
+class TestSoftReading : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tickHistory();
+    void markLikelihood_data();
+    void markLikelihood();
+    void sureEnough_data();
+    void sureEnough();
+    void reread_data();
+    void reread();
+};
+
+void TestSoftReading::tickHistory()
+{
+    cwaudio::TickHistory history(8);
+    for (int i = 1; i <= 20; ++i) {
+        history.push({ static_cast<float>(i), 0.0f });
+    }
+    QCOMPARE(history.end(), 20);
+    // The last eight ticks.
+    QCOMPARE(history.begin(), 12);
+    QVERIFY(history.holds(12, 20));
+    QVERIFY(!history.holds(11, 20));
+    QVERIFY(!history.holds(15, 21));
+    // Ticks 15..19 hold the values 16..20.
+    QCOMPARE(history.sum(15, 20).real(), 16.0 + 17 + 18 + 19 + 20);
+    QCOMPARE(history.sum(17, 17).real(), 0.0);
+}
+
+void TestSoftReading::markLikelihood_data()
+{
+    QTest::addColumn<double>("level");
+    QTest::addColumn<int>("offsetCells"); // where the dot placement starts, from the dot
+    QTest::addColumn<bool>("likely");
+    QTest::newRow("dot where it was keyed") << 1.0 << 0 << true;
+    QTest::newRow("dot at half strength") << 0.5 << 0 << true;
+    QTest::newRow("dot a quarter unit late") << 1.0 << 1 << true;
+    QTest::newRow("in the space after it") << 1.0 << 6 << false;
+    QTest::newRow("dot at a fifth of the strength") << 0.2 << 0 << false;
+    QTest::newRow("nothing keyed") << 0.0 << 0 << false;
+}
+
+void TestSoftReading::markLikelihood()
+{
+    QFETCH(double, level);
+    QFETCH(int, offsetCells);
+    QFETCH(bool, likely);
+    Keyed k;
+    key(k, "E", 0, level, false);
+    // The dot is keyed at tick 100, cell 40 on a grid starting at tick 0.
+    cwaudio::TickLikelihood t(k.ticks, 0.0, 80, noise, dotTicks);
+    QVERIFY(t.valid());
+    t.setAmplitude(0, 80, 1.0);
+    const double llr = t.dotAt(40 + offsetCells, cwaudio::TickLikelihood::cellsPerUnit);
+    QCOMPARE(llr > 0.0, likely);
+    // Held as long as a dash, the same placement fits worse than as a dot.
+    if (level > 0.0 && offsetCells == 0) {
+        QVERIFY(t.dashAt(40, 3 * cwaudio::TickLikelihood::cellsPerUnit) < llr);
+    }
+}
+
+void TestSoftReading::sureEnough_data()
+{
+    QTest::addColumn<QList<int>>("doubtful");
+    QTest::addColumn<bool>("sure");
+    QTest::newRow("all clear") << QList<int> {} << true;
+    QTest::newRow("one prefix letter doubtful") << QList<int> { 2 } << true;
+    QTest::newRow("two prefix letters doubtful") << QList<int> { 0, 5 } << false;
+    QTest::newRow("first level symbol doubtful") << QList<int> { 6 } << false;
+    QTest::newRow("last character doubtful") << QList<int> { 18 } << false;
+}
+
+void TestSoftReading::sureEnough()
+{
+    QFETCH(QList<int>, doubtful);
+    QFETCH(bool, sure);
+    std::array<double, cwaudio::beaconLength> confidence {};
+    confidence.fill(0.9);
+    for (const int p : doubtful) {
+        confidence[static_cast<std::size_t>(p)] = 0.5;
+    }
+    QCOMPARE(cwaudio::sureEnough(confidence, 0.8), sure);
+}
+
+void TestSoftReading::reread_data()
+{
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<int>("weakMark"); // index among all marks sent, or -1
+    QTest::addColumn<double>("weakLevel");
+    QTest::addColumn<bool>("markLost"); // the threshold missed the weak mark
+    QTest::addColumn<QString>("marksSaid"); // what the marks alone would read
+    QTest::addColumn<QString>("expected"); // empty: no beacon
+
+    // TARNUP: 1+2+3+2+3+4 = 15 marks; then Z (--..) is marks 15..18.
+    const QString beacon = u"TARNUPZD2GFQC48D6CG"_qs;
+    QTest::newRow("clean") << beacon << -1 << 1.0 << false << beacon << beacon;
+    QTest::newRow("last dot of Z too weak to key")
+        << beacon << 18 << 0.6 << true << u"TARNUPGD2GFQC48D6CG"_qs << beacon;
+    QTest::newRow("last dot of Z not sent") << u"TARNUPGD2GFQC48D6CG"_qs << -1 << 1.0 << false
+                                            << u"TARNUPGD2GFQC48D6CG"_qs << u"TARNUPGD2GFQC48D6CG"_qs;
+}
+
+void TestSoftReading::reread()
+{
+    QFETCH(QString, sent);
+    QFETCH(int, weakMark);
+    QFETCH(double, weakLevel);
+    QFETCH(bool, markLost);
+    QFETCH(QString, marksSaid);
+    QFETCH(QString, expected);
+    Keyed k;
+    key(k, sent.toStdString(), weakMark, weakLevel, markLost);
+    if (markLost) {
+        // The lost dot was the last of its character: the marks now split as `marksSaid`.
+        QVERIFY(marksSaid != sent);
+    }
+    k.found.text = marksSaid.toStdString();
+    cwaudio::Timing timing;
+    timing.dot = dotTicks;
+    // A filter two ticks long puts the marks exactly where they were keyed.
+    const auto soft = cwaudio::rereadBeacon(k.ticks, noise, { 2.0 }, timing, k.marks, k.found);
+    QVERIFY(soft.has_value());
+    QCOMPARE(QString::fromStdString(soft->text), expected);
+    for (const double c : soft->confidence) {
+        QVERIFY(c > 0.8);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSoftReading)
+#include "tst_softreading.moc"
