@@ -25,7 +25,8 @@ constexpr double maxOpenCheck = 12.0;
 constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
 constexpr Acceptance markAcceptance { 14.0, 0.0 };
-constexpr double minSoftConfidence = 0.8;
+constexpr double minFramedConfidence = 0.8;
+constexpr double minOpenConfidence = 0.3;
 
 } // namespace
 
@@ -167,11 +168,14 @@ void CwDecoder::evaluate(double endGap)
     const double noise = m_tracker.noiseVariance() / m_filter.block();
     const auto soft = rereadBeacon(
         m_history, noise, { static_cast<double>(m_detector.filterLength()) }, found->timing, m_marks, *found);
-    // Read from the ticks, the beacon stands on its own only when every character is clear; a
-    // doubt there is settled by the marks, if they were sure of the very same beacon.
+    // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
+    // decide alone, if every character is clear among what its position may hold and not far
+    // less likely than any other letter or digit.
+    const bool marksSure = sureEnough(*found, Acceptance {});
     if (!soft ||
-        !(sureEnough(soft->confidence, minSoftConfidence) ||
-            (soft->text == found->text && sureEnough(*found, Acceptance {})))) {
+        (marksSure ? soft->text != found->text
+                   : !(sureEnough(soft->framed, minFramedConfidence) &&
+                         sureEnough(soft->confidence, minOpenConfidence)))) {
         return;
     }
     const double tickRate = m_filter.outputRate();

@@ -28,6 +28,8 @@ constexpr int elementGapMin = 2;
 constexpr int elementGapMax = 7;
 constexpr int characterGapMin = 2 * cellsPerUnit;
 constexpr int characterGapMax = 11 * cellsPerUnit;
+// A character space drawn out this far is a word space.
+constexpr int longestCharacterGap = 5 * cellsPerUnit;
 // Where a mark next to the beacon would still belong to it: the spaces around a beacon are silent.
 constexpr int quietTo = 5 * cellsPerUnit;
 constexpr double quietLlr = 2.0;
@@ -54,9 +56,13 @@ double elementGapCost(int cells)
 
 // Sent in groups, a beacon has word spaces after the prefix and every four characters after; any
 // other space inside it is a character space.
+constexpr std::size_t prefixLength = 6;
+constexpr std::size_t groupLength = 4;
+constexpr int groupSpacesAfterPrefix = (beaconLength - prefixLength - 1) / groupLength;
+
 bool groupEndsAfter(std::size_t position)
 {
-    return position >= 5 && (position - 5) % 4 == 0;
+    return position + 1 >= prefixLength && (position + 1 - prefixLength) % groupLength == 0;
 }
 
 double characterGapCost(int cells, bool groupEnd)
@@ -331,9 +337,16 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             return std::nullopt;
         }
         double total = alphanumeric.find(chosen) == std::string_view::npos ? 1.0 : 0.0;
+        double framed = 0.0;
         for (const char symbol : alphanumeric) {
-            total += std::exp(scoreOf(symbol, nullptr) - top);
+            const double sc = scoreOf(symbol, nullptr);
+            const double odds = std::exp(sc - top);
+            total += odds;
+            if (beaconSymbolsAt(p).find(symbol) != std::string_view::npos) {
+                framed += odds;
+            }
         }
+        result.framed[p] = 1.0 / std::max(framed, 1.0);
         result.text += chosen;
         result.confidence[p] = 1.0 / total;
         reader.backward(morseCodeOf(chosen), ends[p], scratch, beams[p]);
@@ -348,11 +361,22 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     }
     const int beaconStart = startCell.front();
     const int beaconEnd = endCell.back();
-    // Keying the reading leaves unexplained between its characters: the marks were split wrongly.
+    // Keying the reading leaves unexplained between its characters, or word spaces where a beacon
+    // has none, or only some of those a beacon sent in groups has: the marks were split into
+    // characters wrongly.
+    int groupSpaces = 0;
     for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
-        if (keyedIn(t, endCell[p], startCell[p + 1])) {
+        const int gap = startCell[p + 1] - endCell[p];
+        const bool wordSpace = gap > longestCharacterGap;
+        if (groupEndsAfter(p) && p >= prefixLength && wordSpace) {
+            ++groupSpaces;
+        }
+        if ((!groupEndsAfter(p) && wordSpace) || keyedIn(t, endCell[p], startCell[p + 1])) {
             return std::nullopt;
         }
+    }
+    if (groupSpaces != 0 && groupSpaces != groupSpacesAfterPrefix) {
+        return std::nullopt;
     }
     // Keying right before or after means these are characters from the middle of something else.
     if (keyedIn(t, beaconStart - quietTo, beaconStart) || keyedIn(t, beaconEnd, beaconEnd + quietTo)) {

@@ -16,7 +16,8 @@ namespace cwaudio {
 struct SoftBeacon
 {
     std::string text;
-    std::array<double, beaconLength> confidence {};
+    std::array<double, beaconLength> confidence {}; // against every letter and digit
+    std::array<double, beaconLength> framed {}; // against what the position may hold
 };
 
 // Where the keyed marks sit among the baseband ticks: a mark is decided on a filter that ends
