@@ -155,7 +155,7 @@ void CwDecoder::emitText(std::size_t end)
     }
 }
 
-void CwDecoder::evaluate(double endGap)
+void CwDecoder::evaluate(double endGap, bool final)
 {
     // Below this the keying loses and gains whole elements too often for any frame to be vouched for.
     if (m_detector.snrDb() < minSnrDb) {
@@ -165,9 +165,22 @@ void CwDecoder::evaluate(double endGap)
     if (!found) {
         return;
     }
+    const TickScale scale { static_cast<double>(m_detector.filterLength()) };
+    const KeyedMark& firstMark = m_marks[found->firstMark];
+    const KeyedMark& lastMark = m_marks[found->boundary[beaconLength] - 1];
+    // Until the ticks after it have come in, the beacon waits for the space to grow; once read,
+    // the same beacon coming up again as the space grows is not read twice.
+    if (!final &&
+        static_cast<double>(m_history.end()) < keyedEnd(lastMark, scale) + ticksReadAfter(found->timing)) {
+        return;
+    }
+    if (firstMark.start == m_readFirst && lastMark.start == m_readLast) {
+        return;
+    }
+    m_readFirst = firstMark.start;
+    m_readLast = lastMark.start;
     const double noise = m_tracker.noiseVariance() / m_filter.block();
-    const auto soft = rereadBeacon(
-        m_history, noise, { static_cast<double>(m_detector.filterLength()) }, found->timing, m_marks, *found);
+    const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
     // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
     // decide alone, if every character is clear among what its position may hold and not far
     // less likely than any other letter or digit.
@@ -234,7 +247,7 @@ void CwDecoder::finish()
             m_marks.back().gap = end;
         }
         emitText(m_marks.size());
-        evaluate(std::max(end, m_marks.back().gap));
+        evaluate(std::max(end, m_marks.back().gap), true);
     }
     m_marks.clear();
 }

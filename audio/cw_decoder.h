@@ -60,7 +60,8 @@ private:
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
     void closeGap(const KeyRun& space);
-    void evaluate(double endGap);
+    // `final`: the input has ended, no more ticks will come.
+    void evaluate(double endGap, bool final = false);
     void emitText(std::size_t end);
     void trim();
 
@@ -70,6 +71,8 @@ private:
     ToneFilter m_filter;
     KeyingDetector m_detector;
     TickHistory m_history;
+    double m_readFirst = -1.0; // first and last mark of the beacon last read from the ticks
+    double m_readLast = -1.0;
     TextDecoder m_textDecoder;
     std::vector<float> m_work;
     std::vector<float> m_delay; // holds the signal back by the tracker's lag

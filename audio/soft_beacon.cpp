@@ -93,7 +93,7 @@ public:
     // its first element starting at each cell).
     void forward(std::string_view code, const Scores& start, Scores& end, Beam beam)
     {
-        m_a = start;
+        copy(start, m_a, beam);
         for (std::size_t k = 0; k < code.size(); ++k) {
             if (k > 0) {
                 layer(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
@@ -106,14 +106,14 @@ public:
                     [this](int j, int d) { return m_t.dashAt(j, d); });
             }
         }
-        end = m_a;
+        copy(m_a, end, beam);
     }
 
     // Scores with the character's first element starting at each cell, given `end` (the score of
     // what follows, with its last element ending at each cell).
     void backward(std::string_view code, const Scores& end, Scores& start, Beam beam)
     {
-        m_a = end;
+        copy(end, m_a, beam);
         for (std::size_t k = code.size(); k-- > 0;) {
             if (code[k] == '.') {
                 layerBack(beam, TickLikelihood::dotMin, TickLikelihood::dotMax,
@@ -126,15 +126,20 @@ public:
                 layerBack(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
             }
         }
-        start = m_a;
+        copy(m_a, start, beam);
     }
 
 private:
+    // Only the beam is ever read or written.
+    static void copy(const Scores& from, Scores& to, Beam beam)
+    {
+        std::copy(from.begin() + beam.lo, from.begin() + beam.hi + 1, to.begin() + beam.lo);
+    }
+
     // One element or gap of `lo`..`hi` cells from cell j - d to j.
     template<typename Score>
     void layer(Beam beam, int lo, int hi, Score score)
     {
-        std::ranges::fill(m_b, -infinity);
         for (int j = beam.lo; j <= beam.hi; ++j) {
             double best = -infinity;
             for (int d = lo; d <= hi && j - d >= beam.lo; ++d) {
@@ -151,7 +156,6 @@ private:
     template<typename Score>
     void layerBack(Beam beam, int lo, int hi, Score score)
     {
-        std::ranges::fill(m_b, -infinity);
         for (int j = beam.lo; j <= beam.hi; ++j) {
             double best = -infinity;
             for (int d = lo; d <= hi && j + d <= beam.hi; ++d) {
@@ -169,6 +173,15 @@ private:
     Scores m_a;
     Scores m_b;
 };
+
+// best = max(best, scores) over the beam.
+void keepBest(Scores& best, const Scores& scores, Beam beam)
+{
+    for (int j = beam.lo; j <= beam.hi; ++j) {
+        const auto k = static_cast<std::size_t>(j);
+        best[k] = std::max(best[k], scores[k]);
+    }
+}
 
 double median(std::vector<double> values)
 {
@@ -197,6 +210,22 @@ bool keyedIn(const TickLikelihood& t, int from, int to)
 
 } // namespace
 
+double keyedStart(const KeyedMark& mark, TickScale scale)
+{
+    // A mark is keyed from half a filter before the threshold saw it rise.
+    return mark.start + 1.0 - 0.5 * scale.filterLength;
+}
+
+double keyedEnd(const KeyedMark& mark, TickScale scale)
+{
+    return keyedStart(mark, scale) + mark.length;
+}
+
+double ticksReadAfter(const Timing& timing)
+{
+    return marginUnits * timing.dot + (TickLikelihood::dashMax + 2) * timing.dot / cellsPerUnit;
+}
+
 std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, TickScale scale,
     const Timing& timing, std::span<const KeyedMark> marks, const FoundBeacon& found)
 {
@@ -206,10 +235,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     const std::size_t first = found.boundary[0];
     const std::size_t last = found.boundary[beaconLength];
     const double dot = timing.dot;
-    // A mark is keyed from half a filter before the threshold saw it rise.
-    const double shift = 1.0 - 0.5 * scale.filterLength;
-    const auto rawStart = [&](std::size_t i) { return marks[i].start + shift; };
-    const auto rawEnd = [&](std::size_t i) { return marks[i].start + shift + marks[i].length; };
+    const auto rawStart = [&](std::size_t i) { return keyedStart(marks[i], scale); };
+    const auto rawEnd = [&](std::size_t i) { return keyedEnd(marks[i], scale); };
 
     // A beacon right at the start of the input has no silence before it to look at.
     const double origin =
@@ -254,6 +281,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         regionStart = regionEnd;
     }
 
+    t.prepare();
     Reader reader(t);
     const auto size = static_cast<std::size_t>(cells + 1);
     // starts[p]: best score of the characters before p, with p's first element at each cell.
@@ -284,8 +312,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         std::ranges::fill(best, -infinity);
         for (const char symbol : beaconSymbolsAt(p)) {
             reader.forward(morseCodeOf(symbol), starts[p], scratch, beams[p]);
-            std::ranges::transform(
-                best, scratch, best.begin(), [](double x, double y) { return std::max(x, y); });
+            keepBest(best, scratch, beams[p]);
         }
         gapInto(best, starts[p + 1], beams[p + 1], true, p);
     }
@@ -296,8 +323,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         std::ranges::fill(best, -infinity);
         for (const char symbol : beaconSymbolsAt(p)) {
             reader.backward(morseCodeOf(symbol), ends[p], scratch, beams[p]);
-            std::ranges::transform(
-                best, scratch, best.begin(), [](double x, double y) { return std::max(x, y); });
+            keepBest(best, scratch, beams[p]);
         }
         gapInto(best, ends[p - 1], beams[p - 1], false, p - 1);
     }

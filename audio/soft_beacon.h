@@ -27,6 +27,12 @@ struct TickScale
     double filterLength = 1.0;
 };
 
+// The ticks at which a mark's keying began and ended.
+double keyedStart(const KeyedMark& mark, TickScale scale);
+double keyedEnd(const KeyedMark& mark, TickScale scale);
+// How many ticks past the end of its last mark a beacon's reading looks at.
+double ticksReadAfter(const Timing& timing);
+
 // Reads again, from the ticks, each character of a beacon the marks were split into: every
 // position gets the likeliest symbol it may hold, with its chance against every letter and digit.
 // Empty when the ticks behind the beacon are no longer held.

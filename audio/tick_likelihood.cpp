@@ -66,6 +66,8 @@ TickLikelihood::TickLikelihood(const TickHistory& ticks, double origin, int cell
     const auto size = index(m_cells + 1, 0);
     m_dots.assign(size, -infinity);
     m_dashes.assign(size, -infinity);
+    m_pairs.assign(static_cast<std::size_t>(m_cells + 1), -infinity);
+    m_triples.assign(static_cast<std::size_t>(m_cells + 1), -infinity);
 }
 
 double TickLikelihood::amplitudeOver(double first, double last) const
@@ -79,31 +81,44 @@ double TickLikelihood::amplitudeOver(double first, double last) const
     return std::sqrt(std::max(std::norm(m_ticks.sum(a, b)) / (n * n) - m_noise / n, 0.0));
 }
 
-double TickLikelihood::markLlr(int first, int last, double amplitude) const
+double TickLikelihood::pieceLlr(int first, int last, double amplitude) const
 {
-    const auto tick = [this](int cell) { return std::llround(m_origin + cell * m_cell); };
-    // The tone's phase wanders over a long mark, so a mark is summed half a unit at a time.
-    const int pieces = std::max(1, (2 * (last - first) + cellsPerUnit / 2) / cellsPerUnit);
-    double llr = 0.0;
-    for (int k = 0; k < pieces; ++k) {
-        const std::int64_t a = tick(first + (last - first) * k / pieces);
-        const std::int64_t b = tick(first + (last - first) * (k + 1) / pieces);
-        if (b <= a) {
-            continue;
-        }
-        const double n = static_cast<double>(b - a);
-        const double magnitude = std::abs(m_ticks.sum(a, b));
-        const double level = std::clamp(magnitude / n, amplitude, strongest * amplitude);
-        llr += logBesselI0(2.0 * level * magnitude / m_noise) - n * level * level / m_noise;
+    const std::int64_t a = std::llround(m_origin + first * m_cell);
+    const std::int64_t b = std::llround(m_origin + last * m_cell);
+    if (b <= a) {
+        return 0.0;
     }
-    return llr;
+    const double n = static_cast<double>(b - a);
+    const double magnitude = std::abs(m_ticks.sum(a, b));
+    const double level = std::clamp(magnitude / n, amplitude, strongest * amplitude);
+    return logBesselI0(2.0 * level * magnitude / m_noise) - n * level * level / m_noise;
 }
 
 void TickLikelihood::setAmplitude(int from, int to, double amplitude)
 {
     for (int j = std::max(from, 0); j < std::min(to, m_cells); ++j) {
+        const auto k = static_cast<std::size_t>(j);
+        m_pairs[k] = j + 2 <= m_cells ? pieceLlr(j, j + 2, amplitude) : -infinity;
+        m_triples[k] = j + 3 <= m_cells ? pieceLlr(j, j + 3, amplitude) : -infinity;
+    }
+}
+
+void TickLikelihood::prepare()
+{
+    // The tone's phase wanders over a long mark, so a mark is summed half a unit at a time: pieces
+    // of two cells, the last of three when the length is odd.
+    for (int j = 0; j < m_cells; ++j) {
+        double even = 0.0; // the first d - d % 2 cells in pairs
         for (int d = dotMin; d <= dashMax && j + d <= m_cells; ++d) {
-            const double llr = markLlr(j, j + d, amplitude);
+            double llr = 0.0;
+            if (d % 2 == 0) {
+                even += m_pairs[static_cast<std::size_t>(j + d - 2)];
+                llr = even;
+            } else {
+                // The last pair becomes a triple.
+                const auto last = static_cast<std::size_t>(j + d - 3);
+                llr = even - m_pairs[last] + m_triples[last];
+            }
             if (d <= dotMax) {
                 m_dots[index(j, d)] = llr - durationCost(d, cellsPerUnit);
             }

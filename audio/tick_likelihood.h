@@ -28,8 +28,9 @@ public:
     // The cell a tick falls in.
     double cellOf(double tick) const { return (tick - m_origin) / m_cell; }
 
-    // The key-down amplitude the likelihoods below assume for marks starting in cells [from, to).
+    // The key-down amplitude the likelihoods below assume in cells [from, to); then prepare().
     void setAmplitude(int from, int to, double amplitude);
+    void prepare();
     // Log-likelihood (nats) of a mark over cells [first, first + length), against noise alone,
     // including how well its length fits a dot (or a dash) of a steady hand.
     double dotAt(int first, int length) const { return m_dots[index(first, length)]; }
@@ -43,7 +44,7 @@ private:
     {
         return static_cast<std::size_t>(first) * (dashMax + 1) + static_cast<std::size_t>(length);
     }
-    double markLlr(int first, int last, double amplitude) const;
+    double pieceLlr(int first, int last, double amplitude) const;
 
     const TickHistory& m_ticks;
     double m_origin;
@@ -51,6 +52,8 @@ private:
     double m_noise;
     double m_dot;
     double m_cell;
+    std::vector<double> m_pairs; // a piece of two cells from each cell on
+    std::vector<double> m_triples; // ...of three
     std::vector<double> m_dots;
     std::vector<double> m_dashes;
 };

@@ -109,6 +109,7 @@ void TestSoftReading::markLikelihood()
     cwaudio::TickLikelihood t(k.ticks, 0.0, 80, noise, dotTicks);
     QVERIFY(t.valid());
     t.setAmplitude(0, 80, 1.0);
+    t.prepare();
     const double llr = t.dotAt(40 + offsetCells, cwaudio::TickLikelihood::cellsPerUnit);
     QCOMPARE(llr > 0.0, likely);
     // Held as long as a dash, the same placement fits worse than as a dot.
