@@ -33,6 +33,7 @@ constexpr int longestCharacterGap = 5 * cellsPerUnit;
 // Where a mark next to the beacon would still belong to it: the spaces around a beacon are silent.
 constexpr int quietTo = 5 * cellsPerUnit;
 constexpr double quietLlr = 2.0;
+constexpr double unexplainedShare = 0.5;
 
 using Scores = std::vector<double>;
 
@@ -193,14 +194,17 @@ double median(std::vector<double> values)
     return *mid;
 }
 
-// Whether a dot fits anywhere in cells [from, to): keying that a reading leaves unexplained.
+// Whether a dot fits anywhere in cells [from, to): keying that a reading leaves unexplained. It
+// has to score a fair share of what a whole dot would: weak signals leave many places where
+// noise alone scores above nothing.
 bool keyedIn(const TickLikelihood& t, int from, int to)
 {
     from = std::max(from, 0);
     to = std::min(to, t.cells());
     for (int j = from; j + TickLikelihood::dotMin <= to; ++j) {
+        const double threshold = std::max(quietLlr, unexplainedShare * t.unitEnergy(j));
         for (int d = TickLikelihood::dotMin; d <= TickLikelihood::dotMax && j + d <= to; ++d) {
-            if (t.dotAt(j, d) > quietLlr) {
+            if (t.dotAt(j, d) > threshold) {
                 return true;
             }
         }

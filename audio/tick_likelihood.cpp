@@ -66,6 +66,7 @@ TickLikelihood::TickLikelihood(const TickHistory& ticks, double origin, int cell
     const auto size = index(m_cells + 1, 0);
     m_dots.assign(size, -infinity);
     m_dashes.assign(size, -infinity);
+    m_amplitudes.assign(static_cast<std::size_t>(m_cells + 1), 0.0);
     m_pairs.assign(static_cast<std::size_t>(m_cells + 1), -infinity);
     m_triples.assign(static_cast<std::size_t>(m_cells + 1), -infinity);
 }
@@ -79,6 +80,12 @@ double TickLikelihood::amplitudeOver(double first, double last) const
     }
     const auto n = static_cast<double>(b - a);
     return std::sqrt(std::max(std::norm(m_ticks.sum(a, b)) / (n * n) - m_noise / n, 0.0));
+}
+
+double TickLikelihood::unitEnergy(int cell) const
+{
+    const double a = m_amplitudes[static_cast<std::size_t>(std::clamp(cell, 0, m_cells))];
+    return a * a * m_dot / m_noise;
 }
 
 double TickLikelihood::pieceLlr(int first, int last, double amplitude) const
@@ -98,6 +105,7 @@ void TickLikelihood::setAmplitude(int from, int to, double amplitude)
 {
     for (int j = std::max(from, 0); j < std::min(to, m_cells); ++j) {
         const auto k = static_cast<std::size_t>(j);
+        m_amplitudes[k] = amplitude;
         m_pairs[k] = j + 2 <= m_cells ? pieceLlr(j, j + 2, amplitude) : -infinity;
         m_triples[k] = j + 3 <= m_cells ? pieceLlr(j, j + 3, amplitude) : -infinity;
     }

@@ -36,6 +36,10 @@ public:
     double dotAt(int first, int length) const { return m_dots[index(first, length)]; }
     double dashAt(int first, int length) const { return m_dashes[index(first, length)]; }
 
+    // Energy over noise density of a unit-long mark starting at `cell`, at the amplitude assumed
+    // there: what a whole dot scores, roughly, when it is there.
+    double unitEnergy(int cell) const;
+
     // Key-down amplitude measured over ticks [first, last): the mark's own.
     double amplitudeOver(double first, double last) const;
 
@@ -52,6 +56,7 @@ private:
     double m_noise;
     double m_dot;
     double m_cell;
+    std::vector<double> m_amplitudes; // per cell
     std::vector<double> m_pairs; // a piece of two cells from each cell on
     std::vector<double> m_triples; // ...of three
     std::vector<double> m_dots;
