@@ -24,7 +24,7 @@ constexpr double maxOpenCheck = 12.0;
 // Ticks of baseband kept for reading a beacon again: a beacon at the slowest speed, and more.
 constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
-constexpr Acceptance markAcceptance { 14.0, 0.0 };
+constexpr Acceptance markAcceptance { 25.0, 0.0 };
 constexpr double minFramedConfidence = 0.8;
 constexpr double minOpenConfidence = 0.3;
 
