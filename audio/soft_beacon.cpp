@@ -160,7 +160,7 @@ private:
         for (int j = beam.lo; j <= beam.hi; ++j) {
             double best = -infinity;
             for (int d = lo; d <= hi && j + d <= beam.hi; ++d) {
-                const double after = m_a[static_cast<std::size_t>(j + d)];
+                const double after = m_a[static_cast<std::size_t>(j) + static_cast<std::size_t>(d)];
                 if (after != -infinity) {
                     best = std::max(best, after + score(j, d));
                 }
@@ -287,7 +287,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
 
     t.prepare();
     Reader reader(t);
-    const auto size = static_cast<std::size_t>(cells + 1);
+    const auto size = static_cast<std::size_t>(cells) + 1;
     // starts[p]: best score of the characters before p, with p's first element at each cell.
     std::vector<Scores> starts(beaconLength, Scores(size, -infinity));
     // ends[p]: best score of the characters after p, with p's last element ending at each cell.

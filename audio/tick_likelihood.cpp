@@ -66,9 +66,9 @@ TickLikelihood::TickLikelihood(const TickHistory& ticks, double origin, int cell
     const auto size = index(m_cells + 1, 0);
     m_dots.assign(size, -infinity);
     m_dashes.assign(size, -infinity);
-    m_amplitudes.assign(static_cast<std::size_t>(m_cells + 1), 0.0);
-    m_pairs.assign(static_cast<std::size_t>(m_cells + 1), -infinity);
-    m_triples.assign(static_cast<std::size_t>(m_cells + 1), -infinity);
+    m_amplitudes.assign(static_cast<std::size_t>(m_cells) + 1, 0.0);
+    m_pairs.assign(static_cast<std::size_t>(m_cells) + 1, -infinity);
+    m_triples.assign(static_cast<std::size_t>(m_cells) + 1, -infinity);
 }
 
 double TickLikelihood::amplitudeOver(double first, double last) const
@@ -95,7 +95,7 @@ double TickLikelihood::pieceLlr(int first, int last, double amplitude) const
     if (b <= a) {
         return 0.0;
     }
-    const double n = static_cast<double>(b - a);
+    const auto n = static_cast<double>(b - a);
     const double magnitude = std::abs(m_ticks.sum(a, b));
     const double level = std::clamp(magnitude / n, amplitude, strongest * amplitude);
     return logBesselI0(2.0 * level * magnitude / m_noise) - n * level * level / m_noise;
