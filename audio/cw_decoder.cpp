@@ -25,7 +25,7 @@ constexpr double maxOpenCheck = 12.0;
 constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
 constexpr Acceptance markAcceptance { 25.0, 0.0 };
-constexpr double minFramedConfidence = 0.8;
+constexpr double minFramedConfidence = 0.9;
 constexpr double minOpenConfidence = 0.3;
 
 } // namespace

@@ -67,8 +67,7 @@ TickLikelihood::TickLikelihood(const TickHistory& ticks, double origin, int cell
     m_dots.assign(size, -infinity);
     m_dashes.assign(size, -infinity);
     m_amplitudes.assign(static_cast<std::size_t>(m_cells) + 1, 0.0);
-    m_pairs.assign(static_cast<std::size_t>(m_cells) + 1, -infinity);
-    m_triples.assign(static_cast<std::size_t>(m_cells) + 1, -infinity);
+    m_pieces.assign((static_cast<std::size_t>(m_cells) + 1) * 2 * pieceCells, -infinity);
 }
 
 double TickLikelihood::amplitudeOver(double first, double last) const
@@ -106,27 +105,31 @@ void TickLikelihood::setAmplitude(int from, int to, double amplitude)
     for (int j = std::max(from, 0); j < std::min(to, m_cells); ++j) {
         const auto k = static_cast<std::size_t>(j);
         m_amplitudes[k] = amplitude;
-        m_pairs[k] = j + 2 <= m_cells ? pieceLlr(j, j + 2, amplitude) : -infinity;
-        m_triples[k] = j + 3 <= m_cells ? pieceLlr(j, j + 3, amplitude) : -infinity;
+        for (int length = 1; length < 2 * pieceCells; ++length) {
+            m_pieces[k * 2 * pieceCells + static_cast<std::size_t>(length)] =
+                j + length <= m_cells ? pieceLlr(j, j + length, amplitude) : -infinity;
+        }
     }
+}
+
+double TickLikelihood::piece(int first, int length) const
+{
+    return m_pieces[static_cast<std::size_t>(first) * 2 * pieceCells + static_cast<std::size_t>(length)];
 }
 
 void TickLikelihood::prepare()
 {
-    // The tone's phase wanders over a long mark, so a mark is summed half a unit at a time: pieces
-    // of two cells, the last of three when the length is odd.
+    // The tone's phase wanders over a long mark, so a mark is summed a piece at a time, the last
+    // piece taking what is left over.
     for (int j = 0; j < m_cells; ++j) {
-        double even = 0.0; // the first d - d % 2 cells in pairs
+        double whole = 0.0; // the full pieces before the last
         for (int d = dotMin; d <= dashMax && j + d <= m_cells; ++d) {
-            double llr = 0.0;
-            if (d % 2 == 0) {
-                even += m_pairs[static_cast<std::size_t>(j + d - 2)];
-                llr = even;
-            } else {
-                // The last pair becomes a triple.
-                const auto last = static_cast<std::size_t>(j + d - 3);
-                llr = even - m_pairs[last] + m_triples[last];
+            const int full = d / pieceCells - 1;
+            if (full > 0 && d % pieceCells == 0) {
+                whole += piece(j + (full - 1) * pieceCells, pieceCells);
             }
+            const int lastFirst = std::max(full, 0) * pieceCells;
+            const double llr = (full > 0 ? whole : 0.0) + piece(j + lastFirst, d - lastFirst);
             if (d <= dotMax) {
                 m_dots[index(j, d)] = llr - durationCost(d, cellsPerUnit);
             }

@@ -17,6 +17,8 @@ public:
     static constexpr int dotMax = 7;
     static constexpr int dashMin = 7;
     static constexpr int dashMax = 19;
+    // Marks are summed coherently a unit at a time: over a longer stretch the tone's phase wanders.
+    static constexpr int pieceCells = 4;
 
     // Cell 0 starts at tick `origin`; `noise` is the complex noise variance of one tick, `dot` one
     // unit in ticks. Holds nothing when the ticks are no longer all held.
@@ -49,6 +51,7 @@ private:
         return static_cast<std::size_t>(first) * (dashMax + 1) + static_cast<std::size_t>(length);
     }
     double pieceLlr(int first, int last, double amplitude) const;
+    double piece(int first, int length) const;
 
     const TickHistory& m_ticks;
     double m_origin;
@@ -57,8 +60,8 @@ private:
     double m_dot;
     double m_cell;
     std::vector<double> m_amplitudes; // per cell
-    std::vector<double> m_pairs; // a piece of two cells from each cell on
-    std::vector<double> m_triples; // ...of three
+    // Log-likelihood of a piece of 1 to 2 * pieceCells - 1 cells from each cell on.
+    std::vector<double> m_pieces;
     std::vector<double> m_dots;
     std::vector<double> m_dashes;
 };
