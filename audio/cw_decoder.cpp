@@ -26,7 +26,7 @@ constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
 constexpr Acceptance markAcceptance { 25.0, 0.0 };
 constexpr double minFramedConfidence = 0.9;
-constexpr double minOpenConfidence = 0.3;
+constexpr double minOpenConfidence = 0.02;
 
 } // namespace
 
@@ -182,8 +182,8 @@ void CwDecoder::evaluate(double endGap, bool final)
     const double noise = m_tracker.noiseVariance() / m_filter.block();
     const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
     // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
-    // decide alone, if every character is clear among what its position may hold and not far
-    // less likely than any other letter or digit.
+    // decide alone if every character is clear among what its position may hold, and the signal
+    // does not speak overwhelmingly for a letter or digit the position cannot hold.
     const bool marksSure = sureEnough(*found, Acceptance {});
     if (!soft ||
         (marksSure ? soft->text != found->text

@@ -16,6 +16,7 @@ constexpr double averagingSeconds = 1.0;
 constexpr double trackingHalfWidthHz = 30.0;
 constexpr double acquireDb = 7.0;
 constexpr double jumpDb = 6.0;
+constexpr double maxDriftHzPerSecond = 15.0;
 constexpr double loseSeconds = 3.0;
 // The noise is read this far either side of the tone.
 constexpr double noiseNearHz = 60.0;
@@ -104,10 +105,12 @@ void ToneTracker::analyse()
     const int current = static_cast<int>(std::lround(m_frequency / binHz));
     const int global = peakIn(m_firstBin, m_lastBin);
     int peak = global;
+    bool following = false;
     if (m_locked) {
         const int local = peakIn(current - m_trackBins, current + m_trackBins);
         const bool jump = 10 * std::log10(m_average[global] / std::max(m_average[local], 1e-30f)) > jumpDb;
         peak = jump ? global : local;
+        following = !jump;
     }
     m_peakOverFloorDb = 10 * std::log10(std::max(m_average[peak], 1e-30f) / floor);
     if (m_peakOverFloorDb >= acquireDb) {
@@ -122,7 +125,11 @@ void ToneTracker::analyse()
     const double right = std::log(std::max(m_average[peak + 1], 1e-30f));
     const double curvature = left - 2 * centre + right;
     const double offset = curvature < 0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
-    m_frequency = (peak + offset) * binHz;
+    const double estimate = (peak + offset) * binHz;
+    // A noise peak near the tone can outweigh it for a moment; the tone itself drifts slowly, so
+    // while following it the estimate moves no faster than a Doppler shift would.
+    const double step = maxDriftHzPerSecond * m_hop / m_rate;
+    m_frequency = following ? m_frequency + std::clamp(estimate - m_frequency, -step, step) : estimate;
 
     const int nearBins = static_cast<int>(noiseNearHz / binHz) + 1;
     const int farBins = static_cast<int>(noiseFarHz / binHz);
