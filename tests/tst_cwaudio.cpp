@@ -9,6 +9,7 @@
 #include "level_code.h"
 #include "morse_table.h"
 #include "timing.h"
+#include "tone_tracker.h"
 
 #include <QFile>
 #include <QProcess>
@@ -19,6 +20,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 
 using namespace Qt::StringLiterals;
 
@@ -115,6 +117,8 @@ private slots:
     void morseTable();
     void timing_data();
     void timing();
+    void toneTracking_data();
+    void toneTracking();
     void gapPeaks_data();
     void gapPeaks();
     void findBeacon_data();
@@ -237,6 +241,48 @@ std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
         }
     }
     return marks;
+}
+
+void TestCwAudio::toneTracking_data()
+{
+    QTest::addColumn<double>("newHz");
+    QTest::addColumn<double>("newLevel"); // amplitude of the second tone against the first
+    QTest::addColumn<bool>("slewLimited"); // followed gradually rather than at once
+    QTest::newRow("tone moves 15 Hz") << 715.0 << 1.0 << true;
+    QTest::newRow("tone moves 25 Hz") << 675.0 << 1.0 << true;
+    QTest::newRow("a much stronger station elsewhere") << 1100.0 << 4.0 << false;
+}
+
+void TestCwAudio::toneTracking()
+{
+    QFETCH(double, newHz);
+    QFETCH(double, newLevel);
+    QFETCH(bool, slewLimited);
+    constexpr double rate = 8000.0;
+    cwaudio::ToneTracker tracker(rate);
+    const auto tone = [&](double hz, double level, double seconds, double& phase,
+                          std::vector<double>& estimates) {
+        for (int i = 0; i < static_cast<int>(seconds * rate); ++i) {
+            phase += 2 * std::numbers::pi * hz / rate;
+            if (tracker.push(static_cast<float>(0.1 * level * std::sin(phase)))) {
+                estimates.push_back(tracker.frequency());
+            }
+        }
+    };
+    double phase = 0.0;
+    std::vector<double> before;
+    tone(700.0, 1.0, 3.0, phase, before);
+    QVERIFY(std::abs(before.back() - 700.0) < 2.0);
+    std::vector<double> after;
+    tone(newHz, newLevel, 6.0, phase, after);
+    QVERIFY(std::abs(after.back() - newHz) < 2.0);
+    double largestStep = std::abs(after.front() - before.back());
+    for (std::size_t k = 1; k < after.size(); ++k) {
+        largestStep = std::max(largestStep, std::abs(after[k] - after[k - 1]));
+    }
+    // A tone drifts by a hertz or so from one estimate to the next; only a new station jumps.
+    const double hopSeconds = tracker.hop() / rate;
+    QCOMPARE(largestStep <= 15.0 * hopSeconds + 0.01, slewLimited);
 }
 
 void TestCwAudio::gapPeaks_data()
