@@ -17,6 +17,7 @@ constexpr double trackingHalfWidthHz = 30.0;
 constexpr double acquireDb = 7.0;
 constexpr double jumpDb = 6.0;
 constexpr double maxDriftHzPerSecond = 15.0;
+constexpr double settleSeconds = 3.0;
 constexpr double loseSeconds = 3.0;
 // The noise is read this far either side of the tone.
 constexpr double noiseNearHz = 60.0;
@@ -110,7 +111,9 @@ void ToneTracker::analyse()
         const int local = peakIn(current - m_trackBins, current + m_trackBins);
         const bool jump = 10 * std::log10(m_average[global] / std::max(m_average[local], 1e-30f)) > jumpDb;
         peak = jump ? global : local;
-        following = !jump;
+        m_lockedHops = jump ? 0 : m_lockedHops + 1;
+        // Until the average has settled on the tone, the estimate goes where the spectrum says.
+        following = !jump && m_lockedHops * m_hop > settleSeconds * m_rate;
     }
     m_peakOverFloorDb = 10 * std::log10(std::max(m_average[peak], 1e-30f) / floor);
     if (m_peakOverFloorDb >= acquireDb) {
@@ -118,6 +121,7 @@ void ToneTracker::analyse()
         m_weakFrames = 0;
     } else if (m_locked && ++m_weakFrames * m_hop > loseSeconds * m_rate) {
         m_locked = false;
+        m_lockedHops = 0;
     }
     // Unlocked, the strongest bin is as good a guess as any; follow it.
     const double left = std::log(std::max(m_average[peak - 1], 1e-30f));

@@ -51,6 +51,7 @@ private:
     int m_frames = 0;
     bool m_locked = false;
     int m_weakFrames = 0;
+    int m_lockedHops = 0;
     double m_frequency = 800.0;
     double m_peakOverFloorDb = 0.0;
     double m_windowEnergy = 0.0;

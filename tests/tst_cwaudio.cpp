@@ -271,7 +271,7 @@ void TestCwAudio::toneTracking()
     };
     double phase = 0.0;
     std::vector<double> before;
-    tone(700.0, 1.0, 3.0, phase, before);
+    tone(700.0, 1.0, 5.0, phase, before);
     QVERIFY(std::abs(before.back() - 700.0) < 2.0);
     std::vector<double> after;
     tone(newHz, newLevel, 6.0, phase, after);
