@@ -97,15 +97,9 @@ public:
         copy(start, m_a, beam);
         for (std::size_t k = 0; k < code.size(); ++k) {
             if (k > 0) {
-                layer(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
+                gap<true>(beam);
             }
-            if (code[k] == '.') {
-                layer(beam, TickLikelihood::dotMin, TickLikelihood::dotMax,
-                    [this](int j, int d) { return m_t.dotAt(j, d); });
-            } else {
-                layer(beam, TickLikelihood::dashMin, TickLikelihood::dashMax,
-                    [this](int j, int d) { return m_t.dashAt(j, d); });
-            }
+            mark<true>(code[k], beam);
         }
         copy(m_a, end, beam);
     }
@@ -116,15 +110,9 @@ public:
     {
         copy(end, m_a, beam);
         for (std::size_t k = code.size(); k-- > 0;) {
-            if (code[k] == '.') {
-                layerBack(beam, TickLikelihood::dotMin, TickLikelihood::dotMax,
-                    [this](int j, int d) { return m_t.dotAt(j, d); });
-            } else {
-                layerBack(beam, TickLikelihood::dashMin, TickLikelihood::dashMax,
-                    [this](int j, int d) { return m_t.dashAt(j, d); });
-            }
+            mark<false>(code[k], beam);
             if (k > 0) {
-                layerBack(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
+                gap<false>(beam);
             }
         }
         copy(m_a, start, beam);
@@ -137,32 +125,38 @@ private:
         std::copy(from.begin() + beam.lo, from.begin() + beam.hi + 1, to.begin() + beam.lo);
     }
 
-    // One element or gap of `lo`..`hi` cells from cell j - d to j.
-    template<typename Score>
+    template<bool Forwards>
+    void mark(char element, Beam beam)
+    {
+        if (element == '.') {
+            layer<Forwards>(beam, TickLikelihood::dotMin, TickLikelihood::dotMax,
+                [this](int j, int d) { return m_t.dotAt(j, d); });
+        } else {
+            layer<Forwards>(beam, TickLikelihood::dashMin, TickLikelihood::dashMax,
+                [this](int j, int d) { return m_t.dashAt(j, d); });
+        }
+    }
+
+    template<bool Forwards>
+    void gap(Beam beam)
+    {
+        layer<Forwards>(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
+    }
+
+    // One element or gap of `lo`..`hi` cells, ending at each cell (forwards) or starting there.
+    template<bool Forwards, typename Score>
     void layer(Beam beam, int lo, int hi, Score score)
     {
         for (int j = beam.lo; j <= beam.hi; ++j) {
             double best = -infinity;
-            for (int d = lo; d <= hi && j - d >= beam.lo; ++d) {
-                const double before = m_a[static_cast<std::size_t>(j - d)];
-                if (before != -infinity) {
-                    best = std::max(best, before + score(j - d, d));
+            for (int d = lo; d <= hi; ++d) {
+                const int other = Forwards ? j - d : j + d;
+                if (other < beam.lo || other > beam.hi) {
+                    break;
                 }
-            }
-            m_b[static_cast<std::size_t>(j)] = best;
-        }
-        std::swap(m_a, m_b);
-    }
-
-    template<typename Score>
-    void layerBack(Beam beam, int lo, int hi, Score score)
-    {
-        for (int j = beam.lo; j <= beam.hi; ++j) {
-            double best = -infinity;
-            for (int d = lo; d <= hi && j + d <= beam.hi; ++d) {
-                const double after = m_a[static_cast<std::size_t>(j) + static_cast<std::size_t>(d)];
-                if (after != -infinity) {
-                    best = std::max(best, after + score(j, d));
+                const double known = m_a[static_cast<std::size_t>(other)];
+                if (known != -infinity) {
+                    best = std::max(best, known + score(Forwards ? other : j, d));
                 }
             }
             m_b[static_cast<std::size_t>(j)] = best;
@@ -174,6 +168,22 @@ private:
     Scores m_a;
     Scores m_b;
 };
+
+// The best of a[j] + b[j] over the beam, and where it is.
+double bestJoin(const Scores& a, const Scores& b, Beam beam, int* at)
+{
+    double best = -infinity;
+    for (int j = beam.lo; j <= beam.hi; ++j) {
+        const double v = a[static_cast<std::size_t>(j)] + b[static_cast<std::size_t>(j)];
+        if (v > best) {
+            best = v;
+            if (at != nullptr) {
+                *at = j;
+            }
+        }
+    }
+    return best;
+}
 
 // best = max(best, scores) over the beam.
 void keepBest(Scores& best, const Scores& scores, Beam beam)
@@ -338,19 +348,9 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     std::array<int, beaconLength> startCell {};
     std::array<int, beaconLength> endCell {};
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        const auto scoreOf = [&](char symbol, int* endCell) {
+        const auto scoreOf = [&](char symbol, int* end) {
             reader.forward(morseCodeOf(symbol), starts[p], scratch, beams[p]);
-            double s = -infinity;
-            for (int j = beams[p].lo; j <= beams[p].hi; ++j) {
-                const double v = scratch[static_cast<std::size_t>(j)] + ends[p][static_cast<std::size_t>(j)];
-                if (v > s) {
-                    s = v;
-                    if (endCell != nullptr) {
-                        *endCell = j;
-                    }
-                }
-            }
-            return s;
+            return bestJoin(scratch, ends[p], beams[p], end);
         };
         char chosen = '\0';
         double top = -infinity;
@@ -369,8 +369,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         double total = alphanumeric.find(chosen) == std::string_view::npos ? 1.0 : 0.0;
         double framed = 0.0;
         for (const char symbol : alphanumeric) {
-            const double sc = scoreOf(symbol, nullptr);
-            const double odds = std::exp(sc - top);
+            const double odds = std::exp(scoreOf(symbol, nullptr) - top);
             total += odds;
             if (beaconSymbolsAt(p).find(symbol) != std::string_view::npos) {
                 framed += odds;
@@ -380,14 +379,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         result.text += chosen;
         result.confidence[p] = 1.0 / total;
         reader.backward(morseCodeOf(chosen), ends[p], scratch, beams[p]);
-        double s = -infinity;
-        for (int j = beams[p].lo; j <= beams[p].hi; ++j) {
-            const double v = scratch[static_cast<std::size_t>(j)] + starts[p][static_cast<std::size_t>(j)];
-            if (v > s) {
-                s = v;
-                startCell[p] = j;
-            }
-        }
+        bestJoin(scratch, starts[p], beams[p], &startCell[p]);
     }
     const int beaconStart = startCell.front();
     const int beaconEnd = endCell.back();
