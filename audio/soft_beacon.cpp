@@ -222,6 +222,125 @@ bool keyedIn(const TickLikelihood& t, int from, int to)
     return false;
 }
 
+using Beams = std::array<Beam, beaconLength>;
+using Cells = std::array<int, beaconLength>;
+
+// Where each character may lie: within a few dots of where the marks put it. Sets the key-down
+// amplitude the likelihoods assume around each character from its marks and its neighbours'.
+std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
+    TickScale scale, double dot)
+{
+    const std::size_t first = found.boundary[0];
+    std::vector<double> amplitude;
+    for (std::size_t i = first; i < found.boundary[beaconLength]; ++i) {
+        // The middle of the mark, at most a unit of it, where the phase has no time to wander.
+        const double middle = 0.5 * (keyedStart(marks[i], scale) + keyedEnd(marks[i], scale));
+        const double half = 0.5 * std::min(0.7 * marks[i].length, dot);
+        amplitude.push_back(t.amplitudeOver(middle - half, middle + half));
+    }
+    Beams beams {};
+    int regionStart = 0;
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        const KeyedMark& firstMark = marks[found.boundary[p]];
+        const KeyedMark& lastMark = marks[found.boundary[p + 1] - 1];
+        const auto lo = static_cast<int>(t.cellOf(keyedStart(firstMark, scale)));
+        const auto hi = static_cast<int>(t.cellOf(keyedEnd(lastMark, scale)));
+        beams[p] = { std::max(lo - beamCells, 0), std::min(hi + beamCells, t.cells()) };
+        const int regionEnd = p + 1 == beaconLength
+            ? t.cells()
+            : static_cast<int>(t.cellOf(
+                  0.5 * (keyedEnd(lastMark, scale) + keyedStart(marks[found.boundary[p + 1]], scale))));
+        const std::size_t near0 = found.boundary[p >= amplitudeReach ? p - amplitudeReach : 0] - first;
+        const std::size_t near1 = found.boundary[std::min(p + amplitudeReach + 1, beaconLength)] - first;
+        const double a = median(std::vector<double>(amplitude.begin() + static_cast<std::ptrdiff_t>(near0),
+            amplitude.begin() + static_cast<std::ptrdiff_t>(near1)));
+        if (a <= 0.0) {
+            return std::nullopt;
+        }
+        t.setAmplitude(regionStart, regionEnd, a);
+        regionStart = regionEnd;
+    }
+    t.prepare();
+    return beams;
+}
+
+// The forward-backward pass over the frame: starts[p] is the best score of the characters before
+// p with p's first element at each cell, ends[p] that of the characters after p with p's last
+// element ending at each cell.
+struct FramePass
+{
+    std::vector<Scores> starts;
+    std::vector<Scores> ends;
+};
+
+FramePass passFrame(Reader& reader, const Beams& beams, int cells)
+{
+    const auto size = static_cast<std::size_t>(cells) + 1;
+    FramePass pass { std::vector<Scores>(beaconLength, Scores(size, -infinity)),
+        std::vector<Scores>(beaconLength, Scores(size, -infinity)) };
+    Scores scratch(size);
+    Scores best(size);
+    for (int j = beams[0].lo; j <= std::min(beams[0].lo + 2 * beamCells, beams[0].hi); ++j) {
+        pass.starts[0][static_cast<std::size_t>(j)] = 0.0;
+    }
+    // `after`: the position the gap follows.
+    const auto gapInto = [&](const Scores& from, Scores& to, Beam beam, bool forwards, std::size_t after) {
+        const bool groupEnd = groupEndsAfter(after);
+        for (int j = beam.lo; j <= beam.hi; ++j) {
+            double v = -infinity;
+            for (int d = characterGapMin; d <= characterGapMax; ++d) {
+                const int k = forwards ? j - d : j + d;
+                if (k < 0 || k > cells || from[static_cast<std::size_t>(k)] == -infinity) {
+                    continue;
+                }
+                v = std::max(v, from[static_cast<std::size_t>(k)] - characterGapCost(d, groupEnd));
+            }
+            to[static_cast<std::size_t>(j)] = v;
+        }
+    };
+    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
+        std::ranges::fill(best, -infinity);
+        for (const char symbol : beaconSymbolsAt(p)) {
+            reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beams[p]);
+            keepBest(best, scratch, beams[p]);
+        }
+        gapInto(best, pass.starts[p + 1], beams[p + 1], true, p);
+    }
+    for (int j = beams.back().lo; j <= beams.back().hi; ++j) {
+        pass.ends.back()[static_cast<std::size_t>(j)] = 0.0;
+    }
+    for (std::size_t p = beaconLength - 1; p > 0; --p) {
+        std::ranges::fill(best, -infinity);
+        for (const char symbol : beaconSymbolsAt(p)) {
+            reader.backward(morseCodeOf(symbol), pass.ends[p], scratch, beams[p]);
+            keepBest(best, scratch, beams[p]);
+        }
+        gapInto(best, pass.ends[p - 1], beams[p - 1], false, p - 1);
+    }
+    return pass;
+}
+
+// Whether the reading placed its characters as a beacon is sent. Keying left unexplained between
+// them, word spaces where a beacon has none, or only some of those a beacon sent in groups has,
+// mean the marks were split into characters wrongly; keying right before or after, that these are
+// characters from the middle of something else.
+bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& endCell)
+{
+    int groupSpaces = 0;
+    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
+        const bool wordSpace = startCell[p + 1] - endCell[p] > longestCharacterGap;
+        if (groupEndsAfter(p) && p >= prefixLength && wordSpace) {
+            ++groupSpaces;
+        }
+        if ((!groupEndsAfter(p) && wordSpace) || keyedIn(t, endCell[p], startCell[p + 1])) {
+            return false;
+        }
+    }
+    return (groupSpaces == 0 || groupSpaces == groupSpacesAfterPrefix) &&
+        !keyedIn(t, startCell.front() - quietTo, startCell.front()) &&
+        !keyedIn(t, endCell.back(), endCell.back() + quietTo);
+}
+
 } // namespace
 
 double keyedStart(const KeyedMark& mark, TickScale scale)
@@ -246,111 +365,40 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     if (noise <= 0.0 || !timing.known()) {
         return std::nullopt;
     }
-    const std::size_t first = found.boundary[0];
-    const std::size_t last = found.boundary[beaconLength];
     const double dot = timing.dot;
-    const auto rawStart = [&](std::size_t i) { return keyedStart(marks[i], scale); };
-    const auto rawEnd = [&](std::size_t i) { return keyedEnd(marks[i], scale); };
-
+    const double firstStart = keyedStart(marks[found.boundary[0]], scale);
+    const double lastEnd = keyedEnd(marks[found.boundary[beaconLength] - 1], scale);
     // A beacon right at the start of the input has no silence before it to look at.
-    const double origin =
-        std::max(rawStart(first) - marginUnits * dot, static_cast<double>(ticks.begin() + 1));
+    const double origin = std::max(firstStart - marginUnits * dot, static_cast<double>(ticks.begin() + 1));
     // As far past the last mark as the ticks already go.
     const double cell = dot / cellsPerUnit;
-    const double until = std::min(rawEnd(last - 1) + marginUnits * dot,
+    const double until = std::min(lastEnd + marginUnits * dot,
         static_cast<double>(ticks.end() - 1) - (TickLikelihood::dashMax + 1) * cell);
-    const int cells = static_cast<int>((until - origin) / cell);
-    if (until < rawEnd(last - 1) + cell) {
+    if (until < lastEnd + cell) {
         return std::nullopt;
     }
-    TickLikelihood t(ticks, origin, cells, noise, dot);
+    TickLikelihood t(ticks, origin, static_cast<int>((until - origin) / cell), noise, dot);
     if (!t.valid()) {
         return std::nullopt;
     }
-    std::vector<double> amplitude;
-    for (std::size_t i = first; i < last; ++i) {
-        // The middle of the mark, at most a unit of it, where the phase has no time to wander.
-        const double middle = 0.5 * (rawStart(i) + rawEnd(i));
-        const double half = 0.5 * std::min(0.7 * marks[i].length, dot);
-        amplitude.push_back(t.amplitudeOver(middle - half, middle + half));
+    const auto beams = layOut(t, marks, found, scale, dot);
+    if (!beams) {
+        return std::nullopt;
     }
-    std::array<Beam, beaconLength> beams {};
-    int regionStart = 0;
-    for (std::size_t p = 0; p < beaconLength; ++p) {
-        const std::size_t m0 = found.boundary[p];
-        const std::size_t m1 = found.boundary[p + 1];
-        const auto lo = static_cast<int>(t.cellOf(rawStart(m0)));
-        const auto hi = static_cast<int>(t.cellOf(rawEnd(m1 - 1)));
-        beams[p] = { std::max(lo - beamCells, 0), std::min(hi + beamCells, cells) };
-        const int regionEnd =
-            p + 1 == beaconLength ? cells : static_cast<int>(t.cellOf(0.5 * (rawEnd(m1 - 1) + rawStart(m1))));
-        const std::size_t near0 = found.boundary[p >= amplitudeReach ? p - amplitudeReach : 0] - first;
-        const std::size_t near1 = found.boundary[std::min(p + amplitudeReach + 1, beaconLength)] - first;
-        const double a = median(std::vector<double>(amplitude.begin() + static_cast<std::ptrdiff_t>(near0),
-            amplitude.begin() + static_cast<std::ptrdiff_t>(near1)));
-        if (a <= 0.0) {
-            return std::nullopt;
-        }
-        t.setAmplitude(regionStart, regionEnd, a);
-        regionStart = regionEnd;
-    }
-
-    t.prepare();
     Reader reader(t);
-    const auto size = static_cast<std::size_t>(cells) + 1;
-    // starts[p]: best score of the characters before p, with p's first element at each cell.
-    std::vector<Scores> starts(beaconLength, Scores(size, -infinity));
-    // ends[p]: best score of the characters after p, with p's last element ending at each cell.
-    std::vector<Scores> ends(beaconLength, Scores(size, -infinity));
-    Scores scratch(size);
-    Scores best(size);
-    for (int j = beams[0].lo; j <= std::min(beams[0].lo + 2 * beamCells, beams[0].hi); ++j) {
-        starts[0][static_cast<std::size_t>(j)] = 0.0;
-    }
-    // `after`: the position the gap follows.
-    const auto gapInto = [&](const Scores& from, Scores& to, Beam beam, bool forwards, std::size_t after) {
-        const bool groupEnd = groupEndsAfter(after);
-        for (int j = beam.lo; j <= beam.hi; ++j) {
-            double v = -infinity;
-            for (int d = characterGapMin; d <= characterGapMax; ++d) {
-                const int k = forwards ? j - d : j + d;
-                if (k < 0 || k > cells || from[static_cast<std::size_t>(k)] == -infinity) {
-                    continue;
-                }
-                v = std::max(v, from[static_cast<std::size_t>(k)] - characterGapCost(d, groupEnd));
-            }
-            to[static_cast<std::size_t>(j)] = v;
-        }
-    };
-    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
-        std::ranges::fill(best, -infinity);
-        for (const char symbol : beaconSymbolsAt(p)) {
-            reader.forward(morseCodeOf(symbol), starts[p], scratch, beams[p]);
-            keepBest(best, scratch, beams[p]);
-        }
-        gapInto(best, starts[p + 1], beams[p + 1], true, p);
-    }
-    for (int j = beams.back().lo; j <= beams.back().hi; ++j) {
-        ends.back()[static_cast<std::size_t>(j)] = 0.0;
-    }
-    for (std::size_t p = beaconLength - 1; p > 0; --p) {
-        std::ranges::fill(best, -infinity);
-        for (const char symbol : beaconSymbolsAt(p)) {
-            reader.backward(morseCodeOf(symbol), ends[p], scratch, beams[p]);
-            keepBest(best, scratch, beams[p]);
-        }
-        gapInto(best, ends[p - 1], beams[p - 1], false, p - 1);
-    }
+    const FramePass pass = passFrame(reader, *beams, t.cells());
 
     SoftBeacon result;
     const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
+    Scores scratch(static_cast<std::size_t>(t.cells()) + 1);
     // Where each chosen character starts and ends on the best reading.
-    std::array<int, beaconLength> startCell {};
-    std::array<int, beaconLength> endCell {};
+    Cells startCell {};
+    Cells endCell {};
     for (std::size_t p = 0; p < beaconLength; ++p) {
+        const Beam beam = (*beams)[p];
         const auto scoreOf = [&](char symbol, int* end) {
-            reader.forward(morseCodeOf(symbol), starts[p], scratch, beams[p]);
-            return bestJoin(scratch, ends[p], beams[p], end);
+            reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beam);
+            return bestJoin(scratch, pass.ends[p], beam, end);
         };
         char chosen = '\0';
         double top = -infinity;
@@ -378,30 +426,10 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         result.framed[p] = 1.0 / std::max(framed, 1.0);
         result.text += chosen;
         result.confidence[p] = 1.0 / total;
-        reader.backward(morseCodeOf(chosen), ends[p], scratch, beams[p]);
-        bestJoin(scratch, starts[p], beams[p], &startCell[p]);
+        reader.backward(morseCodeOf(chosen), pass.ends[p], scratch, beam);
+        bestJoin(scratch, pass.starts[p], beam, &startCell[p]);
     }
-    const int beaconStart = startCell.front();
-    const int beaconEnd = endCell.back();
-    // Keying the reading leaves unexplained between its characters, or word spaces where a beacon
-    // has none, or only some of those a beacon sent in groups has: the marks were split into
-    // characters wrongly.
-    int groupSpaces = 0;
-    for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
-        const int gap = startCell[p + 1] - endCell[p];
-        const bool wordSpace = gap > longestCharacterGap;
-        if (groupEndsAfter(p) && p >= prefixLength && wordSpace) {
-            ++groupSpaces;
-        }
-        if ((!groupEndsAfter(p) && wordSpace) || keyedIn(t, endCell[p], startCell[p + 1])) {
-            return std::nullopt;
-        }
-    }
-    if (groupSpaces != 0 && groupSpaces != groupSpacesAfterPrefix) {
-        return std::nullopt;
-    }
-    // Keying right before or after means these are characters from the middle of something else.
-    if (keyedIn(t, beaconStart - quietTo, beaconStart) || keyedIn(t, beaconEnd, beaconEnd + quietTo)) {
+    if (!framedWell(t, startCell, endCell)) {
         return std::nullopt;
     }
     return result;
