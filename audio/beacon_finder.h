@@ -44,7 +44,7 @@ std::string_view beaconSymbolsAt(std::size_t position);
 // Looks for a beacon whose last character ends with the last of `marks`, whose gap (or `endGap`
 // when that gap is still open) must be at least a word space. Every position may only hold what a
 // beacon can carry there, so a doubtful element is settled by the frame; but the reading is only
-// accepted when its total penalty is small and every character is likely on its own.
+// accepted when its total penalty and every character's likelihood on its own pass `acceptance`.
 std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double endGap, Timing fallback,
     const SpeedRange& range, const Acceptance& acceptance = {});
 

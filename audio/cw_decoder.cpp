@@ -192,13 +192,10 @@ void CwDecoder::evaluate(double endGap, bool final)
         return;
     }
     const double tickRate = m_filter.outputRate();
-    const KeyedMark& first = m_marks[found->firstMark];
     AudioBeacon beacon;
     beacon.text = QString::fromLatin1(soft->text.data(), static_cast<qsizetype>(soft->text.size()));
     beacon.confidence = soft->confidence;
-    // The envelope is centred half a filter length back.
-    const double centre = first.start + 1.0 - 0.5 * m_detector.filterLength();
-    beacon.time = std::max(0.0, centre / tickRate);
+    beacon.time = std::max(0.0, keyedStart(firstMark, scale) / tickRate);
     beacon.wpm = 1.2 * tickRate / found->timing.dot;
     beacon.toneHz = m_tracker.frequency();
     beacon.snrDb = m_detector.snrDb();

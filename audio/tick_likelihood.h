@@ -26,7 +26,6 @@ public:
 
     bool valid() const { return m_cells > 0; }
     int cells() const { return m_cells; }
-    double dot() const { return m_dot; }
     // The cell a tick falls in.
     double cellOf(double tick) const { return (tick - m_origin) / m_cell; }
 
