@@ -9,6 +9,8 @@ packages=(
     # Liberation Mono stands in for "Courier New"; DejaVu gives the UI font a known face.
     fonts-liberation fonts-dejavu-core
     pkg-config libsndfile1-dev
+    # Sound card and UDP audio, the beacon log (SQLite through Qt SQL) and its plots.
+    qt6-multimedia-dev qt6-charts-dev libqt6sql6-sqlite
 )
 # Sanitizer, fuzzing and static-check tools, for CI and developers.
 if [ "${1:-}" = --dev ]; then
