@@ -21,6 +21,7 @@ private:
 
     void text2Changed();
     void mnuExitClicked();
+    void mnuStationClicked();
 
     QLabel* label2 = nullptr;
     QPlainTextEdit* text2 = nullptr;

@@ -1,0 +1,494 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "forwarder.h"
+#include "maidenhead.h"
+#include "memory_upload_queue.h"
+#include "retry_delay.h"
+#include "sids_endpoint.h"
+#include "sids_report.h"
+#include "station_settings.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using forwarding::StationSettings;
+using forwarding::Upload;
+
+namespace {
+
+using Fields = QList<QPair<QString, QString>>;
+
+const QString beaconText = u"TARNUPQ8CQCG4XGG4DZ"_s;
+// The beacon's 19 ASCII codes, written out by hand.
+const QString beaconHex = u"5441524E5550513843514347345847473444"
+                          "5A"_s;
+
+StationSettings completeStation(const QUrl& url)
+{
+    StationSettings station;
+    station.callsign = u"DL1ABC"_s;
+    station.latitude = 49.73145;
+    station.longitude = 8.95564;
+    station.noradId = 99999;
+    station.sidsUrl = url;
+    station.forwardingOn = true;
+    station.timeoutSeconds = 1;
+    return station;
+}
+
+Upload upload(qint64 id, int attempts = 0)
+{
+    return { id, QDateTime(QDate(2026, 12, 7), QTime(10, 21, 33, 560), Qt::UTC).addSecs(id), beaconText,
+        attempts };
+}
+
+// Runs until the forwarder has nothing more in flight.
+bool finishes(forwarding::Forwarder& forwarder, QSignalSpy& idle)
+{
+    return !forwarder.isBusy() || idle.wait(20000);
+}
+
+} // namespace
+
+class TestForwarding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void locatorCentre_data();
+    void locatorCentre();
+    void coordinates_data();
+    void coordinates();
+    void retryDelay_data();
+    void retryDelay();
+    void settingsRoundTrip();
+    void settingsDefaults();
+
+    void fieldsAndFormats_data();
+    void fieldsAndFormats();
+    void answers_data();
+    void answers();
+    void retryAfterServerError();
+    void serverDown();
+    void serverSilent();
+    void noRequest_data();
+    void noRequest();
+    void notTwiceWhileInFlight();
+    void restartWithQueuedUploads();
+
+private: // NOLINT(readability-redundant-access-specifiers): to moc these are no test functions
+    SidsEndpoint endpoint;
+};
+
+void TestForwarding::initTestCase()
+{
+    QVERIFY(endpoint.listen());
+}
+
+void TestForwarding::locatorCentre_data()
+{
+    QTest::addColumn<QString>("locator");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<double>("latitude");
+    QTest::addColumn<double>("longitude");
+    // Square corners counted by hand: field 20 x 10 degrees, square 2 x 1, subsquare 5' x 2.5',
+    // extended square 30" x 15".
+    QTest::newRow("square") << u"JN49"_s << true << 49.5 << 9.0;
+    QTest::newRow("subsquare") << u"JN49cr"_s << true << 49.7291667 << 8.2083333;
+    QTest::newRow("extended square") << u"JN49cr54"_s << true << 49.7270833 << 8.2125;
+    QTest::newRow("any letter case") << u"jn49CR"_s << true << 49.7291667 << 8.2083333;
+    QTest::newRow("south west") << u"FF85"_s << true << -34.5 << -63.0;
+    QTest::newRow("first corner") << u"AA00aa00"_s << true << -89.9979167 << -179.9958333;
+    QTest::newRow("last corner") << u"RR99xx99"_s << true << 89.9979167 << 179.9958333;
+    QTest::newRow("too short") << u"JN4"_s << false << 0.0 << 0.0;
+    QTest::newRow("odd length") << u"JN49c"_s << false << 0.0 << 0.0;
+    QTest::newRow("too long") << u"JN49cr54aa"_s << false << 0.0 << 0.0;
+    QTest::newRow("field past R") << u"JS49"_s << false << 0.0 << 0.0;
+    QTest::newRow("subsquare past X") << u"JN49cy"_s << false << 0.0 << 0.0;
+    QTest::newRow("digits first") << u"49JN"_s << false << 0.0 << 0.0;
+    QTest::newRow("empty") << QString() << false << 0.0 << 0.0;
+}
+
+void TestForwarding::locatorCentre()
+{
+    QFETCH(QString, locator);
+    QFETCH(bool, valid);
+    const auto centre = forwarding::locatorCentre(locator);
+    QCOMPARE(centre.has_value(), valid);
+    if (valid) {
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        QVERIFY2(
+            qAbs(centre->latitude - latitude) < 1e-6, qPrintable(QString::number(centre->latitude, 'f', 7)));
+        QVERIFY2(qAbs(centre->longitude - longitude) < 1e-6,
+            qPrintable(QString::number(centre->longitude, 'f', 7)));
+    }
+}
+
+void TestForwarding::coordinates_data()
+{
+    QTest::addColumn<double>("degrees");
+    QTest::addColumn<QString>("latitude");
+    QTest::addColumn<QString>("longitude");
+    QTest::newRow("north east") << 8.95564 << u"8.95564N"_s << u"8.95564E"_s;
+    QTest::newRow("south west") << -33.5 << u"33.50000S"_s << u"33.50000W"_s;
+    QTest::newRow("zero") << 0.0 << u"0.00000N"_s << u"0.00000E"_s;
+    QTest::newRow("rounded") << -179.999996 << u"180.00000S"_s << u"180.00000W"_s;
+}
+
+void TestForwarding::coordinates()
+{
+    QFETCH(double, degrees);
+    QFETCH(QString, latitude);
+    QFETCH(QString, longitude);
+    QCOMPARE(forwarding::sidsLatitude(degrees), latitude);
+    QCOMPARE(forwarding::sidsLongitude(degrees), longitude);
+}
+
+void TestForwarding::retryDelay_data()
+{
+    QTest::addColumn<int>("attempts");
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("first") << 1 << 60;
+    QTest::newRow("second") << 2 << 120;
+    QTest::newRow("third") << 3 << 240;
+    QTest::newRow("ninth") << 9 << 15360;
+    QTest::newRow("tenth, capped") << 10 << 21600;
+    QTest::newRow("hundredth") << 100 << 21600;
+}
+
+void TestForwarding::retryDelay()
+{
+    QFETCH(int, attempts);
+    QFETCH(int, seconds);
+    QCOMPARE(forwarding::retryDelaySeconds(attempts), seconds);
+}
+
+void TestForwarding::settingsRoundTrip()
+{
+    QTemporaryDir dir;
+    QSettings file(dir.filePath(u"station.ini"_s), QSettings::IniFormat);
+    StationSettings written = completeStation(QUrl(u"https://sids.example.org/submit"_s));
+    written.longitude = -70.25;
+    written.save(file);
+    file.sync();
+    QCOMPARE(file.value(u"station/callsign"_s).toString(), u"DL1ABC"_s);
+
+    const StationSettings read = StationSettings::load(QSettings(file.fileName(), QSettings::IniFormat));
+    QCOMPARE(read.callsign, written.callsign);
+    QCOMPARE(read.latitude, written.latitude);
+    QCOMPARE(read.longitude, std::optional(-70.25));
+    QCOMPARE(read.noradId, std::optional(99999));
+    QCOMPARE(read.sidsUrl, QUrl(u"https://sids.example.org/submit"_s));
+    QCOMPARE(read.forwardingOn, true);
+    QCOMPARE(read.timeoutSeconds, 1);
+
+    StationSettings cleared = read;
+    cleared.noradId.reset();
+    cleared.latitude.reset();
+    cleared.save(file);
+    const StationSettings reread = StationSettings::load(QSettings(file.fileName(), QSettings::IniFormat));
+    QVERIFY(!reread.noradId);
+    QVERIFY(!reread.latitude);
+}
+
+void TestForwarding::settingsDefaults()
+{
+    QTemporaryDir dir;
+    const StationSettings station =
+        StationSettings::load(QSettings(dir.filePath(u"none.ini"_s), QSettings::IniFormat));
+    QVERIFY(!station.forwardingOn);
+    QVERIFY(!station.noradId);
+    QVERIFY(!station.latitude);
+    QCOMPARE(station.sidsUrl, QUrl(u"https://db.satnogs.org/api/telemetry/"_s));
+    QCOMPARE(station.problems(),
+        u"no callsign, no position (latitude and longitude), no NORAD catalogue number"_s);
+}
+
+void TestForwarding::fieldsAndFormats_data()
+{
+    QTest::addColumn<QString>("callsign");
+    QTest::addColumn<double>("latitude");
+    QTest::addColumn<double>("longitude");
+    QTest::addColumn<Fields>("fields");
+    QTest::newRow("north east") << u"DL1ABC"_s << 49.73145 << 8.95564
+                                << Fields { { u"noradID"_s, u"99999"_s }, { u"source"_s, u"DL1ABC"_s },
+                                       { u"timestamp"_s, u"2026-12-07T10:21:34.560Z"_s },
+                                       { u"frame"_s, beaconHex }, { u"locator"_s, u"longLat"_s },
+                                       { u"longitude"_s, u"8.95564E"_s }, { u"latitude"_s, u"49.73145N"_s } };
+    QTest::newRow("south west, portable")
+        << u"CE3/DL1ABC"_s << -33.45 << -70.66667
+        << Fields { { u"noradID"_s, u"99999"_s }, { u"source"_s, u"CE3/DL1ABC"_s },
+               { u"timestamp"_s, u"2026-12-07T10:21:34.560Z"_s }, { u"frame"_s, beaconHex },
+               { u"locator"_s, u"longLat"_s }, { u"longitude"_s, u"70.66667W"_s },
+               { u"latitude"_s, u"33.45000S"_s } };
+}
+
+void TestForwarding::fieldsAndFormats()
+{
+    QFETCH(QString, callsign);
+    QFETCH(double, latitude);
+    QFETCH(double, longitude);
+    QFETCH(Fields, fields);
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    StationSettings station = completeStation(endpoint.url());
+    station.callsign = callsign;
+    station.latitude = latitude;
+    station.longitude = longitude;
+    forwarding::Forwarder forwarder(queue);
+    forwarder.setStation(station);
+    QSignalSpy idle(&forwarder, &forwarding::Forwarder::idle);
+    const qsizetype before = endpoint.requests().size();
+    forwarder.sendDue();
+    QVERIFY(finishes(forwarder, idle));
+
+    QCOMPARE(endpoint.requests().size(), before + 1);
+    const SidsEndpoint::Request& request = endpoint.requests().last();
+    QCOMPARE(request.method, "POST");
+    QCOMPARE(request.path, "/api/telemetry/");
+    QCOMPARE(request.contentType, "application/x-www-form-urlencoded");
+    QCOMPARE(request.fields, fields);
+    QCOMPARE(queue.rows[1].state, u"sent"_s);
+}
+
+void TestForwarding::answers_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("attempts");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("201 Created") << 201 << QByteArray() << u"sent"_s << 0 << u"HTTP 201 Created"_s;
+    QTest::newRow("200 OK") << 200 << QByteArray("ok") << u"sent"_s << 0 << u"HTTP 200 OK: ok"_s;
+    QTest::newRow("400 with a message")
+        << 400 << QByteArray("{\"frame\": [\"Invalid frame.\"]}\n") << u"failed"_s << 0
+        << u"HTTP 400 Bad Request: {\"frame\": [\"Invalid frame.\"]}"_s;
+    QTest::newRow("404") << 404 << QByteArray("no such page") << u"failed"_s << 0
+                         << u"HTTP 404 Status: no such page"_s;
+    QTest::newRow("500") << 500 << QByteArray("oops") << u"queued"_s << 1
+                         << u"HTTP 500 Internal Server Error: oops"_s;
+    QTest::newRow("429 Too Many Requests") << 429 << QByteArray() << u"queued"_s << 1 << u"HTTP 429 Status"_s;
+}
+
+void TestForwarding::answers()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, state);
+    QFETCH(int, attempts);
+    QFETCH(QString, message);
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    forwarding::Forwarder forwarder(queue);
+    forwarder.setStation(completeStation(endpoint.url()));
+    QSignalSpy idle(&forwarder, &forwarding::Forwarder::idle);
+    QSignalSpy finished(&forwarder, &forwarding::Forwarder::uploadFinished);
+    endpoint.tell({ status, body, false });
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    forwarder.sendDue();
+    QVERIFY(finishes(forwarder, idle));
+
+    const MemoryUploadQueue::Row& row = queue.rows[1];
+    QCOMPARE(row.state, state);
+    QCOMPARE(row.upload.attempts, attempts);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished[0][2].toString(), message);
+    if (state == u"sent"_s) {
+        QCOMPARE(row.message, QString());
+    } else {
+        QCOMPARE(row.message, message);
+    }
+    if (state == u"queued"_s) {
+        QVERIFY(row.next >= before.addSecs(60));
+        QVERIFY(queue.dueUploads(QDateTime::currentDateTimeUtc()).empty());
+    }
+}
+
+void TestForwarding::retryAfterServerError()
+{
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    forwarding::Forwarder forwarder(queue);
+    forwarder.setStation(completeStation(endpoint.url()));
+    QSignalSpy idle(&forwarder, &forwarding::Forwarder::idle);
+    const qsizetype before = endpoint.requests().size();
+    endpoint.tell({ 500, "busy", false });
+    endpoint.tell({ 201, {}, false });
+
+    forwarder.sendDue();
+    QVERIFY(finishes(forwarder, idle));
+    QCOMPARE(queue.rows[1].state, u"queued"_s);
+    const QDateTime firstRetry = queue.rows[1].next;
+
+    // Not due yet: nothing goes out.
+    forwarder.sendDue();
+    QVERIFY(!forwarder.isBusy());
+    QCOMPARE(endpoint.requests().size(), before + 1);
+
+    queue.rows[1].next = QDateTime::currentDateTimeUtc().addSecs(-1); // the back-off has passed
+    forwarder.sendDue();
+    QVERIFY(finishes(forwarder, idle));
+    QCOMPARE(queue.rows[1].state, u"sent"_s);
+    QCOMPARE(endpoint.requests().size(), before + 2);
+    QCOMPARE(endpoint.requests().last().fields, endpoint.requests()[before].fields);
+
+    // Sent is final.
+    forwarder.sendDue();
+    QVERIFY(!forwarder.isBusy());
+    QCOMPARE(endpoint.requests().size(), before + 2);
+    QVERIFY(firstRetry.isValid());
+}
+
+void TestForwarding::serverDown()
+{
+    SidsEndpoint down;
+    QVERIFY(down.listen());
+    const QUrl url = down.url();
+    down.close();
+
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    queue.add(upload(2));
+    forwarding::Forwarder forwarder(queue);
+    forwarder.setStation(completeStation(url));
+    QSignalSpy idle(&forwarder, &forwarding::Forwarder::idle);
+    forwarder.sendDue();
+    QVERIFY(finishes(forwarder, idle));
+
+    QCOMPARE(queue.rows[1].state, u"queued"_s);
+    QCOMPARE(queue.rows[1].upload.attempts, 1);
+    QVERIFY(queue.rows[1].next > QDateTime::currentDateTimeUtc());
+    QVERIFY2(queue.rows[1].message.contains(url.toString()), qPrintable(queue.rows[1].message));
+    // The second was not tried against a server that is down, and is still due.
+    QCOMPARE(queue.rows[2].state, u"queued"_s);
+    QCOMPARE(queue.rows[2].upload.attempts, 0);
+    QCOMPARE(queue.dueUploads(QDateTime::currentDateTimeUtc()).size(), std::size_t { 1 });
+}
+
+void TestForwarding::serverSilent()
+{
+    SidsEndpoint silent;
+    QVERIFY(silent.listen());
+    silent.tell({ 201, {}, true });
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    forwarding::Forwarder forwarder(queue);
+    forwarder.setStation(completeStation(silent.url()));
+    QSignalSpy idle(&forwarder, &forwarding::Forwarder::idle);
+    forwarder.sendDue();
+    QVERIFY(finishes(forwarder, idle));
+
+    QCOMPARE(silent.requests().size(), 1);
+    QCOMPARE(queue.rows[1].state, u"queued"_s);
+    QCOMPARE(queue.rows[1].upload.attempts, 1);
+    QVERIFY2(queue.rows[1].message.startsWith(u"no answer within 1 s"_s), qPrintable(queue.rows[1].message));
+}
+
+void TestForwarding::noRequest_data()
+{
+    QTest::addColumn<QString>("missing");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("forwarding off") << u"forwarding"_s << QString();
+    QTest::newRow("no callsign") << u"callsign"_s
+                                 << u"Nothing sent: the station settings have no callsign."_s;
+    QTest::newRow("no position")
+        << u"position"_s
+        << u"Nothing sent: the station settings have no position (latitude and longitude)."_s;
+    QTest::newRow("no NORAD number")
+        << u"norad"_s << u"Nothing sent: the station settings have no NORAD catalogue number."_s;
+    QTest::newRow("no URL") << u"url"_s
+                            << u"Nothing sent: the station settings have no http(s) server URL."_s;
+}
+
+void TestForwarding::noRequest()
+{
+    QFETCH(QString, missing);
+    QFETCH(QString, message);
+    StationSettings station = completeStation(endpoint.url());
+    if (missing == u"forwarding"_s) {
+        station.forwardingOn = false;
+    } else if (missing == u"callsign"_s) {
+        station.callsign = u"  "_s;
+    } else if (missing == u"position"_s) {
+        station.longitude.reset();
+    } else if (missing == u"norad"_s) {
+        station.noradId.reset();
+    } else {
+        station.sidsUrl = QUrl(u"db.satnogs.org/api/telemetry/"_s);
+    }
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    forwarding::Forwarder forwarder(queue);
+    forwarder.setStation(station);
+    QSignalSpy cannotSend(&forwarder, &forwarding::Forwarder::cannotSend);
+    const qsizetype before = endpoint.requests().size();
+    forwarder.sendDue();
+    QVERIFY(!forwarder.isBusy());
+    QCoreApplication::processEvents();
+    QCOMPARE(endpoint.requests().size(), before);
+    QCOMPARE(queue.rows[1].state, u"queued"_s);
+    QCOMPARE(queue.rows[1].upload.attempts, 0);
+    QCOMPARE(cannotSend.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty()) {
+        QCOMPARE(cannotSend[0][0].toString(), message);
+    }
+}
+
+void TestForwarding::notTwiceWhileInFlight()
+{
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    queue.add(upload(2));
+    forwarding::Forwarder forwarder(queue);
+    forwarder.setStation(completeStation(endpoint.url()));
+    QSignalSpy idle(&forwarder, &forwarding::Forwarder::idle);
+    const qsizetype before = endpoint.requests().size();
+    forwarder.sendDue();
+    forwarder.sendDue(); // both are still queued while their requests are out
+    QVERIFY(finishes(forwarder, idle));
+    forwarder.sendDue();
+    QVERIFY(finishes(forwarder, idle));
+
+    QCOMPARE(endpoint.requests().size(), before + 2);
+    QCOMPARE(queue.rows[1].state, u"sent"_s);
+    QCOMPARE(queue.rows[2].state, u"sent"_s);
+}
+
+void TestForwarding::restartWithQueuedUploads()
+{
+    MemoryUploadQueue queue;
+    queue.add(upload(1));
+    queue.add(upload(2, 3));
+    {
+        forwarding::Forwarder first(queue);
+        first.setStation(completeStation(endpoint.url()));
+        endpoint.tell({ 503, {}, false });
+        endpoint.tell({ 503, {}, false });
+        QSignalSpy idle(&first, &forwarding::Forwarder::idle);
+        first.sendDue();
+        QVERIFY(finishes(first, idle));
+    }
+    QCOMPARE(queue.rows[2].upload.attempts, 4);
+    QVERIFY(queue.rows[2].next >= queue.rows[1].next.addSecs(400)); // 8 minutes after its fourth try, not 1
+
+    for (auto& row : queue.rows) {
+        row.next = QDateTime::currentDateTimeUtc().addSecs(-1);
+    }
+    const qsizetype before = endpoint.requests().size();
+    forwarding::Forwarder second(queue);
+    second.setStation(completeStation(endpoint.url()));
+    QSignalSpy idle(&second, &forwarding::Forwarder::idle);
+    second.sendDue();
+    QVERIFY(finishes(second, idle));
+    QCOMPARE(endpoint.requests().size(), before + 2);
+    QCOMPARE(queue.rows[1].state, u"sent"_s);
+    QCOMPARE(queue.rows[2].state, u"sent"_s);
+}
+
+QTEST_GUILESS_MAIN(TestForwarding)
+#include "tst_forwarding.moc"
