@@ -33,7 +33,7 @@ void writeOptional(QSettings& settings, const QString& key, const std::optional<
 
 QUrl defaultSidsUrl()
 {
-    return QUrl(u"https://db.satnogs.org/api/telemetry/"_s);
+    return QUrl { u"https://db.satnogs.org/api/telemetry/"_s };
 }
 
 StationSettings StationSettings::load()

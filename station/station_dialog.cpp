@@ -74,14 +74,14 @@ void StationDialog::createControls()
     noradEdit->setValidator(new QIntValidator(1, 999999999, this));
 
     urlEdit = createEdit(this, u"UrlEdit"_s, forwarding::defaultSidsUrl().toString());
-    auto* defaultUrl = new QPushButton(u"Default"_s, this);
+    auto* defaultUrl = new QPushButton(u"SatNOGS DB"_s, this);
     defaultUrl->setObjectName(u"DefaultUrlButton"_s);
-    defaultUrl->setToolTip(u"SatNOGS DB's telemetry endpoint"_s);
+    defaultUrl->setToolTip(u"Sets SatNOGS DB's telemetry endpoint, the usual place to share beacons"_s);
     auto* urlRow = new QHBoxLayout;
     urlRow->addWidget(urlEdit, 1);
     urlRow->addWidget(defaultUrl);
 
-    forwardingCheck = new QCheckBox(u"Forward logged beacons to the server"_s, this);
+    forwardingCheck = new QCheckBox(u"&Forward logged beacons to the server"_s, this);
     forwardingCheck->setObjectName(u"ForwardingCheck"_s);
 
     summaryLabel = new QLabel(this);
@@ -96,9 +96,11 @@ void StationDialog::createControls()
     form->addRow(u"&Callsign:"_s, callsignEdit);
     form->addRow(u"&Latitude:"_s, latitudeEdit);
     form->addRow(u"L&ongitude:"_s, longitudeEdit);
-    form->addRow(u"Lo&cator:"_s, locatorEdit);
+    form->addRow(u"Loca&tor:"_s, locatorEdit);
     form->addRow(u"&NORAD number:"_s, noradEdit);
-    form->addRow(u"SiDS &server:"_s, urlRow);
+    auto* urlLabel = new QLabel(u"SiDS &server:"_s, this);
+    urlLabel->setBuddy(urlEdit);
+    form->addRow(urlLabel, urlRow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(forwardingCheck);

@@ -75,7 +75,7 @@ void SidsEndpoint::close()
 
 QUrl SidsEndpoint::url() const
 {
-    return QUrl(u"http://127.0.0.1:%1/api/telemetry/"_s.arg(m_port));
+    return QUrl { u"http://127.0.0.1:%1/api/telemetry/"_s.arg(m_port) };
 }
 
 void SidsEndpoint::readFrom(QTcpSocket* socket)

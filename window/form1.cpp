@@ -121,7 +121,7 @@ void Form1::createMenus()
     mnuExit->setMenuRole(QAction::NoRole);
     connect(mnuExit, &QAction::triggered, this, &Form1::mnuExitClicked);
 
-    QMenu* mnuReceive = menuBar()->findChild<QMenu*>(u"MnuReceive"_s);
+    auto* mnuReceive = menuBar()->findChild<QMenu*>(u"MnuReceive"_s);
     if (!mnuReceive) {
         mnuReceive = menuBar()->addMenu(u"Receive"_s);
         mnuReceive->setObjectName(u"MnuReceive"_s);
