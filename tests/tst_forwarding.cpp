@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forwarder.h"
+#include "logbook.h"
+#include "logbook_queue.h"
 #include "maidenhead.h"
 #include "memory_upload_queue.h"
 #include "retry_delay.h"
@@ -461,10 +463,24 @@ void TestForwarding::notTwiceWhileInFlight()
 
 void TestForwarding::restartWithQueuedUploads()
 {
-    MemoryUploadQueue queue;
-    queue.add(upload(1));
-    queue.add(upload(2, 3));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"beacons.sqlite"_s);
+    const auto logged = [](logbook::Logbook& book, int second, const QString& state) {
+        logbook::Entry entry;
+        entry.utc = upload(second).utc;
+        entry.beacon = beaconText;
+        entry.source = u"typed"_s;
+        entry.uploadState = state;
+        return book.append(entry, nullptr).value_or(0);
+    };
+    qint64 local = 0;
     {
+        logbook::Logbook book;
+        QVERIFY(book.open(path, nullptr));
+        logged(book, 1, u"queued"_s);
+        local = logged(book, 2, u"local"_s);
+        logged(book, 3, u"queued"_s);
+        forwarding::LogbookQueue queue(book);
         forwarding::Forwarder first(queue);
         first.setStation(completeStation(endpoint.url()));
         endpoint.tell({ 503, {}, false });
@@ -473,21 +489,28 @@ void TestForwarding::restartWithQueuedUploads()
         first.sendDue();
         QVERIFY(finishes(first, idle));
     }
-    QCOMPARE(queue.rows[2].upload.attempts, 4);
-    QVERIFY(queue.rows[2].next >= queue.rows[1].next.addSecs(400)); // 8 minutes after its fourth try, not 1
 
-    for (auto& row : queue.rows) {
-        row.next = QDateTime::currentDateTimeUtc().addSecs(-1);
-    }
-    const qsizetype before = endpoint.requests().size();
+    logbook::Logbook book;
+    QVERIFY(book.open(path, nullptr));
+    forwarding::LogbookQueue queue(book);
     forwarding::Forwarder second(queue);
     second.setStation(completeStation(endpoint.url()));
     QSignalSpy idle(&second, &forwarding::Forwarder::idle);
-    second.sendDue();
+    const qsizetype before = endpoint.requests().size();
+    second.sendDue(); // still backing off
+    QVERIFY(!second.isBusy());
+    QCOMPARE(queue.queuedUploads().size(), std::size_t { 2 });
+
+    second.send(queue.queuedUploads()); // what --upload-pending does
     QVERIFY(finishes(second, idle));
     QCOMPARE(endpoint.requests().size(), before + 2);
-    QCOMPARE(queue.rows[1].state, u"sent"_s);
-    QCOMPARE(queue.rows[2].state, u"sent"_s);
+    for (const logbook::Entry& entry : book.entries()) {
+        QCOMPARE(entry.uploadState, entry.id == local ? u"local"_s : u"sent"_s);
+        QCOMPARE(entry.uploadAttempts, entry.id == local ? 0 : 1);
+    }
+    second.send(queue.queuedUploads());
+    QVERIFY(finishes(second, idle));
+    QCOMPARE(endpoint.requests().size(), before + 2);
 }
 
 QTEST_GUILESS_MAIN(TestForwarding)
