@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "options.h"
 
+#include "recording_start.h"
+
 #include <QCommandLineParser>
 
 using namespace Qt::StringLiterals;
@@ -40,7 +42,16 @@ ParsedOptions parseOptions(const QStringList& arguments)
         u"rate"_s, u"Sample rate of the raw PCM read with --audio -."_s, u"hz"_s);
     const QCommandLineOption morseTextOption(
         u"morse-text"_s, u"With --audio: print the raw decoded Morse text instead of reports."_s);
-    parser.addOptions({ formatOption, beaconOption, quietOption, audioOption, rateOption, morseTextOption });
+    const QCommandLineOption logOption(u"log"_s,
+        u"Record every beacon decoded in the logbook <file> (SQLite; the window's is beacons.sqlite in "
+        u"the user's data folder), with its UTC time."_s,
+        u"file"_s);
+    const QCommandLineOption startTimeOption(u"start-time"_s,
+        u"With --audio: when the recording began (ISO 8601, e.g. 2026-12-07T10:21:33Z; UTC when no zone "
+        u"is given). Else it comes from the file name or the file's modification time."_s,
+        u"time"_s);
+    parser.addOptions({ formatOption, beaconOption, quietOption, audioOption, rateOption, morseTextOption,
+        logOption, startTimeOption });
     parser.addPositionalArgument(u"FILE"_s, u"A log to decode; - or none: standard input."_s, u"[FILE...]"_s);
 
     if (!parser.parse(arguments)) {
@@ -92,8 +103,28 @@ ParsedOptions parseOptions(const QStringList& arguments)
                 return usageError(u"--audio - needs --rate, the sample rate in Hz (at least 1000)"_s);
             }
         }
-    } else if (options.morseText || parser.isSet(rateOption)) {
-        return usageError(u"--morse-text and --rate go with --audio"_s);
+    } else if (options.morseText || parser.isSet(rateOption) || parser.isSet(startTimeOption)) {
+        return usageError(u"--morse-text, --rate and --start-time go with --audio"_s);
+    }
+
+    if (parser.isSet(startTimeOption)) {
+        options.startTime = logbook::parseStartTime(parser.value(startTimeOption));
+        if (!options.startTime.isValid()) {
+            return usageError(u"--start-time '%1' is not an ISO 8601 time such as 2026-12-07T10:21:33Z"_s.arg(
+                parser.value(startTimeOption)));
+        }
+        if (options.files.size() != 1) {
+            return usageError(u"--start-time gives the start of one recording"_s);
+        }
+    }
+    if (parser.isSet(logOption)) {
+        options.logPath = parser.value(logOption);
+        if (options.logPath.isEmpty()) {
+            return usageError(u"--log needs the logbook's file name"_s);
+        }
+        if (options.morseText) {
+            return usageError(u"--morse-text prints no beacons to log"_s);
+        }
     }
     return parsed;
 }

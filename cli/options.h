@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,8 @@ struct Options
     bool audio = false;
     bool morseText = false;
     int rate = 0; // of raw PCM on standard input; set when files holds "-" with --audio
+    QString logPath; // --log: the logbook every beacon is recorded in; empty for none
+    QDateTime startTime; // --start-time: when the one recording began, in UTC; invalid when not given
 };
 
 struct ParsedOptions

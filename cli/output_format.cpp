@@ -306,6 +306,11 @@ void appendJsonStringOrNull(QByteArray& out, const QString& text)
 void appendMeasurement(QByteArray& out, const Measurement& measured)
 {
     out.append(",\"time\":").append(QByteArray::number(measured.time, 'f', 2));
+    if (measured.utc.isValid()) {
+        out.append(",\"utc\":\"")
+            .append(measured.utc.toUTC().toString(Qt::ISODateWithMs).toLatin1())
+            .append('"');
+    }
     out.append(",\"wpm\":").append(QByteArray::number(measured.wpm, 'f', 1));
     out.append(",\"tone_hz\":").append(QByteArray::number(measured.toneHz, 'f', 1));
     out.append(",\"snr_db\":").append(QByteArray::number(measured.snrDb, 'f', 1));

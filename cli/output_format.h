@@ -4,6 +4,7 @@
 #include "line_input.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 
@@ -36,6 +37,7 @@ private:
 struct Measurement
 {
     double time = 0; // seconds from the start of the input to the first mark
+    QDateTime utc; // when the first mark was sent; invalid when the start of the input is unknown
     double wpm = 0;
     double toneHz = 0;
     double snrDb = 0;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cw_synth.h"
 #include "logbook.h"
 #include "recording_start.h"
 
@@ -8,6 +9,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sndfile.h>
 
 #include <csignal>
 
@@ -28,6 +31,8 @@ private slots:
     void dataVersionSeesOtherWriters();
     void killedWriterLosesNothing();
     void twoWritersAtOnce();
+    void commandLineLogsRecording();
+    void commandLineLogsText();
     void startFromFileName_data();
     void startFromFileName();
     void startFromModificationTime();
@@ -347,6 +352,84 @@ void TestLogbook::twoWritersAtOnce()
     QCOMPARE(raw.value(u"SELECT count(*) FROM beacons WHERE source = 'udp'"_s).toInt(), 2000);
     QCOMPARE(raw.value(u"SELECT count(*) FROM beacons WHERE source = 'soundcard'"_s).toInt(), 2000);
     QCOMPARE(raw.value(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+}
+
+void TestLogbook::commandLineLogsRecording()
+{
+    cwsynth::SignalParams p;
+    p.snrDb = 15.0;
+    p.seed = 11;
+    std::mt19937_64 random(p.seed);
+    cwsynth::Signal signal(p, { cwsynth::randomBeacon(random), cwsynth::randomBeacon(random) });
+    const std::vector<float> samples = signal.renderAll();
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(u"pass.wav"_s);
+    SF_INFO info {};
+    info.samplerate = int(p.sampleRate);
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(QFile::encodeName(wav).constData(), SFM_WRITE, &info);
+    QVERIFY(file);
+    QCOMPARE(sf_writef_float(file, samples.data(), sf_count_t(samples.size())), sf_count_t(samples.size()));
+    sf_close(file);
+
+    const QString path = dir.filePath(u"b.sqlite"_s);
+    QProcess decoder;
+    decoder.setWorkingDirectory(dir.path());
+    decoder.start(QStringLiteral(TARNUP_DECODE_EXE),
+        { u"--audio"_s, u"--log"_s, path, u"--start-time"_s, u"2026-12-07T11:00:00+01:00"_s, u"pass.wav"_s });
+    QVERIFY(decoder.waitForFinished(60000));
+    QVERIFY2(decoder.exitCode() == 0, decoder.readAllStandardError().constData());
+
+    RawDatabase raw(path);
+    const QVariantList beacons = raw.column(u"SELECT beacon FROM beacons ORDER BY id"_s);
+    const QVariantList times = raw.column(u"SELECT utc FROM beacons ORDER BY id"_s);
+    QCOMPARE(beacons.size(), qsizetype(signal.sent().size()));
+    const QDateTime start(QDate(2026, 12, 7), QTime(10, 0), Qt::UTC);
+    for (qsizetype i = 0; i < beacons.size(); ++i) {
+        const cwsynth::SentBeacon& sent = signal.sent().at(std::size_t(i));
+        QCOMPARE(beacons.at(i).toString(), QString::fromStdString(sent.text));
+        const QDateTime logged = QDateTime::fromString(times.at(i).toString(), Qt::ISODateWithMs);
+        const qint64 error =
+            logged.toMSecsSinceEpoch() - start.addMSecs(qint64(sent.start * 1000)).toMSecsSinceEpoch();
+        QVERIFY2(std::abs(error) < 50, qPrintable(times.at(i).toString()));
+    }
+    QCOMPARE(raw.value(u"SELECT count(*) FROM beacons WHERE source = 'recording' AND file = 'pass.wav' "
+                       u"AND offset_s > 0 AND wpm > 0 AND min_confidence > 0"_s)
+                 .toInt(),
+        beacons.size());
+}
+
+void TestLogbook::commandLineLogsText()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"b.sqlite"_s);
+    const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
+    QProcess decoder;
+    decoder.start(QStringLiteral(TARNUP_DECODE_EXE),
+        { u"--log"_s, path, u"-b"_s, u"tarnup q8cq cg4x gg4d z"_s, u"-b"_s, u"QRZ?"_s, u"-b"_s,
+            u"TARNUP2D6DQ8Z?GGZ8D"_s });
+    QVERIFY(decoder.waitForFinished(60000));
+    QCOMPARE(decoder.exitCode(), 1); // one text was no beacon
+    const QDateTime after = QDateTime::currentDateTimeUtc().addMSecs(1);
+    logbook::Logbook book;
+    QVERIFY(book.open(path, nullptr));
+    const std::vector<logbook::Entry> logged = book.entries();
+    QCOMPARE(logged.size(), std::size_t { 2 });
+    QCOMPARE(logged.at(0).beacon, u"TARNUPQ8CQCG4XGG4DZ"_s);
+    QCOMPARE(logged.at(1).beacon, u"TARNUP2D6DQ8Z?GGZ8D"_s);
+    for (const logbook::Entry& e : logged) {
+        QCOMPARE(e.source, u"text"_s);
+        QVERIFY(e.utc >= before && e.utc <= after);
+        QVERIFY(!e.wpm && !e.offsetS);
+    }
+    // A log that cannot be written is an error, not a quiet success.
+    QProcess refused;
+    refused.start(
+        QStringLiteral(TARNUP_DECODE_EXE), { u"--log"_s, dir.path(), u"-b"_s, u"TARNUPQ8CQCG4XGG4DZ"_s });
+    QVERIFY(refused.waitForFinished(60000));
+    QCOMPARE(refused.exitCode(), 2);
+    QVERIFY(refused.readAllStandardOutput().isEmpty());
 }
 
 void TestLogbook::startFromFileName_data()

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "background_writer.h"
 #include "form1.h"
+#include "logbook.h"
+#include "typed_beacon_log.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 
 int main(int argc, char* argv[])
 {
@@ -12,6 +16,8 @@ int main(int argc, char* argv[])
 
     Form1 form1;
     QApplication::setWindowIcon(form1.windowIcon());
+    logbook::BackgroundWriter logWriter(logbook::Logbook::defaultPath());
+    TypedBeaconLog typedLog(form1.findChild<QPlainTextEdit*>(QStringLiteral("Text2")), &logWriter);
     form1.show();
     return QApplication::exec();
 }
