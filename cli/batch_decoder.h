@@ -12,7 +12,7 @@
 
 namespace decodecli {
 
-enum ExitCode { allBeacons = 0, someNotBeacons = 1, failed = 2 };
+enum ExitCode { allBeacons = 0, someNotBeacons = 1, failed = 2, uploadsLeft = 3 };
 
 // Decodes texts, logs and recordings in the order given and hands each result to one writer.
 class BatchDecoder

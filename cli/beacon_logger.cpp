@@ -59,10 +59,26 @@ bool BeaconLogger::logAudio(
     return append(e, error);
 }
 
+void BeaconLogger::queueForUpload(const QString& callsign)
+{
+    m_queue = true;
+    m_callsign = callsign;
+}
+
 bool BeaconLogger::append(logbook::Entry& e, QString* error)
 {
+    // Long enough for this run's own sending, short enough that a run that died is made up for soon.
+    constexpr int holdSeconds = 15 * 60;
     e.callsign = m_callsign;
-    return m_book.append(e, error).has_value();
+    if (m_queue) {
+        e.uploadState = u"queued"_s;
+        e.uploadNextUtc = QDateTime::currentDateTimeUtc().addSecs(holdSeconds);
+    }
+    const std::optional<qint64> id = m_book.append(e, error);
+    if (id && m_queue) {
+        m_queuedIds << *id;
+    }
+    return id.has_value();
 }
 
 } // namespace decodecli

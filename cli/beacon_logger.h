@@ -20,11 +20,19 @@ public:
     // A beacon heard in the recording `origin` names ("-": raw audio from standard input).
     bool logAudio(const Origin& origin, const QString& frame, const Measurement& measured, QString* error);
 
+    // From now on, beacons are logged queued for uploading under `callsign`, each held back from
+    // other forwarders (the window) for a while so that this run alone sends it.
+    void queueForUpload(const QString& callsign);
+    const QList<qint64>& queuedIds() const { return m_queuedIds; }
+    logbook::Logbook& book() { return m_book; }
+
 private:
     bool append(logbook::Entry& e, QString* error);
 
     logbook::Logbook m_book;
     QString m_callsign;
+    bool m_queue = false;
+    QList<qint64> m_queuedIds;
 };
 
 } // namespace decodecli

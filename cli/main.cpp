@@ -3,6 +3,7 @@
 #include "beacon_logger.h"
 #include "options.h"
 #include "output_stream.h"
+#include "uploader.h"
 
 #include <QCoreApplication>
 
@@ -33,10 +34,26 @@ int main(int argc, char* argv[])
         break;
     }
 
+    const UploadOptions& upload = parsed.options.upload;
+    const forwarding::StationSettings station = uploadStation(upload);
+    if (const QString problems = station.problems();
+        (upload.logged || upload.pending) && !problems.isEmpty()) {
+        std::fprintf(stderr,
+            "tarnup-decode: cannot upload: the station settings have %s (set them in the window's Receive > "
+            "Station... or give --callsign, --lat, --lon, --norad, --sids-url)\n",
+            qUtf8Printable(problems));
+        return failed;
+    }
     BeaconLogger log;
     if (QString error; !parsed.options.logPath.isEmpty() && !log.open(parsed.options.logPath, &error)) {
         std::fprintf(stderr, "tarnup-decode: cannot open the log %s\n", qUtf8Printable(error));
         return failed;
+    }
+    if (upload.pending) {
+        return uploadPending(log.book(), station, parsed.options.quiet) ? allBeacons : uploadsLeft;
+    }
+    if (upload.logged) {
+        log.queueForUpload(station.callsign);
     }
     OutputStream out(stdout);
     OutputStream messages(stderr);
@@ -46,5 +63,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "tarnup-decode: cannot write the output: %s\n", out.why());
     }
     messages.flush();
+    if (upload.logged && !uploadLogged(log.book(), log.queuedIds(), station, parsed.options.quiet) &&
+        decoder.exitCode() != failed) {
+        return uploadsLeft;
+    }
     return decoder.exitCode();
 }

@@ -52,6 +52,7 @@ ParsedOptions parseOptions(const QStringList& arguments)
         u"time"_s);
     parser.addOptions({ formatOption, beaconOption, quietOption, audioOption, rateOption, morseTextOption,
         logOption, startTimeOption });
+    addUploadOptions(parser);
     parser.addPositionalArgument(u"FILE"_s, u"A log to decode; - or none: standard input."_s, u"[FILE...]"_s);
 
     if (!parser.parse(arguments)) {
@@ -125,6 +126,10 @@ ParsedOptions parseOptions(const QStringList& arguments)
         if (options.morseText) {
             return usageError(u"--morse-text prints no beacons to log"_s);
         }
+    }
+    if (QString error = readUploadOptions(parser, !options.logPath.isEmpty(), options.upload);
+        !error.isEmpty()) {
+        return usageError(error);
     }
     return parsed;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "upload_options.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,7 @@ struct Options
     int rate = 0; // of raw PCM on standard input; set when files holds "-" with --audio
     QString logPath; // --log: the logbook every beacon is recorded in; empty for none
     QDateTime startTime; // --start-time: when the one recording began, in UTC; invalid when not given
+    UploadOptions upload;
 };
 
 struct ParsedOptions

@@ -107,7 +107,8 @@ void Forwarder::startNext()
     request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/x-www-form-urlencoded"_s);
     request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
     request.setTransferTimeout(m_station.timeoutSeconds * 1000);
-    QNetworkReply* reply = m_network->post(request, sidsFormBody(m_station, { upload.utc, upload.beacon }));
+    QNetworkReply* reply =
+        m_network->post(request, sidsFormBody(m_station, { upload.utc, upload.beacon, upload.callsign }));
     connect(reply, &QNetworkReply::finished, this, [this, reply, upload] { replyFinished(reply, upload); });
 }
 

@@ -6,7 +6,7 @@ namespace forwarding {
 
 Upload uploadOf(const logbook::Entry& entry)
 {
-    return { entry.id, entry.utc, entry.beacon, entry.uploadAttempts };
+    return { entry.id, entry.utc, entry.beacon, entry.callsign.trimmed(), entry.uploadAttempts };
 }
 
 std::vector<Upload> LogbookQueue::dueUploads(const QDateTime& now)

@@ -38,7 +38,7 @@ QByteArray sidsFormBody(const StationSettings& station, const SidsReport& report
 {
     const std::pair<const char*, QString> fields[] = {
         { "noradID", QString::number(station.noradId.value_or(0)) },
-        { "source", station.callsign.trimmed() },
+        { "source", report.callsign.isEmpty() ? station.callsign.trimmed() : report.callsign },
         { "timestamp", sidsTimestamp(report.utc) },
         { "frame", QString::fromLatin1(report.beacon.toLatin1().toHex().toUpper()) },
         { "locator", u"longLat"_s },

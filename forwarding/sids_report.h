@@ -14,6 +14,7 @@ struct SidsReport
 {
     QDateTime utc; // when the frame was received
     QString beacon; // the frame's characters, ASCII
+    QString callsign; // who received it; empty: the station's
 };
 
 // "8.95564E" / "49.73145N": the convention's absolute degrees with a hemisphere letter.

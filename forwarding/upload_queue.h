@@ -14,6 +14,7 @@ struct Upload
     qint64 id = 0;
     QDateTime utc;
     QString beacon;
+    QString callsign; // of the station that logged it; empty: the station's now
     int attempts = 0; // tries made so far
 };
 

@@ -9,6 +9,7 @@
 #include "sids_report.h"
 #include "station_settings.h"
 
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -42,8 +43,25 @@ StationSettings completeStation(const QUrl& url)
 
 Upload upload(qint64 id, int attempts = 0)
 {
-    return { id, QDateTime(QDate(2026, 12, 7), QTime(10, 21, 33, 560), Qt::UTC).addSecs(id), beaconText,
+    return { id, QDateTime(QDate(2026, 12, 7), QTime(10, 21, 33, 560), Qt::UTC).addSecs(id), beaconText, {},
         attempts };
+}
+
+// tarnup-decode's exit status, its standard error in `errors`; the event loop runs meanwhile, so
+// that the endpoints in this process can answer.
+int runDecode(const QTemporaryDir& config, const QStringList& arguments, QString* errors)
+{
+    QProcess decode;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_CONFIG_HOME"_s, config.path()); // no saved station settings
+    decode.setProcessEnvironment(environment);
+    QSignalSpy finished(&decode, &QProcess::finished);
+    decode.start(QStringLiteral(TARNUP_DECODE_EXE), arguments);
+    if (!finished.wait(60000)) {
+        return -1;
+    }
+    *errors = QString::fromUtf8(decode.readAllStandardError());
+    return decode.exitStatus() == QProcess::NormalExit ? decode.exitCode() : -1;
 }
 
 // Runs until the forwarder has nothing more in flight.
@@ -81,6 +99,7 @@ private slots:
     void noRequest();
     void notTwiceWhileInFlight();
     void restartWithQueuedUploads();
+    void commandLine();
 
 private: // NOLINT(readability-redundant-access-specifiers): to moc these are no test functions
     SidsEndpoint endpoint;
@@ -214,16 +233,17 @@ void TestForwarding::settingsDefaults()
 void TestForwarding::fieldsAndFormats_data()
 {
     QTest::addColumn<QString>("callsign");
+    QTest::addColumn<QString>("loggedBy");
     QTest::addColumn<double>("latitude");
     QTest::addColumn<double>("longitude");
     QTest::addColumn<Fields>("fields");
-    QTest::newRow("north east") << u"DL1ABC"_s << 49.73145 << 8.95564
+    QTest::newRow("north east") << u"DL1ABC"_s << QString() << 49.73145 << 8.95564
                                 << Fields { { u"noradID"_s, u"99999"_s }, { u"source"_s, u"DL1ABC"_s },
                                        { u"timestamp"_s, u"2026-12-07T10:21:34.560Z"_s },
                                        { u"frame"_s, beaconHex }, { u"locator"_s, u"longLat"_s },
                                        { u"longitude"_s, u"8.95564E"_s }, { u"latitude"_s, u"49.73145N"_s } };
     QTest::newRow("south west, portable")
-        << u"CE3/DL1ABC"_s << -33.45 << -70.66667
+        << u"CE3/DL1ABC"_s << QString() << -33.45 << -70.66667
         << Fields { { u"noradID"_s, u"99999"_s }, { u"source"_s, u"CE3/DL1ABC"_s },
                { u"timestamp"_s, u"2026-12-07T10:21:34.560Z"_s }, { u"frame"_s, beaconHex },
                { u"locator"_s, u"longLat"_s }, { u"longitude"_s, u"70.66667W"_s },
@@ -233,11 +253,14 @@ void TestForwarding::fieldsAndFormats_data()
 void TestForwarding::fieldsAndFormats()
 {
     QFETCH(QString, callsign);
+    QFETCH(QString, loggedBy);
     QFETCH(double, latitude);
     QFETCH(double, longitude);
     QFETCH(Fields, fields);
     MemoryUploadQueue queue;
-    queue.add(upload(1));
+    Upload logged = upload(1);
+    logged.callsign = loggedBy;
+    queue.add(logged);
     StationSettings station = completeStation(endpoint.url());
     station.callsign = callsign;
     station.latitude = latitude;
@@ -511,6 +534,38 @@ void TestForwarding::restartWithQueuedUploads()
     second.send(queue.queuedUploads());
     QVERIFY(finishes(second, idle));
     QCOMPARE(endpoint.requests().size(), before + 2);
+}
+
+void TestForwarding::commandLine()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(u"beacons.sqlite"_s);
+    SidsEndpoint later;
+    QVERIFY(later.listen());
+    later.close(); // down for now
+    const QStringList station { u"--sids-url"_s, later.url().toString(), u"--callsign"_s, u"dl1abc"_s,
+        u"--lat"_s, u"-33.45"_s, u"--lon"_s, u"-70.66667"_s, u"--norad"_s, u"99999"_s };
+    const QStringList decode { u"-b"_s, beaconText, u"-b"_s, u"TARNUP0000000000000"_s, u"--log"_s, log };
+    QString errors;
+
+    QCOMPARE(runDecode(dir, decode + QStringList { u"--upload"_s }, &errors), 2);
+    QVERIFY2(
+        errors.contains(u"no callsign, no position (latitude and longitude), no NORAD catalogue number"_s),
+        qPrintable(errors));
+    QVERIFY(!QFile::exists(log)); // refused before anything was decoded
+
+    QCOMPARE(runDecode(dir, decode + QStringList { u"--upload"_s } + station, &errors), 3);
+    QVERIFY2(errors.contains(u"2 of 2 beacons not uploaded and still queued"_s), qPrintable(errors));
+
+    QVERIFY(later.listen());
+    const QStringList pending = QStringList { u"--upload-pending"_s, u"--log"_s, log } + station;
+    QCOMPARE(runDecode(dir, pending, &errors), 0);
+    QCOMPARE(later.requests().size(), 2);
+    QCOMPARE(later.requests()[0].fields.value(1), qMakePair(u"source"_s, u"DL1ABC"_s));
+    QCOMPARE(later.requests()[0].fields.value(3), qMakePair(u"frame"_s, beaconHex));
+    QCOMPARE(later.requests()[1].fields.value(5), qMakePair(u"longitude"_s, u"70.66667W"_s));
+    QCOMPARE(runDecode(dir, pending, &errors), 0);
+    QCOMPARE(later.requests().size(), 2); // once each
 }
 
 QTEST_GUILESS_MAIN(TestForwarding)
