@@ -60,6 +60,9 @@ void Forwarder::setStation(const StationSettings& station)
 void Forwarder::sendDue()
 {
     if (!m_station.forwardingOn) {
+        if (!isBusy()) {
+            emit idle();
+        }
         return;
     }
     send(m_queue.dueUploads(QDateTime::currentDateTimeUtc()));

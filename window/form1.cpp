@@ -146,6 +146,9 @@ void Form1::mnuStationClicked()
 {
     auto* dialog = new StationDialog(forwarding::StationSettings::load(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [dialog] { dialog->settings().save(); });
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        dialog->settings().save();
+        emit stationSaved();
+    });
     dialog->open();
 }

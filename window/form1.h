@@ -15,6 +15,10 @@ class Form1 : public QMainWindow
 public:
     explicit Form1(QWidget* parent = nullptr);
 
+signals:
+    // The Station dialog saved new station settings.
+    void stationSaved();
+
 private:
     void createControls();
     void createMenus();

@@ -4,6 +4,7 @@
 #include "background_writer.h"
 #include "beacon.h"
 #include "edit_field.h"
+#include "station_settings.h"
 
 #include <QEvent>
 #include <QPlainTextEdit>
@@ -70,5 +71,7 @@ void TypedBeaconLog::log(const std::optional<QString>& beacon)
     e.beacon = *beacon;
     e.source = u"typed"_s;
     e.callsign = stationCallsign();
+    // Only what is logged while forwarding is on is ever sent by itself.
+    e.uploadState = forwarding::StationSettings::load().forwardingOn ? u"queued"_s : u"local"_s;
     m_writer->append(e);
 }
