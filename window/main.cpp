@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "background_writer.h"
 #include "form1.h"
+#include "history_window.h"
 #include "logbook.h"
+#include "receive_menu.h"
 #include "typed_beacon_log.h"
 
 #include <QApplication>
@@ -16,8 +18,10 @@ int main(int argc, char* argv[])
 
     Form1 form1;
     QApplication::setWindowIcon(form1.windowIcon());
-    logbook::BackgroundWriter logWriter(logbook::Logbook::defaultPath());
+    const QString logPath = logbook::Logbook::defaultPath();
+    logbook::BackgroundWriter logWriter(logPath);
     TypedBeaconLog typedLog(form1.findChild<QPlainTextEdit*>(QStringLiteral("Text2")), &logWriter);
+    HistoryWindow::addMenuEntry(receiveMenu(form1), &form1, logPath);
     form1.show();
     return QApplication::exec();
 }
