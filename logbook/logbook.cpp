@@ -327,10 +327,9 @@ std::vector<Entry> Logbook::select(const QString& where, const QVariantList& val
     return found;
 }
 
-std::vector<Entry> Logbook::entries(const Filter& f) const
+QString Logbook::whereClause(const Filter& f, QVariantList& values)
 {
     QStringList conditions;
-    QVariantList values;
     if (f.from.isValid()) {
         conditions << u"utc >= ?"_s;
         values << utcText(f.from);
@@ -345,7 +344,37 @@ std::vector<Entry> Logbook::entries(const Filter& f) const
             values << source;
         }
     }
-    return select(conditions.isEmpty() ? QString() : u"WHERE "_s + conditions.join(u" AND "_s), values);
+    if (f.afterId > 0) {
+        conditions << u"id > ?"_s;
+        values << f.afterId;
+    }
+    return conditions.isEmpty() ? QString() : u"WHERE "_s + conditions.join(u" AND "_s);
+}
+
+std::vector<Entry> Logbook::entries(const Filter& f) const
+{
+    QVariantList values;
+    const QString where = whereClause(f, values);
+    return select(where, values);
+}
+
+qint64 Logbook::count(const Filter& f) const
+{
+    if (!isOpen()) {
+        fail(u"the logbook is not open"_s);
+        return 0;
+    }
+    QVariantList values;
+    QSqlQuery query(m_db);
+    query.prepare(u"SELECT count(*) FROM beacons "_s + whereClause(f, values));
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    if (!query.exec() || !query.next()) {
+        fail(query.lastError().text());
+        return 0;
+    }
+    return query.value(0).toLongLong();
 }
 
 bool Logbook::remove(const QList<qint64>& ids)

@@ -35,6 +35,7 @@ struct Filter
 {
     QDateTime from, to; // both ends included; invalid = no limit
     QStringList sources; // empty = every source
+    qint64 afterId = 0; // only rows with a larger id (those added since); 0 = no limit
 };
 
 // A connection to one beacon log (SQLite in WAL mode). One per thread; every write is a
@@ -59,6 +60,8 @@ public:
     std::optional<qint64> append(const Entry& e, QString* error);
     // Oldest first.
     std::vector<Entry> entries(const Filter& f = {}) const;
+    // How many entries `f` selects.
+    qint64 count(const Filter& f = {}) const;
     bool remove(const QList<qint64>& ids);
 
     // Forwarding.
@@ -81,6 +84,7 @@ private:
     template<typename Work>
     bool writeTransaction(Work&& work);
     std::vector<Entry> select(const QString& where, const QVariantList& values) const;
+    static QString whereClause(const Filter& f, QVariantList& values);
     bool fail(const QString& message) const;
 
     QString m_connection;

@@ -11,6 +11,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -50,6 +51,24 @@ StationDialog::StationDialog(const forwarding::StationSettings& station, QWidget
     createControls();
     showSettings(station);
     updateSummary();
+}
+
+QAction* StationDialog::addMenuEntry(QMenu* menu, QWidget* owner, const std::function<void()>& saved)
+{
+    QAction* action = menu->addAction(u"Station\u2026"_s);
+    action->setObjectName(u"MnuStation"_s);
+    QObject::connect(action, &QAction::triggered, owner, [owner, saved] {
+        auto* dialog = new StationDialog(forwarding::StationSettings::load(), owner);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &QDialog::accepted, owner, [dialog, saved] {
+            dialog->settings().save();
+            if (saved) {
+                saved();
+            }
+        });
+        dialog->open();
+    });
+    return action;
 }
 
 void StationDialog::createControls()

@@ -5,9 +5,13 @@
 
 #include <QDialog>
 
+#include <functional>
+
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 
 // Edits the station settings and says in plain words what forwarding will send, and where.
 class StationDialog : public QDialog
@@ -16,6 +20,10 @@ class StationDialog : public QDialog
 
 public:
     explicit StationDialog(const forwarding::StationSettings& station, QWidget* parent = nullptr);
+
+    // Adds Station... to `menu`: it opens the dialog over `owner` on the saved settings, saves what
+    // is accepted and then calls `saved`.
+    static QAction* addMenuEntry(QMenu* menu, QWidget* owner, const std::function<void()>& saved = {});
 
     // The settings as edited; latitude, longitude and NORAD number are unset where left empty.
     forwarding::StationSettings settings() const;

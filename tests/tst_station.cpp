@@ -2,11 +2,14 @@
 #include "background_forwarder.h"
 #include "background_writer.h"
 #include "form1.h"
+#include "history_window.h"
 #include "logbook.h"
+#include "receive_menu.h"
 #include "sids_endpoint.h"
 #include "station_dialog.h"
 #include "station_summary.h"
 #include "typed_beacon_log.h"
+#include "upload_commands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +22,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +75,7 @@ private slots:
     void menuOpensDialogAndSaves();
     void windowForwardsTypedBeacons_data();
     void windowForwardsTypedBeacons();
+    void historySendsSelected();
 };
 
 void TestStation::initTestCase()
@@ -173,6 +178,8 @@ void TestStation::summary()
 void TestStation::menuOpensDialogAndSaves()
 {
     Form1 form;
+    bool saved = false;
+    StationDialog::addMenuEntry(receiveMenu(form), &form, [&saved] { saved = true; });
     form.show();
     child<QAction>(&form, u"MnuStation"_s)->trigger();
     auto* dialog = child<StationDialog>(&form, u"StationDialog"_s);
@@ -183,11 +190,12 @@ void TestStation::menuOpensDialogAndSaves()
     QVERIFY(child<QLabel>(dialog, u"SummaryLabel"_s)->text().contains(u"no position"_s));
     dialog->accept();
 
-    const StationSettings saved = StationSettings::load();
-    QCOMPARE(saved.callsign, u"DL1ABC"_s);
-    QCOMPARE(saved.noradId, std::optional(61234));
-    QVERIFY(saved.forwardingOn);
-    QVERIFY(!saved.latitude);
+    QVERIFY(saved);
+    const StationSettings station = StationSettings::load();
+    QCOMPARE(station.callsign, u"DL1ABC"_s);
+    QCOMPARE(station.noradId, std::optional(61234));
+    QVERIFY(station.forwardingOn);
+    QVERIFY(!station.latitude);
 }
 
 void TestStation::windowForwardsTypedBeacons_data()
@@ -247,6 +255,62 @@ void TestStation::windowForwardsTypedBeacons()
                 u"5441524E5550513843514347345847473444"
                 "5A"_s));
     }
+}
+
+void TestStation::historySendsSelected()
+{
+    SidsEndpoint endpoint;
+    QVERIFY(endpoint.listen());
+    StationSettings station = completeStation();
+    station.sidsUrl = endpoint.url();
+    station.forwardingOn = false; // the user's choice alone sends
+    station.save();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"beacons.sqlite"_s);
+    {
+        logbook::Logbook book;
+        QVERIFY(book.open(path, nullptr));
+        for (const QString& state : { u"local"_s, u"failed"_s, u"local"_s }) {
+            logbook::Entry entry;
+            entry.utc = QDateTime::currentDateTimeUtc();
+            entry.beacon = u"TARNUPQ8CQCG4XGG4DZ"_s;
+            entry.source = u"typed"_s;
+            entry.uploadState = state;
+            entry.uploadAttempts = state == u"failed"_s ? 1 : 0;
+            QVERIFY(book.append(entry, nullptr));
+        }
+    }
+    forwarding::BackgroundForwarder forwarder(path);
+    HistoryWindow window(path);
+    QSignalSpy shown(&window, &HistoryWindow::shown);
+    QAction* send = addSendCommand(&window, &forwarder);
+    window.show();
+    QVERIFY(shown.wait(20000));
+    auto* table = child<QTableView>(&window, u"HistoryTable"_s);
+    int uploadColumn = -1;
+    for (int column = 0; column < table->model()->columnCount(); ++column) {
+        if (table->model()->headerData(column, Qt::Horizontal) == u"Upload"_s) {
+            uploadColumn = column;
+        }
+    }
+    QVERIFY(uploadColumn >= 0);
+    const auto states = [&] {
+        QStringList shownStates;
+        for (int row = 0; row < table->model()->rowCount(); ++row) {
+            shownStates << table->model()->index(row, uploadColumn).data().toString();
+        }
+        return shownStates;
+    };
+    QCOMPARE(states(), (QStringList { u"local"_s, u"failed, 1 failed try"_s, u"local"_s }));
+
+    table->selectRow(0);
+    table->selectionModel()->select(
+        table->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    send->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        states(), (QStringList { u"sent"_s, u"sent, 1 failed try"_s, u"local"_s }), 20000);
+    QCOMPARE(endpoint.requests().size(), 2);
+    QCOMPARE(table->selectionModel()->selectedRows().size(), 2); // kept through the update
 }
 
 QTEST_MAIN(TestStation)

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form1.h"
 #include "edit_field.h"
-#include "station_dialog.h"
 
 #include <QFontMetricsF>
 #include <QLabel>
@@ -120,15 +119,6 @@ void Form1::createMenus()
     // Keeps Exit under File on macOS too, where a quit-like item would move to the application menu.
     mnuExit->setMenuRole(QAction::NoRole);
     connect(mnuExit, &QAction::triggered, this, &Form1::mnuExitClicked);
-
-    auto* mnuReceive = menuBar()->findChild<QMenu*>(u"MnuReceive"_s);
-    if (!mnuReceive) {
-        mnuReceive = menuBar()->addMenu(u"Receive"_s);
-        mnuReceive->setObjectName(u"MnuReceive"_s);
-    }
-    QAction* mnuStation = mnuReceive->addAction(u"Station…"_s);
-    mnuStation->setObjectName(u"MnuStation"_s);
-    connect(mnuStation, &QAction::triggered, this, &Form1::mnuStationClicked);
 }
 
 void Form1::text2Changed()
@@ -140,15 +130,4 @@ void Form1::text2Changed()
 void Form1::mnuExitClicked()
 {
     close();
-}
-
-void Form1::mnuStationClicked()
-{
-    auto* dialog = new StationDialog(forwarding::StationSettings::load(), this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        dialog->settings().save();
-        emit stationSaved();
-    });
-    dialog->open();
 }

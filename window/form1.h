@@ -15,17 +15,12 @@ class Form1 : public QMainWindow
 public:
     explicit Form1(QWidget* parent = nullptr);
 
-signals:
-    // The Station dialog saved new station settings.
-    void stationSaved();
-
 private:
     void createControls();
     void createMenus();
 
     void text2Changed();
     void mnuExitClicked();
-    void mnuStationClicked();
 
     QLabel* label2 = nullptr;
     QPlainTextEdit* text2 = nullptr;

@@ -2,8 +2,12 @@
 #include "background_forwarder.h"
 #include "background_writer.h"
 #include "form1.h"
+#include "history_window.h"
 #include "logbook.h"
+#include "receive_menu.h"
+#include "station_dialog.h"
 #include "typed_beacon_log.h"
+#include "upload_commands.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -17,12 +21,15 @@ int main(int argc, char* argv[])
 
     Form1 form1;
     QApplication::setWindowIcon(form1.windowIcon());
-    logbook::BackgroundWriter logWriter(logbook::Logbook::defaultPath());
+    const QString logPath = logbook::Logbook::defaultPath();
+    logbook::BackgroundWriter logWriter(logPath);
     TypedBeaconLog typedLog(form1.findChild<QPlainTextEdit*>(QStringLiteral("Text2")), &logWriter);
-    forwarding::BackgroundForwarder forwarder(logbook::Logbook::defaultPath());
+    forwarding::BackgroundForwarder forwarder(logPath);
     QObject::connect(&logWriter, &logbook::BackgroundWriter::appended, &forwarder,
         &forwarding::BackgroundForwarder::sendDue);
-    QObject::connect(&form1, &Form1::stationSaved, &forwarder, &forwarding::BackgroundForwarder::sendDue);
+    QAction* history = HistoryWindow::addMenuEntry(receiveMenu(form1), &form1, logPath);
+    addSendCommandOnOpen(history, &form1, &forwarder);
+    StationDialog::addMenuEntry(receiveMenu(form1), &form1, [&forwarder] { forwarder.sendDue(); });
     form1.show();
     return QApplication::exec();
 }

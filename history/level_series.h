@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "field_table.h"
+#include "logbook.h"
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+
+#include <span>
+#include <utility>
+#include <vector>
+
+// A field's level against time: x in milliseconds since 1970 UTC, y the level. Entries whose
+// symbol is outside the field's range leave a gap rather than a made-up point.
+QList<QPointF> levelPoints(std::span<const logbook::Entry> entries, const beacon::FieldTable& field);
+
+// Each level of `field` with the report text it stands for, lowest first.
+std::vector<std::pair<int, QString>> levelLabels(const beacon::FieldTable& field);
