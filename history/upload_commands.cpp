@@ -7,6 +7,7 @@
 #include "station_settings.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -70,6 +71,20 @@ QAction* addSendCommand(HistoryWindow* window, forwarding::BackgroundForwarder* 
     action->setToolTip(u"Report the selected beacons to the SiDS server of the station settings, "
                        u"whether forwarding is on or not"_s);
     window->entriesToolBar()->addAction(action);
+    // The upload state beside the source, where it is seen without scrolling.
+    auto* table = window->findChild<QTableView*>(u"HistoryTable"_s);
+    int source = -1;
+    int upload = -1;
+    for (int column = 0; column < table->model()->columnCount(); ++column) {
+        const QString name = table->model()->headerData(column, Qt::Horizontal).toString();
+        source = name == u"Source" ? column : source;
+        upload = name == u"Upload" ? column : upload;
+    }
+    if (source >= 0 && upload >= 0) {
+        QHeaderView* header = table->horizontalHeader();
+        header->moveSection(header->visualIndex(upload), header->visualIndex(source) + 1);
+        header->resizeSection(upload, table->fontMetrics().horizontalAdvance(u"queued, 10 failed tries"_s) + 12);
+    }
     QObject::connect(
         action, &QAction::triggered, window, [window, forwarder] { sendSelected(window, forwarder); });
     QObject::connect(forwarder, &forwarding::BackgroundForwarder::uploadFinished, window,
