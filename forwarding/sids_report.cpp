@@ -40,7 +40,7 @@ QByteArray sidsFormBody(const StationSettings& station, const SidsReport& report
         { "noradID", QString::number(station.noradId.value_or(0)) },
         { "source", report.callsign.isEmpty() ? station.callsign.trimmed() : report.callsign },
         { "timestamp", sidsTimestamp(report.utc) },
-        { "frame", QString::fromLatin1(report.beacon.toLatin1().toHex().toUpper()) },
+        { "frame", QString::fromLatin1(report.beacon.toUtf8().toHex().toUpper()) },
         { "locator", u"longLat"_s },
         { "longitude", sidsLongitude(station.longitude.value_or(0)) },
         { "latitude", sidsLatitude(station.latitude.value_or(0)) },

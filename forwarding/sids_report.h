@@ -13,7 +13,7 @@ namespace forwarding {
 struct SidsReport
 {
     QDateTime utc; // when the frame was received
-    QString beacon; // the frame's characters, ASCII
+    QString beacon; // the frame's characters, ASCII (any other sent as UTF-8)
     QString callsign; // who received it; empty: the station's
 };
 
