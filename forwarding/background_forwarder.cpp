@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -19,8 +20,8 @@ class ForwardingWorker : public QObject
     Q_OBJECT
 
 public:
-    explicit ForwardingWorker(const QString& path)
-        : m_path(path)
+    explicit ForwardingWorker(QString path)
+        : m_path(std::move(path))
     {
     }
     ~ForwardingWorker() override { delete m_forwarder; } // before the queue it uses
@@ -56,8 +57,9 @@ public:
     }
 
 signals:
-    void uploadFinished(qint64 id, forwarding::UploadOutcome outcome, const QString& message);
-    void cannotSend(const QString& message);
+    // Unnamed, as moc's definitions are: see BackgroundForwarder for their meaning.
+    void uploadFinished(qint64, forwarding::UploadOutcome, const QString&);
+    void cannotSend(const QString&);
     void idle();
 
 private:

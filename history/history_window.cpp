@@ -19,10 +19,10 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineSeries>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScatterSeries>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -88,7 +88,7 @@ QAction* HistoryWindow::addMenuEntry(QMenu* menu, QWidget* owner, const QString&
         if (!window) {
             window = new HistoryWindow(logPath, owner);
             window->setWindowFlag(Qt::Window);
-            window->resize(900, 650);
+            window->resize(1100, 780);
         }
         window->show();
         window->raise();
@@ -140,6 +140,13 @@ void HistoryWindow::createControls()
     m_table->verticalHeader()->setVisible(false);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Fixed widths: fitting to the contents would read every one of 100,000 rows.
+    m_table->horizontalHeader()->setDefaultSectionSize(
+        m_table->fontMetrics().horizontalAdvance(u"0000000.0"_s) + 16);
+    for (const int column : { 0, 1 }) {
+        m_table->setColumnWidth(
+            column, m_table->fontMetrics().horizontalAdvance(u"2026-12-07 10:21:33.560"_s) + 16);
+    }
 
     auto* plotArea = new QWidget(splitter);
     auto* plotLayout = new QVBoxLayout(plotArea);
@@ -159,8 +166,8 @@ void HistoryWindow::createControls()
     plotLayout->addWidget(chartView, 1);
     splitter->addWidget(m_table);
     splitter->addWidget(plotArea);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 3);
     layout->addWidget(splitter, 1);
     setCentralWidget(central);
 
@@ -254,9 +261,12 @@ void HistoryWindow::plotField()
         m_chart->removeAxis(axis);
         delete axis;
     }
-    auto* series = new QLineSeries;
+    // Points rather than a line: a line would draw made-up levels across the hours between passes.
+    auto* series = new QScatterSeries;
     series->setObjectName(u"LevelSeries"_s);
-    QList<QPointF> points = levelPoints(m_model->entries(), field);
+    series->setMarkerSize(5.0);
+    series->setBorderColor(Qt::transparent);
+    QList<QPointF> points = thinForDisplay(levelPoints(m_model->entries(), field), std::max(width(), 2000));
     // QDateTimeAxis labels in local time; moving each point by the local offset makes them read UTC.
     const QDateTime reference = points.isEmpty() ? QDateTime::currentDateTime()
                                                  : QDateTime::fromMSecsSinceEpoch(qint64(points.last().x()));
@@ -264,12 +274,14 @@ void HistoryWindow::plotField()
     for (QPointF& point : points) {
         point.rx() -= offsetMs;
     }
-    series->replace(points);
+    // Themed while still empty: the theme touches every marker.
     m_chart->addSeries(series);
+    series->replace(points);
     m_chart->setTitle(field.name.toString());
 
     auto* timeAxis = new QDateTimeAxis;
     timeAxis->setFormat(u"MM-dd HH:mm"_s);
+    timeAxis->setTickCount(8);
     timeAxis->setTitleText(u"UTC"_s);
     if (!points.isEmpty()) {
         // A lone point still needs a span to be drawn in.
@@ -279,6 +291,7 @@ void HistoryWindow::plotField()
     }
     auto* levelAxis = new QCategoryAxis;
     levelAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    levelAxis->setTruncateLabels(false);
     const auto labels = levelLabels(field);
     for (const auto& [level, text] : labels) {
         levelAxis->append(text, level);

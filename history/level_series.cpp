@@ -18,6 +18,30 @@ QList<QPointF> levelPoints(std::span<const logbook::Entry> entries, const beacon
     return points;
 }
 
+QList<QPointF> thinForDisplay(const QList<QPointF>& points, int columns)
+{
+    if (points.size() <= columns || columns < 1) {
+        return points;
+    }
+    const double first = points.first().x();
+    const double width = std::max(points.last().x() - first, 1.0) / columns;
+    QList<QPointF> thinned;
+    qint64 column = -1;
+    QList<double> levelsInColumn;
+    for (const QPointF& point : points) {
+        const auto at = qint64((point.x() - first) / width);
+        if (at != column) {
+            column = at;
+            levelsInColumn.clear();
+        }
+        if (!levelsInColumn.contains(point.y())) {
+            levelsInColumn.append(point.y());
+            thinned.append(point);
+        }
+    }
+    return thinned;
+}
+
 std::vector<std::pair<int, QString>> levelLabels(const beacon::FieldTable& field)
 {
     std::vector<std::pair<int, QString>> labels;

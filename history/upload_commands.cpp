@@ -83,7 +83,8 @@ QAction* addSendCommand(HistoryWindow* window, forwarding::BackgroundForwarder* 
     if (source >= 0 && upload >= 0) {
         QHeaderView* header = table->horizontalHeader();
         header->moveSection(header->visualIndex(upload), header->visualIndex(source) + 1);
-        header->resizeSection(upload, table->fontMetrics().horizontalAdvance(u"queued, 10 failed tries"_s) + 12);
+        header->resizeSection(
+            upload, table->fontMetrics().horizontalAdvance(u"queued, 10 failed tries"_s) + 12);
     }
     QObject::connect(
         action, &QAction::triggered, window, [window, forwarder] { sendSelected(window, forwarder); });

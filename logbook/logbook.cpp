@@ -74,8 +74,8 @@ QDateTime parseUtc(const QString& text)
         return QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
     }
     const auto number = [&](int from, int length) { return QStringView(text).mid(from, length).toInt(); };
-    return QDateTime(QDate(number(0, 4), number(5, 2), number(8, 2)),
-        QTime(number(11, 2), number(14, 2), number(17, 2), number(20, 3)), Qt::UTC);
+    return { QDate(number(0, 4), number(5, 2), number(8, 2)),
+        QTime(number(11, 2), number(14, 2), number(17, 2), number(20, 3)), Qt::UTC };
 }
 
 QString placeholders(qsizetype count)
@@ -101,6 +101,9 @@ Logbook::Logbook()
 
 Logbook::~Logbook()
 {
+    m_begin.reset();
+    m_commit.reset();
+    m_insert.reset();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -210,17 +213,22 @@ bool Logbook::writeTransaction(Work&& work)
     if (!isOpen()) {
         return fail(u"the logbook is not open"_s);
     }
-    QSqlQuery control(m_db);
-    if (!control.exec(u"BEGIN IMMEDIATE"_s)) {
-        return fail(control.lastError().text());
+    if (!m_begin) {
+        m_begin.emplace(m_db);
+        m_begin->prepare(u"BEGIN IMMEDIATE"_s);
+        m_commit.emplace(m_db);
+        m_commit->prepare(u"COMMIT"_s);
+    }
+    if (!m_begin->exec()) {
+        return fail(m_begin->lastError().text());
     }
     if (!work()) {
-        control.exec(u"ROLLBACK"_s);
+        QSqlQuery(m_db).exec(u"ROLLBACK"_s);
         return false;
     }
-    if (!control.exec(u"COMMIT"_s)) {
-        const QString why = control.lastError().text();
-        control.exec(u"ROLLBACK"_s);
+    if (!m_commit->exec()) {
+        const QString why = m_commit->lastError().text();
+        QSqlQuery(m_db).exec(u"ROLLBACK"_s);
         return fail(why);
     }
     ++m_ownWrites;
@@ -256,25 +264,29 @@ std::optional<qint64> Logbook::append(const Entry& e, QString* error)
     }
     qint64 id = 0;
     const bool written = writeTransaction([&] {
-        QSqlQuery insert(m_db);
-        insert.prepare(u"INSERT INTO beacons (utc, beacon, source, file, offset_s, wpm, tone_hz, snr_db, "
-                       u"min_confidence, callsign, upload_state, upload_attempts, upload_next_utc, "
-                       u"upload_message) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"_s);
-        insert.addBindValue(utcText(e.utc));
-        insert.addBindValue(e.beacon);
-        insert.addBindValue(e.source);
-        insert.addBindValue(nullable(e.file));
-        insert.addBindValue(nullable(e.offsetS));
-        insert.addBindValue(nullable(e.wpm));
-        insert.addBindValue(nullable(e.toneHz));
-        insert.addBindValue(nullable(e.snrDb));
-        insert.addBindValue(nullable(e.minConfidence));
-        insert.addBindValue(nullable(e.callsign));
-        insert.addBindValue(e.uploadState);
-        insert.addBindValue(e.uploadAttempts);
-        insert.addBindValue(
-            e.uploadNextUtc.isValid() ? QVariant(utcText(e.uploadNextUtc)) : nullable(QString()));
-        insert.addBindValue(nullable(e.uploadMessage));
+        if (!m_insert) {
+            m_insert.emplace(m_db);
+            m_insert->prepare(
+                u"INSERT INTO beacons (utc, beacon, source, file, offset_s, wpm, tone_hz, snr_db, "
+                u"min_confidence, callsign, upload_state, upload_attempts, upload_next_utc, "
+                u"upload_message) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"_s);
+        }
+        QSqlQuery& insert = *m_insert;
+        insert.bindValue(0, utcText(e.utc));
+        insert.bindValue(1, e.beacon);
+        insert.bindValue(2, e.source);
+        insert.bindValue(3, nullable(e.file));
+        insert.bindValue(4, nullable(e.offsetS));
+        insert.bindValue(5, nullable(e.wpm));
+        insert.bindValue(6, nullable(e.toneHz));
+        insert.bindValue(7, nullable(e.snrDb));
+        insert.bindValue(8, nullable(e.minConfidence));
+        insert.bindValue(9, nullable(e.callsign));
+        insert.bindValue(10, e.uploadState);
+        insert.bindValue(11, e.uploadAttempts);
+        insert.bindValue(
+            12, e.uploadNextUtc.isValid() ? QVariant(utcText(e.uploadNextUtc)) : nullable(QString()));
+        insert.bindValue(13, nullable(e.uploadMessage));
         if (!insert.exec()) {
             return fail(insert.lastError().text());
         }

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
@@ -90,6 +91,8 @@ private:
     QString m_connection;
     QString m_path;
     QSqlDatabase m_db;
+    // Prepared once: a beacon's write is mostly these three statements.
+    std::optional<QSqlQuery> m_begin, m_commit, m_insert;
     qint64 m_ownWrites = 0;
     mutable QString m_lastError;
 };

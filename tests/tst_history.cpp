@@ -8,13 +8,13 @@
 
 #include <QChartView>
 #include <QComboBox>
-#include <QLineSeries>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXYSeries>
 
 using namespace Qt::StringLiterals;
 
@@ -183,7 +183,7 @@ void TestHistory::windowFollowsTheLog()
     const QList<QAbstractSeries*> plotted =
         window.findChild<QChartView*>(u"HistoryChart"_s)->chart()->series();
     QCOMPARE(plotted.size(), 1);
-    auto* series = qobject_cast<QLineSeries*>(plotted.first());
+    auto* series = qobject_cast<QXYSeries*>(plotted.first());
     QVERIFY(series);
     QCOMPARE(series->count(), 2);
 
