@@ -85,6 +85,11 @@ void StationSettings::save(QSettings& settings) const
     settings.endGroup();
 }
 
+QString StationSettings::newEntryUploadState() const
+{
+    return forwardingOn ? u"queued"_s : u"local"_s;
+}
+
 QString StationSettings::problems() const
 {
     QStringList found;

@@ -30,6 +30,10 @@ struct StationSettings
     void save() const;
     void save(QSettings& settings) const;
 
+    // The upload state a newly logged beacon starts in: "queued" while forwarding is on, else
+    // "local" (never sent unless the user picks it).
+    QString newEntryUploadState() const;
+
     // What is missing or wrong for a report to be sent ("no callsign, no NORAD number"); empty
     // when a report can be made.
     QString problems() const;

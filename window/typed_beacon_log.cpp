@@ -71,7 +71,6 @@ void TypedBeaconLog::log(const std::optional<QString>& beacon)
     e.beacon = *beacon;
     e.source = u"typed"_s;
     e.callsign = stationCallsign();
-    // Only what is logged while forwarding is on is ever sent by itself.
-    e.uploadState = forwarding::StationSettings::load().forwardingOn ? u"queued"_s : u"local"_s;
+    e.uploadState = forwarding::StationSettings::load().newEntryUploadState();
     m_writer->append(e);
 }
