@@ -22,6 +22,7 @@ constexpr double loseSeconds = 3.0;
 // The noise is read this far either side of the tone.
 constexpr double noiseNearHz = 60.0;
 constexpr double noiseFarHz = 400.0;
+constexpr double hintHalfWidthHz = 100.0;
 
 int fftSizeFor(double rate)
 {
@@ -55,7 +56,26 @@ ToneTracker::ToneTracker(double sampleRate)
     m_firstBin = std::max(1, static_cast<int>(lowestTone / binHz));
     m_lastBin = std::min(n / 2 - 2, static_cast<int>(highestTone / binHz) + 1);
     m_trackBins = std::max(2, static_cast<int>(std::lround(trackingHalfWidthHz / binHz)));
-    m_scratch.resize(m_lastBin - m_firstBin + 1);
+    m_bandFirst = m_firstBin;
+    m_bandLast = m_lastBin;
+    m_scratch.reserve(m_lastBin - m_firstBin + 1);
+}
+
+void ToneTracker::setHint(double hz)
+{
+    const double binHz = m_rate / m_fft.size();
+    m_firstBin = std::clamp(static_cast<int>((hz - hintHalfWidthHz) / binHz), m_bandFirst, m_bandLast);
+    m_lastBin = std::clamp(static_cast<int>((hz + hintHalfWidthHz) / binHz) + 1, m_firstBin, m_bandLast);
+    // The listener pointed at a tone: go there now, not after the old one fades from the average.
+    m_frequency = std::clamp(hz, m_firstBin * binHz, m_lastBin * binHz);
+    m_locked = false;
+    m_lockedHops = 0;
+}
+
+void ToneTracker::clearHint()
+{
+    m_firstBin = m_bandFirst;
+    m_lastBin = m_bandLast;
 }
 
 bool ToneTracker::push(float sample)
@@ -97,7 +117,7 @@ void ToneTracker::analyse()
         m_average[k] += alpha * (std::norm(m_buffer[k]) - m_average[k]);
     }
 
-    std::copy(m_average.begin() + m_firstBin, m_average.begin() + m_lastBin + 1, m_scratch.begin());
+    m_scratch.assign(m_average.begin() + m_firstBin, m_average.begin() + m_lastBin + 1);
     auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(m_scratch.size() / 2);
     std::nth_element(m_scratch.begin(), middle, m_scratch.end());
     const float floor = std::max(*middle, 1e-30f);

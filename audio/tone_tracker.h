@@ -17,6 +17,10 @@ public:
     // Feeds one working-rate sample; returns true when a new estimate is ready.
     bool push(float sample);
 
+    // Searches only within about +-100 Hz of `hz` (drift followed inside it) until cleared.
+    void setHint(double hz);
+    void clearHint();
+
     // The current tone estimate in Hz.
     double frequency() const { return m_frequency; }
     // Averaged peak power over the median of the search band, in dB.
@@ -45,8 +49,10 @@ private:
     std::vector<float> m_average;
     std::vector<float> m_scratch;
     float m_alpha;
-    int m_firstBin;
+    int m_firstBin; // the band searched now
     int m_lastBin;
+    int m_bandFirst; // the whole band
+    int m_bandLast;
     int m_trackBins;
     int m_frames = 0;
     bool m_locked = false;

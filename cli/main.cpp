@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "audio_input.h"
+#include "cw_audio.h"
 #include "line_input.h"
 #include "output_format.h"
 
@@ -180,7 +180,7 @@ public:
         cwaudio::DecodeHandlers handlers;
         bool any = false;
         if (morseText) {
-            handlers.text = [this, standardInput](std::string_view text) {
+            handlers.text = [this, standardInput](std::string_view text, std::span<const float>) {
                 m_out.buffer().append(text.data(), qsizetype(text.size()));
                 if (standardInput) {
                     m_out.flush();

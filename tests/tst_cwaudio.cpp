@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "audio_input.h"
+#include "cw_audio.h"
 #include "beacon.h"
 #include "beacon_finder.h"
 #include "beacon_frame.h"
-#include "cw_decoder.h"
 #include "cw_synth.h"
 #include "keying_detector.h"
 #include "level_code.h"
@@ -36,7 +35,7 @@ cwaudio::DecodeHandlers collectInto(Decoded& out)
 {
     cwaudio::DecodeHandlers handlers;
     handlers.beacon = [&out](const cwaudio::AudioBeacon& b) { out.beacons.push_back(b); };
-    handlers.text = [&out](std::string_view t) { out.text += t; };
+    handlers.text = [&out](std::string_view t, std::span<const float>) { out.text += t; };
     return handlers;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "beacon_finder.h"
+#include "cw_audio.h"
 #include "decimator.h"
 #include "keyed_mark.h"
 #include "keying_detector.h"
@@ -22,38 +23,18 @@
 
 namespace cwaudio {
 
-// A beacon heard in the audio, with what the demodulator measured while it was sent.
-struct AudioBeacon
-{
-    QString text; // 19 characters, passes beacon::isBeacon
-    std::array<double, beaconLength> confidence {}; // per character, 0..1
-    double time = 0.0; // seconds from the start of the input to the first mark
-    double wpm = 0.0;
-    double toneHz = 0.0;
-    double snrDb = 0.0; // tone over noise in 2500 Hz
-    double cost = 0.0; // penalty of the chosen reading of the marks
-};
-
-struct DecodeHandlers
-{
-    std::function<void(const AudioBeacon&)> beacon;
-    // Raw decoded text as it becomes final, words separated by spaces.
-    std::function<void(std::string_view)> text;
-};
-
-// Streaming CW demodulator: feed mono samples in blocks of any size; beacons are handed out as soon
-// as the space after their last character shows they are complete. Memory stays bounded however
-// long the input is.
-class CwDecoder
+// The decoder's signal path: samples -> baseband -> keying -> framing -> confirmation.
+class Pipeline
 {
 public:
-    CwDecoder(double sampleRate, DecodeHandlers handlers);
+    Pipeline(double sampleRate, DecodeHandlers handlers);
 
     void feed(std::span<const float> samples);
     // End of input: decides everything still held back and reports what it completes.
     void finish();
 
-    double workingRate() const { return m_decimator.outputRate(); }
+    void setToneHint(double hz) { m_tracker.setHint(hz); }
+    void clearToneHint() { m_tracker.clearHint(); }
 
 private:
     void processWorking(std::span<const float> samples);
@@ -64,6 +45,7 @@ private:
     void evaluate(double endGap, bool final = false);
     void emitText(std::size_t end);
     void trim();
+    void reportStatus();
 
     DecodeHandlers m_handlers;
     Decimator m_decimator;
@@ -83,6 +65,10 @@ private:
     Timing m_timing;
     double m_nextOpenCheck = 0.0;
     std::string m_text;
+    std::vector<float> m_textConfidence;
+    std::int64_t m_samplesIn = 0;
+    std::int64_t m_nextStatus = 0;
+    double m_inputRate;
 };
 
 } // namespace cwaudio
