@@ -303,6 +303,22 @@ void appendJsonStringOrNull(QByteArray& out, const QString& text)
     }
 }
 
+void appendMeasurement(QByteArray& out, const Measurement& measured)
+{
+    out.append(",\"time\":").append(QByteArray::number(measured.time, 'f', 2));
+    out.append(",\"wpm\":").append(QByteArray::number(measured.wpm, 'f', 1));
+    out.append(",\"tone_hz\":").append(QByteArray::number(measured.toneHz, 'f', 1));
+    out.append(",\"snr_db\":").append(QByteArray::number(measured.snrDb, 'f', 1));
+    out.append(",\"confidence\":[");
+    for (std::size_t i = 0; i < measured.confidence.size(); ++i) {
+        if (i > 0) {
+            out.append(',');
+        }
+        out.append(QByteArray::number(measured.confidence[i], 'f', 3));
+    }
+    out.append(']');
+}
+
 } // namespace
 
 Origin::Origin(const QString& file)
@@ -362,7 +378,7 @@ void appendTextReport(QByteArray& out, QStringView frame)
 }
 
 void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received,
-    const std::function<void()>& drain, QByteArrayView extraMembers)
+    const std::function<void()>& drain, const Measurement* measurement)
 {
     out.append("{\"file\":");
     out.append(origin.jsonFile());
@@ -398,7 +414,9 @@ void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText&
     } else {
         out.append(R"(,"fields":null,"report":null)");
     }
-    out.append(extraMembers);
+    if (measurement) {
+        appendMeasurement(out, *measurement);
+    }
     out.append("}\n");
 }
 

@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <span>
 
 namespace decodecli {
 
@@ -31,6 +32,16 @@ private:
     QByteArray m_csvFile;
 };
 
+// What the audio decoder measured of a beacon it heard.
+struct Measurement
+{
+    double time = 0; // seconds from the start of the input to the first mark
+    double wpm = 0;
+    double toneHz = 0;
+    double snrDb = 0;
+    std::span<const double> confidence; // one value 0..1 a character
+};
+
 // `text` as UTF-8; a lone surrogate becomes U+FFFD, so the bytes are always valid UTF-8.
 void appendUtf8(QByteArray& out, QStringView text);
 
@@ -47,10 +58,9 @@ void appendTextReport(QByteArray& out, QStringView frame);
 
 // One JSON object on a line of its own for `received`, whether a beacon or not. An input that was
 // not kept is written from its bytes a slice at a time, `drain()` called between slices so that
-// the caller may write out and empty `out`. `extraMembers` (",\"name\":value..." or empty) goes
-// in just before the closing brace.
+// the caller may write out and empty `out`. A `measurement` adds its members after the report.
 void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received,
-    const std::function<void()>& drain = {}, QByteArrayView extraMembers = {});
+    const std::function<void()>& drain = {}, const Measurement* measurement = nullptr);
 
 // The CSV header row: file, line, beacon and the twelve field names.
 void appendCsvHeader(QByteArray& out);

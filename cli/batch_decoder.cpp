@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "batch_decoder.h"
+
+#include "cw_audio.h"
+#include "line_input.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace decodecli {
+
+namespace {
+
+constexpr qsizetype chunkSize = qsizetype { 256 } * 1024;
+
+// Whatever standard input has ready, up to `size` bytes: unlike a buffered read it does not wait
+// for a full chunk, so a person typing sees each report at once.
+qint64 readStandardInput(char* data, qint64 size)
+{
+#ifdef Q_OS_WIN
+    return _read(0, data, unsigned(size));
+#else
+    qint64 got = 0;
+    do {
+        got = ::read(0, data, size_t(size));
+    } while (got < 0 && errno == EINTR); // a signal such as a terminal resize is no read error
+    return got;
+#endif
+}
+
+} // namespace
+
+BatchDecoder::BatchDecoder(const Options& options, OutputStream& out, OutputStream& messages)
+    : m_options(options)
+    , m_out(out)
+    , m_messages(messages)
+    , m_writer(makeRecordWriter(options.format, out, options.audio && options.morseText))
+{
+}
+
+void BatchDecoder::run()
+{
+    for (qsizetype i = 0; i < m_options.texts.size(); ++i) {
+        decodeArgument(m_options.texts.at(i), i + 1);
+    }
+    for (const QString& file : m_options.files) {
+        if (m_options.audio) {
+            decodeAudio(file);
+        } else {
+            decodeFile(file);
+        }
+    }
+}
+
+int BatchDecoder::exitCode() const
+{
+    if (m_error || m_out.failed()) {
+        return failed;
+    }
+    return m_sawNotBeacon ? someNotBeacons : allBeacons;
+}
+
+void BatchDecoder::decodeArgument(const QString& text, qint64 place)
+{
+    Origin origin;
+    origin.line = place;
+    handle(origin, u"--beacon %1"_s.arg(place), receiveText(text));
+}
+
+void BatchDecoder::decodeFile(const QString& path)
+{
+    const bool standardInput = path == u"-";
+    const QString shownName = standardInput ? u"(standard input)"_s : path;
+    QFile file(path);
+    if (!standardInput && !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        fileError(u"cannot open %1: %2"_s.arg(shownName, file.errorString()));
+        return;
+    }
+    LineSplitter splitter;
+    Origin origin(standardInput ? u"-"_s : path);
+    const auto onLine = [&](QByteArrayView line) {
+        ++origin.line;
+        handle(origin, shownName,
+            receiveLine(origin.line == 1 ? stripByteOrderMark(line) : line, KeepInput::whenShort));
+    };
+    QByteArray chunk(chunkSize, Qt::Uninitialized);
+    while (!m_out.failed()) {
+        const qint64 got = standardInput ? readStandardInput(chunk.data(), chunk.size())
+                                         : file.read(chunk.data(), chunk.size());
+        if (got < 0) {
+            const QString why =
+                standardInput ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+            splitter.finish(onLine);
+            fileError(u"cannot read %1 after line %2: %3"_s.arg(shownName).arg(origin.line).arg(why));
+            return;
+        }
+        if (got == 0) {
+            break;
+        }
+        splitter.feed(QByteArrayView(chunk.constData(), got), onLine);
+    }
+    splitter.finish(onLine);
+}
+
+// A recording (or raw s16le mono from standard input for "-"): each beacon is written as soon as
+// it is complete, or with --morse-text the decoded text itself.
+void BatchDecoder::decodeAudio(const QString& path)
+{
+    const bool standardInput = path == u"-";
+    Origin origin(path);
+    cwaudio::DecodeHandlers handlers;
+    bool any = false;
+    if (m_options.morseText) {
+        handlers.text = [this, standardInput](std::string_view text, std::span<const float>) {
+            m_out.buffer().append(text.data(), qsizetype(text.size()));
+            if (standardInput) {
+                m_out.flush();
+            }
+        };
+    } else {
+        handlers.beacon = [this, &origin, &any](const cwaudio::AudioBeacon& heard) {
+            any = true;
+            ++origin.line;
+            Measurement measured;
+            measured.time = heard.time;
+            measured.wpm = heard.wpm;
+            measured.toneHz = heard.toneHz;
+            measured.snrDb = heard.snrDb;
+            measured.confidence = heard.confidence;
+            handle(origin, origin.file(), receiveText(heard.text), &measured);
+            // Live listeners want every beacon the moment it is complete.
+            m_out.flush();
+        };
+    }
+    const QString error = standardInput
+        ? cwaudio::decodeRawStream(stdin, m_options.rate, u"(standard input)"_s, handlers)
+        : cwaudio::decodeAudioFile(path, handlers);
+    if (m_options.morseText) {
+        m_out.buffer().append('\n');
+        m_out.recordDone();
+    }
+    if (!error.isEmpty()) {
+        fileError(error);
+    } else if (!any && !m_options.morseText) {
+        m_sawNotBeacon = true;
+    }
+}
+
+void BatchDecoder::handle(const Origin& origin, const QString& shownName, const ReceivedText& received,
+    const Measurement* measurement)
+{
+    if (received.blank) {
+        return;
+    }
+    if (received.invalidUtf8) {
+        warn(origin, shownName, "not valid UTF-8, read with U+FFFD for each bad sequence");
+    }
+    if (!received.isBeacon()) {
+        m_sawNotBeacon = true;
+        if (!m_writer->writesNonBeacons()) {
+            warn(origin, shownName, "not a beacon");
+            return;
+        }
+    }
+    m_writer->write(origin, received, measurement);
+}
+
+void BatchDecoder::warn(const Origin& origin, const QString& shownName, const char* what)
+{
+    if (m_options.quiet) {
+        return;
+    }
+    QByteArray& message = m_messages.buffer();
+    message.append("tarnup-decode: ");
+    appendUtf8(message, shownName);
+    if (!origin.file().isNull()) {
+        message.append(':').append(QByteArray::number(origin.line));
+    }
+    message.append(": ").append(what).append('\n');
+    m_messages.recordDone();
+}
+
+void BatchDecoder::fileError(const QString& message)
+{
+    m_error = true;
+    QByteArray& text = m_messages.buffer();
+    text.append("tarnup-decode: ");
+    appendUtf8(text, message);
+    text.append('\n');
+    m_messages.flush();
+}
+
+} // namespace decodecli

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "options.h"
+#include "output_stream.h"
+#include "record_writer.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace decodecli {
+
+enum ExitCode { allBeacons = 0, someNotBeacons = 1, failed = 2 };
+
+// Decodes texts, logs and recordings in the order given and hands each result to one writer.
+class BatchDecoder
+{
+public:
+    BatchDecoder(const Options& options, OutputStream& out, OutputStream& messages);
+
+    void run();
+    int exitCode() const;
+
+private:
+    void decodeArgument(const QString& text, qint64 place);
+    void decodeFile(const QString& path);
+    void decodeAudio(const QString& path);
+    void handle(const Origin& origin, const QString& shownName, const ReceivedText& received,
+        const Measurement* measurement = nullptr);
+    void warn(const Origin& origin, const QString& shownName, const char* what);
+    void fileError(const QString& message);
+
+    const Options& m_options;
+    OutputStream& m_out;
+    OutputStream& m_messages;
+    std::unique_ptr<RecordWriter> m_writer;
+    bool m_sawNotBeacon = false;
+    bool m_error = false;
+};
+
+} // namespace decodecli

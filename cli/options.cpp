@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "options.h"
+
+#include <QCommandLineParser>
+
+using namespace Qt::StringLiterals;
+
+namespace decodecli {
+
+namespace {
+
+ParsedOptions usageError(const QString& message)
+{
+    ParsedOptions parsed;
+    parsed.action = ParsedOptions::Action::usageError;
+    parsed.message = message;
+    return parsed;
+}
+
+} // namespace
+
+ParsedOptions parseOptions(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Decodes logged TARNU-PII CW telemetry beacons, one received text a "
+                                     u"line, into reports, JSON Lines or CSV."_s);
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption formatOption({ u"f"_s, u"format"_s },
+        u"Output format: text (the reports), json (JSON Lines, one object a line) or csv."_s, u"format"_s,
+        u"text"_s);
+    const QCommandLineOption beaconOption({ u"b"_s, u"beacon"_s },
+        u"Decode <text> instead of reading files; may be given more than once."_s, u"text"_s);
+    const QCommandLineOption quietOption(
+        { u"q"_s, u"quiet"_s }, u"No warnings about lines that are not beacons or not UTF-8."_s);
+    const QCommandLineOption audioOption(u"audio"_s,
+        u"The FILEs are recordings (WAV, FLAC, OGG, ...; any rate, channels mixed) to demodulate; "
+        u"- reads raw signed 16-bit mono PCM at --rate from standard input, live."_s);
+    const QCommandLineOption rateOption(
+        u"rate"_s, u"Sample rate of the raw PCM read with --audio -."_s, u"hz"_s);
+    const QCommandLineOption morseTextOption(
+        u"morse-text"_s, u"With --audio: print the raw decoded Morse text instead of reports."_s);
+    parser.addOptions({ formatOption, beaconOption, quietOption, audioOption, rateOption, morseTextOption });
+    parser.addPositionalArgument(u"FILE"_s, u"A log to decode; - or none: standard input."_s, u"[FILE...]"_s);
+
+    if (!parser.parse(arguments)) {
+        return usageError(parser.errorText());
+    }
+    ParsedOptions parsed;
+    if (parser.isSet(helpOption)) {
+        parsed.action = ParsedOptions::Action::help;
+        parsed.message = parser.helpText();
+        return parsed;
+    }
+    if (parser.isSet(versionOption)) {
+        parsed.action = ParsedOptions::Action::version;
+        return parsed;
+    }
+
+    Options& options = parsed.options;
+    const QString formatName = parser.value(formatOption);
+    if (formatName == u"text") {
+        options.format = Format::text;
+    } else if (formatName == u"json") {
+        options.format = Format::json;
+    } else if (formatName == u"csv") {
+        options.format = Format::csv;
+    } else {
+        return usageError(u"unknown format '%1' (use text, json or csv)"_s.arg(formatName));
+    }
+    options.quiet = parser.isSet(quietOption);
+
+    options.texts = parser.values(beaconOption);
+    options.files = parser.positionalArguments();
+    if (!options.texts.isEmpty() && !options.files.isEmpty()) {
+        return usageError(u"give texts with --beacon or files to read, not both"_s);
+    }
+    if (options.texts.isEmpty() && options.files.isEmpty()) {
+        options.files.append(u"-"_s);
+    }
+
+    options.audio = parser.isSet(audioOption);
+    options.morseText = parser.isSet(morseTextOption);
+    if (options.audio) {
+        if (!options.texts.isEmpty()) {
+            return usageError(u"--audio decodes files, not --beacon texts"_s);
+        }
+        if (options.files.contains(u"-"_s)) {
+            bool ok = false;
+            options.rate = parser.value(rateOption).toInt(&ok);
+            if (!ok || options.rate < 1000) {
+                return usageError(u"--audio - needs --rate, the sample rate in Hz (at least 1000)"_s);
+            }
+        }
+    } else if (options.morseText || parser.isSet(rateOption)) {
+        return usageError(u"--morse-text and --rate go with --audio"_s);
+    }
+    return parsed;
+}
+
+} // namespace decodecli

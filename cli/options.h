@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace decodecli {
+
+enum class Format { text, json, csv };
+
+// Everything the command line asked for.
+struct Options
+{
+    Format format = Format::text;
+    bool quiet = false;
+    QStringList texts; // given with --beacon
+    QStringList files; // "-" is standard input; never empty when texts is empty
+    bool audio = false;
+    bool morseText = false;
+    int rate = 0; // of raw PCM on standard input; set when files holds "-" with --audio
+};
+
+struct ParsedOptions
+{
+    enum class Action { run, help, version, usageError };
+    Action action = Action::run;
+    Options options;
+    QString message; // the help text, or what is wrong with the command line
+};
+
+// Reads `arguments` (the program name first) without printing anything.
+ParsedOptions parseOptions(const QStringList& arguments);
+
+} // namespace decodecli
