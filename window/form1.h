@@ -5,6 +5,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class Receiver;
 
 // The program's only window: the received CW string goes into Text2, and every change of it
 // decodes into Text3.
@@ -15,14 +16,23 @@ class Form1 : public QMainWindow
 public:
     explicit Form1(QWidget* parent = nullptr);
 
+    // Decodes the recording at `path` in the Receiver window; each beacon found goes into Text2.
+    void openRecording(const QString& path);
+    // The Receiver window, made on first use.
+    Receiver* receiverWindow();
+
 private:
     void createControls();
     void createMenus();
 
     void text2Changed();
     void mnuExitClicked();
+    void mnuListenClicked();
+    void mnuOpenRecordingClicked();
+    void beaconReceived(const QString& beacon);
 
     QLabel* label2 = nullptr;
     QPlainTextEdit* text2 = nullptr;
     QPlainTextEdit* text3 = nullptr;
+    Receiver* receiver = nullptr;
 };
