@@ -44,12 +44,16 @@ BatchDecoder::BatchDecoder(const Options& options, OutputStream& out, OutputStre
     : m_options(options)
     , m_out(out)
     , m_messages(messages)
-    , m_writer(makeRecordWriter(options.format, out, options.audio && options.morseText))
+    , m_writer(makeRecordWriter(options.format, out, (options.audio || !options.udp.isEmpty()) && options.morseText))
 {
 }
 
 void BatchDecoder::run()
 {
+    if (!m_options.udp.isEmpty()) {
+        decodeUdp();
+        return;
+    }
     for (qsizetype i = 0; i < m_options.texts.size(); ++i) {
         decodeArgument(m_options.texts.at(i), i + 1);
     }

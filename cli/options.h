@@ -17,7 +17,9 @@ struct Options
     QStringList files; // "-" is standard input; never empty when texts is empty
     bool audio = false;
     bool morseText = false;
-    int rate = 0; // of raw PCM on standard input; set when files holds "-" with --audio
+    int rate = 0; // of raw PCM on standard input; set when files holds "-" with --audio, or with --udp
+    QString udp; // [HOST:]PORT to listen on for raw PCM datagrams; files and texts are then empty
+    double duration = 0; // with --udp: seconds to listen, 0 until interrupted
 };
 
 struct ParsedOptions
