@@ -90,6 +90,8 @@ void BatchDecoder::decodeUdp()
             m_out.flush();
         };
     }
+    // A CSV header goes out now, not when listening ends.
+    m_out.flush();
     cwaudio::CwDecoder decoder(m_options.rate, handlers);
     source.setSink([&decoder](std::span<const float> samples) { decoder.feed(samples); });
 
