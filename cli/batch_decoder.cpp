@@ -3,10 +3,13 @@
 
 #include "cw_audio.h"
 #include "line_input.h"
+#include "recording_duration.h"
+#include "recording_start.h"
 
 #include <QFile>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #ifdef Q_OS_WIN
@@ -40,11 +43,13 @@ qint64 readStandardInput(char* data, qint64 size)
 
 } // namespace
 
-BatchDecoder::BatchDecoder(const Options& options, OutputStream& out, OutputStream& messages)
+BatchDecoder::BatchDecoder(
+    const Options& options, OutputStream& out, OutputStream& messages, BeaconLogger* log)
     : m_options(options)
     , m_out(out)
     , m_messages(messages)
     , m_writer(makeRecordWriter(options.format, out, (options.audio || !options.udp.isEmpty()) && options.morseText))
+    , m_log(log)
 {
 }
 
@@ -122,6 +127,12 @@ void BatchDecoder::decodeAudio(const QString& path)
 {
     const bool standardInput = path == u"-";
     Origin origin(path);
+    QDateTime start = m_options.startTime;
+    if (!start.isValid()) {
+        // Raw audio arrives live: it starts now.
+        start = standardInput ? QDateTime::currentDateTimeUtc()
+                              : logbook::recordingStart(path, recordingDuration(path));
+    }
     cwaudio::DecodeHandlers handlers;
     bool any = false;
     if (m_options.morseText) {
@@ -132,11 +143,14 @@ void BatchDecoder::decodeAudio(const QString& path)
             }
         };
     } else {
-        handlers.beacon = [this, &origin, &any](const cwaudio::AudioBeacon& heard) {
+        handlers.beacon = [this, &origin, &any, &start](const cwaudio::AudioBeacon& heard) {
             any = true;
             ++origin.line;
             Measurement measured;
             measured.time = heard.time;
+            if (start.isValid()) {
+                measured.utc = start.addMSecs(std::llround(heard.time * 1000.0));
+            }
             measured.wpm = heard.wpm;
             measured.toneHz = heard.toneHz;
             measured.snrDb = heard.snrDb;
@@ -176,7 +190,25 @@ void BatchDecoder::handle(const Origin& origin, const QString& shownName, const 
             return;
         }
     }
+    if (m_log && received.isBeacon()) {
+        QString why;
+        const bool logged = measurement ? m_log->logAudio(origin, received.frame, *measurement, &why)
+                                        : m_log->logText(origin, received.frame, &why);
+        if (!logged) {
+            logError(why);
+        }
+    }
     m_writer->write(origin, received, measurement);
+}
+
+// Said once: a log that cannot be written usually stays so, and every beacon would repeat it.
+void BatchDecoder::logError(const QString& message)
+{
+    m_error = true;
+    if (!m_logFailed) {
+        m_logFailed = true;
+        fileError(u"cannot log to %1: %2"_s.arg(m_options.logPath, message));
+    }
 }
 
 void BatchDecoder::warn(const Origin& origin, const QString& shownName, const char* what)

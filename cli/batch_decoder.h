@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "beacon_logger.h"
 #include "options.h"
 #include "output_stream.h"
 #include "record_writer.h"
@@ -17,7 +18,9 @@ enum ExitCode { allBeacons = 0, someNotBeacons = 1, failed = 2 };
 class BatchDecoder
 {
 public:
-    BatchDecoder(const Options& options, OutputStream& out, OutputStream& messages);
+    // `log` records every beacon, or is null.
+    BatchDecoder(
+        const Options& options, OutputStream& out, OutputStream& messages, BeaconLogger* log = nullptr);
 
     void run();
     int exitCode() const;
@@ -32,11 +35,14 @@ private:
         const Measurement* measurement = nullptr);
     void warn(const Origin& origin, const QString& shownName, const char* what);
     void fileError(const QString& message);
+    void logError(const QString& message);
 
     const Options& m_options;
     OutputStream& m_out;
     OutputStream& m_messages;
     std::unique_ptr<RecordWriter> m_writer;
+    BeaconLogger* m_log;
+    bool m_logFailed = false;
     bool m_sawNotBeacon = false;
     bool m_error = false;
 };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch_decoder.h"
+#include "beacon_logger.h"
 #include "options.h"
 #include "output_stream.h"
 
@@ -32,9 +33,14 @@ int main(int argc, char* argv[])
         break;
     }
 
+    BeaconLogger log;
+    if (QString error; !parsed.options.logPath.isEmpty() && !log.open(parsed.options.logPath, &error)) {
+        std::fprintf(stderr, "tarnup-decode: cannot open the log %s\n", qUtf8Printable(error));
+        return failed;
+    }
     OutputStream out(stdout);
     OutputStream messages(stderr);
-    BatchDecoder decoder(parsed.options, out, messages);
+    BatchDecoder decoder(parsed.options, out, messages, parsed.options.logPath.isEmpty() ? nullptr : &log);
     decoder.run();
     if (!out.flush()) {
         std::fprintf(stderr, "tarnup-decode: cannot write the output: %s\n", out.why());

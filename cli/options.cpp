@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "options.h"
 
+#include "recording_start.h"
 #include "udp_source.h"
 
 #include <QCommandLineParser>
@@ -49,6 +50,15 @@ ParsedOptions parseUdpOptions(const QCommandLineParser& parser, ParsedOptions pa
         }
     }
     options.morseText = parser.isSet(u"morse-text"_s);
+    if (parser.isSet(u"start-time"_s)) {
+        return usageError(u"--start-time goes with --audio: a live stream starts now"_s);
+    }
+    if (parser.isSet(u"log"_s)) {
+        options.logPath = parser.value(u"log"_s);
+        if (options.logPath.isEmpty() || options.morseText) {
+            return usageError(u"--log needs the logbook's file name, and beacons to log (no --morse-text)"_s);
+        }
+    }
     return parsed;
 }
 
@@ -81,8 +91,16 @@ ParsedOptions parseOptions(const QStringList& arguments)
         u"duration"_s, u"With --udp: stop after this many seconds (else at Ctrl+C or SIGTERM)."_s, u"seconds"_s);
     const QCommandLineOption morseTextOption(
         u"morse-text"_s, u"With --audio: print the raw decoded Morse text instead of reports."_s);
+    const QCommandLineOption logOption(u"log"_s,
+        u"Record every beacon decoded in the logbook <file> (SQLite; the window's is beacons.sqlite in "
+        u"the user's data folder), with its UTC time."_s,
+        u"file"_s);
+    const QCommandLineOption startTimeOption(u"start-time"_s,
+        u"With --audio: when the recording began (ISO 8601, e.g. 2026-12-07T10:21:33Z; UTC when no zone "
+        u"is given). Else it comes from the file name or the file's modification time."_s,
+        u"time"_s);
     parser.addOptions({ formatOption, beaconOption, quietOption, audioOption, rateOption, morseTextOption,
-        udpOption, durationOption });
+        logOption, startTimeOption, udpOption, durationOption });
     parser.addPositionalArgument(u"FILE"_s, u"A log to decode; - or none: standard input."_s, u"[FILE...]"_s);
 
     if (!parser.parse(arguments)) {
@@ -140,8 +158,28 @@ ParsedOptions parseOptions(const QStringList& arguments)
                 return usageError(u"--audio - needs --rate, the sample rate in Hz (at least 1000)"_s);
             }
         }
-    } else if (options.morseText || parser.isSet(rateOption)) {
-        return usageError(u"--morse-text and --rate go with --audio or --udp"_s);
+    } else if (options.morseText || parser.isSet(rateOption) || parser.isSet(startTimeOption)) {
+        return usageError(u"--morse-text, --rate and --start-time go with --audio (--morse-text and --rate also with --udp)"_s);
+    }
+
+    if (parser.isSet(startTimeOption)) {
+        options.startTime = logbook::parseStartTime(parser.value(startTimeOption));
+        if (!options.startTime.isValid()) {
+            return usageError(u"--start-time '%1' is not an ISO 8601 time such as 2026-12-07T10:21:33Z"_s.arg(
+                parser.value(startTimeOption)));
+        }
+        if (options.files.size() != 1) {
+            return usageError(u"--start-time gives the start of one recording"_s);
+        }
+    }
+    if (parser.isSet(logOption)) {
+        options.logPath = parser.value(logOption);
+        if (options.logPath.isEmpty()) {
+            return usageError(u"--log needs the logbook's file name"_s);
+        }
+        if (options.morseText) {
+            return usageError(u"--morse-text prints no beacons to log"_s);
+        }
     }
     return parsed;
 }

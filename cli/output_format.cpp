@@ -306,6 +306,11 @@ void appendJsonStringOrNull(QByteArray& out, const QString& text)
 void appendMeasurement(QByteArray& out, const Measurement& measured)
 {
     out.append(",\"time\":").append(QByteArray::number(measured.time, 'f', 2));
+    if (measured.utc.isValid()) {
+        out.append(",\"utc\":\"")
+            .append(measured.utc.toUTC().toString(Qt::ISODateWithMs).toLatin1())
+            .append('"');
+    }
     out.append(",\"wpm\":").append(QByteArray::number(measured.wpm, 'f', 1));
     out.append(",\"tone_hz\":").append(QByteArray::number(measured.toneHz, 'f', 1));
     out.append(",\"snr_db\":").append(QByteArray::number(measured.snrDb, 'f', 1));
@@ -420,26 +425,36 @@ void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText&
     out.append("}\n");
 }
 
-void appendCsvHeader(QByteArray& out)
+void appendCsvHeader(QByteArray& out, const QStringList& extraColumns)
 {
     out.append("file,line,beacon");
     for (const beacon::FieldTable& table : beacon::fieldTables()) {
         out.append(',');
         appendCsvField(out, table.name);
     }
+    for (const QString& column : extraColumns) {
+        out.append(',');
+        appendCsvField(out, column);
+    }
     out.append("\r\n");
 }
 
-void appendCsvRecord(QByteArray& out, const Origin& origin, QStringView frame)
+void appendCsvRecord(QByteArray& out, const Origin& origin, QStringView frame, const QStringList& extraCells)
 {
     out.append(origin.csvFile());
     out.append(',');
-    appendNumber(out, origin.line);
+    if (origin.line != 0) {
+        appendNumber(out, origin.line);
+    }
     out.append(',');
     appendCsvField(out, frame);
     for (const FieldOutput& field : fieldOutputs()) {
         out.append(',');
         field.appendCsv(out, symbolOf(field, frame));
+    }
+    for (const QString& cell : extraCells) {
+        out.append(',');
+        appendCsvField(out, cell);
     }
     out.append("\r\n");
 }

@@ -4,7 +4,9 @@
 #include "line_input.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <functional>
@@ -36,6 +38,7 @@ private:
 struct Measurement
 {
     double time = 0; // seconds from the start of the input to the first mark
+    QDateTime utc; // when the first mark was sent; invalid when the start of the input is unknown
     double wpm = 0;
     double toneHz = 0;
     double snrDb = 0;
@@ -62,10 +65,12 @@ void appendTextReport(QByteArray& out, QStringView frame);
 void appendJsonRecord(QByteArray& out, const Origin& origin, const ReceivedText& received,
     const std::function<void()>& drain = {}, const Measurement* measurement = nullptr);
 
-// The CSV header row: file, line, beacon and the twelve field names.
-void appendCsvHeader(QByteArray& out);
+// The CSV header row: file, line, beacon, the twelve field names, then `extraColumns`.
+void appendCsvHeader(QByteArray& out, const QStringList& extraColumns = {});
 
-// One CSV row for `frame`, which passed isBeacon: file, line, beacon and the twelve values.
-void appendCsvRecord(QByteArray& out, const Origin& origin, QStringView frame);
+// One CSV row for `frame`, which passed isBeacon: file, line (empty when 0), beacon, the twelve
+// values, then `extraCells`.
+void appendCsvRecord(
+    QByteArray& out, const Origin& origin, QStringView frame, const QStringList& extraCells = {});
 
 } // namespace decodecli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tarnup-decode --udp: the audio stream of an SDR program, decoded as it arrives.
 #include "batch_decoder.h"
+#include "beacon_logger.h"
 
 #include "cw_audio.h"
 #include "udp_source.h"
@@ -8,6 +9,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <cmath>
 #include <csignal>
 
 using namespace Qt::StringLiterals;
@@ -70,6 +72,10 @@ void BatchDecoder::decodeUdp()
 
     Origin origin(source.name());
     bool any = false;
+    qint64 samplesHeard = 0;
+    if (m_log) {
+        m_log->setLiveSource(u"udp"_s);
+    }
     cwaudio::DecodeHandlers handlers;
     if (m_options.morseText) {
         handlers.text = [this](std::string_view text, std::span<const float>) {
@@ -77,11 +83,14 @@ void BatchDecoder::decodeUdp()
             m_out.flush();
         };
     } else {
-        handlers.beacon = [this, &origin, &any](const cwaudio::AudioBeacon& heard) {
+        handlers.beacon = [this, &origin, &any, &samplesHeard](const cwaudio::AudioBeacon& heard) {
             any = true;
             ++origin.line;
             Measurement measured;
             measured.time = heard.time;
+            // Counted back from now, so pauses in the stream do not shift it.
+            const double ago = double(samplesHeard) / m_options.rate - heard.time;
+            measured.utc = QDateTime::currentDateTimeUtc().addMSecs(-std::llround(ago * 1000.0));
             measured.wpm = heard.wpm;
             measured.toneHz = heard.toneHz;
             measured.snrDb = heard.snrDb;
@@ -93,7 +102,10 @@ void BatchDecoder::decodeUdp()
     // A CSV header goes out now, not when listening ends.
     m_out.flush();
     cwaudio::CwDecoder decoder(m_options.rate, handlers);
-    source.setSink([&decoder](std::span<const float> samples) { decoder.feed(samples); });
+    source.setSink([&decoder, &samplesHeard](std::span<const float> samples) {
+        samplesHeard += qint64(samples.size());
+        decoder.feed(samples);
+    });
 
     QEventLoop loop;
     QObject::connect(&source, &audiostream::AudioSource::notice, &loop, [this](const QString& text) {

@@ -11,6 +11,10 @@ packages=(
     pkg-config libsndfile1-dev
     # Sound card and UDP audio, the beacon log (SQLite through Qt SQL) and its plots.
     qt6-multimedia-dev qt6-charts-dev libqt6sql6-sqlite
+    # Qt Charts' CMake package needs Qt OpenGL's development files.
+    libqt6opengl6-dev
+    # Reads the beacon log from the shell (its benchmark uses it).
+    sqlite3
 )
 # Sanitizer, fuzzing and static-check tools, for CI and developers.
 if [ "${1:-}" = --dev ]; then

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "background_writer.h"
 #include "beacon.h"
 #include "edit_field.h"
 #include "form1.h"
 #include "generated_recording.h"
+#include "heard_beacon_log.h"
+#include "logbook.h"
 #include "receiver.h"
+#include "typed_beacon_log.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,6 +48,7 @@ private slots:
     void recordingIntoText3_data();
     void recordingIntoText3();
     void beaconsKeptFromMainWindow();
+    void heardBeaconsLogged();
     void cancel();
     void unreadableFile_data();
     void unreadableFile();
@@ -156,6 +161,36 @@ void TestReceiver::beaconsKeptFromMainWindow()
     QCOMPARE(listedBeacons(), shortRecording.sent);
     QCOMPARE(text(u"Text2"_s), QString());
     QCOMPARE(text(u"Text3"_s), QString());
+}
+
+void TestReceiver::heardBeaconsLogged()
+{
+    // Wired as the program does: typed beacons and heard ones into one log.
+    const QString logPath = dir.filePath(u"heard.sqlite"_s);
+    {
+        logbook::BackgroundWriter writer(logPath);
+        TypedBeaconLog typedLog(form->findChild<QPlainTextEdit*>(u"Text2"_s), &writer);
+        connect(form, &Form1::beaconHeard, &writer,
+            [&writer](const FoundBeacon& beacon) { writer.append(logEntryFor(beacon)); });
+        openAndWait(shortPath);
+        // Closing settles whatever Text2 holds, as the end of the program does.
+        form->close();
+    }
+    logbook::Logbook book;
+    QString error;
+    QVERIFY2(book.open(logPath, &error), qPrintable(error));
+    const std::vector<logbook::Entry> entries = book.entries();
+    QStringList logged;
+    const QDateTime start = child<QDateTimeEdit>(u"StartTimeEdit"_s)->dateTime();
+    for (const logbook::Entry& e : entries) {
+        logged << e.beacon;
+        QCOMPARE(e.source, u"recording"_s);
+        QCOMPARE(e.file, shortPath);
+        QVERIFY(e.offsetS.has_value() && e.wpm.has_value() && e.snrDb.has_value());
+        QCOMPARE(e.utc, start.addMSecs(qint64(*e.offsetS * 1000.0)));
+    }
+    // Each once, and the one put into Text2 not again as typed.
+    QCOMPARE(logged, shortRecording.sent);
 }
 
 void TestReceiver::cancel()

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form1.h"
 #include "edit_field.h"
-#include "receiver.h"
 
 #include <QFileDialog>
 #include <QFontMetricsF>
@@ -152,6 +151,7 @@ Receiver* Form1::receiverWindow()
         // A window of its own that still closes with this one.
         receiver->setWindowFlag(Qt::Window);
         connect(receiver, &Receiver::beaconForMainWindow, this, &Form1::beaconReceived);
+        connect(receiver, &Receiver::beaconFound, this, &Form1::beaconHeard);
     }
     return receiver;
 }
@@ -184,6 +184,11 @@ void Form1::openRecording(const QString& path)
 
 void Form1::beaconReceived(const QString& beacon)
 {
-    // Through the input field, so the report is the window's own decoding of it.
+    // Through the input field, so the report is the window's own decoding of it. Remembered as
+    // heard, so that it is not logged again as a beacon the user typed when it is replaced.
+    QStringList heard = text2->property("heardBeacons").toStringList();
+    heard.append(beacon);
+    constexpr qsizetype remembered = 100;
+    text2->setProperty("heardBeacons", heard.mid(std::max<qsizetype>(0, heard.size() - remembered)));
     EditField(*text2).setText(beacon);
 }

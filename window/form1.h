@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "receiver.h"
+
 #include <QMainWindow>
 
 class QLabel;
 class QPlainTextEdit;
-class Receiver;
 
 // The program's only window: the received CW string goes into Text2, and every change of it
 // decodes into Text3.
@@ -20,6 +21,10 @@ public:
     void openRecording(const QString& path);
     // The Receiver window, made on first use.
     Receiver* receiverWindow();
+
+signals:
+    // Every beacon the Receiver finds, whether or not it goes into Text2 (for the log).
+    void beaconHeard(const FoundBeacon& beacon);
 
 private:
     void createControls();

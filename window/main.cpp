@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "background_writer.h"
 #include "form1.h"
+#include "heard_beacon_log.h"
+#include "history_window.h"
+#include "logbook.h"
+#include "receive_menu.h"
+#include "typed_beacon_log.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 
 int main(int argc, char* argv[])
 {
@@ -12,6 +19,12 @@ int main(int argc, char* argv[])
 
     Form1 form1;
     QApplication::setWindowIcon(form1.windowIcon());
+    const QString logPath = logbook::Logbook::defaultPath();
+    logbook::BackgroundWriter logWriter(logPath);
+    TypedBeaconLog typedLog(form1.findChild<QPlainTextEdit*>(QStringLiteral("Text2")), &logWriter);
+    HistoryWindow::addMenuEntry(receiveMenu(form1), &form1, logPath);
+    QObject::connect(&form1, &Form1::beaconHeard, &logWriter,
+        [&logWriter](const FoundBeacon& beacon) { logWriter.append(logEntryFor(beacon)); });
     form1.show();
     return QApplication::exec();
 }
