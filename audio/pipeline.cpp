@@ -13,6 +13,10 @@ constexpr double statusSeconds = 0.1;
 // One beacon read by both lanes starts at nearly the same moment.
 constexpr double sameBeaconSeconds = 5.0;
 constexpr std::size_t rememberedBeacons = 8;
+constexpr double sameToneHz = 40.0;
+constexpr double recentJumpSeconds = 2.0;
+// A lane on a keyed station, not on a noise peak, shows at least this SNR.
+constexpr double keyedStationDb = -3.0;
 
 } // namespace
 
@@ -24,8 +28,12 @@ Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
     for (std::size_t k = 0; k < m_lanes.size(); ++k) {
         DecodeHandlers lane;
         lane.beacon = [this, k](const AudioBeacon& b) { report(k, b); };
-        // The raw text follows the strongest tone.
-        lane.text = k == 0 ? m_handlers.text : nullptr;
+        // The raw text is the first lane's.
+        lane.text = [this, k](std::string_view text, std::span<const float> confidence) {
+            if (m_laneIds[0] == k && m_handlers.text) {
+                m_handlers.text(text, confidence);
+            }
+        };
         m_lanes[k] = std::make_unique<Lane>(m_decimator.outputRate(), std::move(lane));
     }
     m_work.reserve(chunk);
@@ -43,7 +51,15 @@ void Pipeline::feed(std::span<const float> samples)
         for (const auto& lane : m_lanes) {
             lane->feed(m_work); // tone -> keying -> framing -> confirmation
         }
-        // The second lane follows the strongest tone the first is not on.
+        // The second lane follows the strongest tone the first is not on. Where the first has moved
+        // onto the second's tone (the other station rose while the beacon paused), the second,
+        // which holds that station's keying, becomes the first, and the first goes back.
+        if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) < sameToneHz &&
+            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) && m_lanes[1]->tracker().locked() &&
+            m_lanes[1]->snrDb() > keyedStationDb) {
+            std::swap(m_lanes[0], m_lanes[1]);
+            std::swap(m_laneIds[0], m_laneIds[1]);
+        }
         m_lanes[1]->tracker().avoid(m_lanes[0]->tracker().frequency());
         m_samplesIn += static_cast<std::int64_t>(n);
         samples = samples.subspan(n);
@@ -87,7 +103,7 @@ void Pipeline::report(std::size_t lane, const AudioBeacon& beacon)
     if (m_reported.size() > rememberedBeacons) {
         m_reported.pop_front();
     }
-    m_shownLane = lane;
+    m_shownLane = m_laneIds[0] == lane ? 0 : 1;
     if (m_handlers.beacon) {
         m_handlers.beacon(beacon);
     }

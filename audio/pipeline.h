@@ -24,6 +24,7 @@ public:
     void clearToneHint();
 
 private:
+    // `lane`: the id the lane was built with.
     void report(std::size_t lane, const AudioBeacon& beacon);
     void reportStatus();
 
@@ -37,6 +38,7 @@ private:
     Decimator m_decimator;
     std::vector<float> m_work;
     std::array<std::unique_ptr<Lane>, 2> m_lanes;
+    std::array<std::size_t, 2> m_laneIds { 0, 1 }; // which lane was built as which, as they swap
     std::deque<Reported> m_reported; // the last few beacons, so two lanes never report one twice
     std::size_t m_shownLane = 0; // the lane the status describes: the last to find a beacon
     double m_inputRate;

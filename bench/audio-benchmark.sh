@@ -162,7 +162,7 @@ channel_conditions=(
     "0dB_station_+6dB_300Hz flac --snr 0 --other-offset -300 --other-db 6"
     "0dB_receiver_OGG ogg --snr 0 --receiver"
     "0dB_receiver_MP3 mp3 --snr 0 --receiver"
-    "0dB_impulses flac --snr 0 --impulses 2 --receiver"
+    "0dB_impulses flac --snr 0 --impulses 1"
     "+6dB_spin_20dB flac --snr 6 --spin-null 20"
     "0dB_spin_20dB flac --snr 0 --spin-null 20"
 )

@@ -33,6 +33,11 @@ public:
     // the estimates made as it went by, those since a jump replaced by the new tone.
     double frequencyAt(std::int64_t sample) const;
     bool locked() const { return m_locked; }
+    // Whether the estimate jumped to another tone within the last `seconds`.
+    bool jumpedWithin(double seconds) const
+    {
+        return m_jumpAt >= 0 && static_cast<double>(m_samples - m_jumpAt) < seconds * m_sampleRate;
+    }
     // Variance per sample of the noise near the tone, read from the spectrum beside it, where the
     // keying does not reach.
     double noiseVariance() const { return m_noiseVariance; }
