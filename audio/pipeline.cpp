@@ -24,6 +24,8 @@ Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
     : m_handlers(std::move(handlers))
     , m_decimator(sampleRate)
     , m_inputRate(sampleRate)
+    , m_statusEvery(std::max<std::int64_t>(1, std::llround(statusSeconds * sampleRate)))
+    , m_nextStatus(m_statusEvery)
 {
     for (std::size_t k = 0; k < m_lanes.size(); ++k) {
         DecodeHandlers lane;
@@ -65,7 +67,7 @@ void Pipeline::feed(std::span<const float> samples)
         samples = samples.subspan(n);
         if (m_samplesIn >= m_nextStatus) {
             reportStatus();
-            m_nextStatus += std::max<std::int64_t>(1, std::llround(statusSeconds * m_inputRate));
+            m_nextStatus += m_statusEvery;
         }
     }
 }

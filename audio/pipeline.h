@@ -43,7 +43,8 @@ private:
     std::size_t m_shownLane = 0; // the lane the status describes: the last to find a beacon
     double m_inputRate;
     std::int64_t m_samplesIn = 0;
-    std::int64_t m_nextStatus = 0;
+    std::int64_t m_statusEvery;
+    std::int64_t m_nextStatus;
 };
 
 } // namespace cwaudio

@@ -28,6 +28,8 @@ constexpr double loseSeconds = 3.0;
 constexpr double noiseNearHz = 60.0;
 constexpr double noiseFarHz = 400.0;
 constexpr double hintHalfWidthHz = 100.0;
+// A frame holds a keyed tone in a bin this far over the averaged floor.
+constexpr float onsetOverFloor = 10.0f;
 // Two lanes stay this far apart: beyond the keying sidebands of the tone the other one follows.
 constexpr double avoidHalfWidthHz = 60.0;
 
@@ -70,6 +72,7 @@ ToneTracker::ToneTracker(double sampleRate)
     // The estimate has seen the samples up to a second after the one it is applied to.
     m_lag = static_cast<int>(slowSeconds * sampleRate) + n / 2;
     m_history.assign(static_cast<std::size_t>(m_lag / m_hop + 4), Estimate { 0.0, 0.0, -1 });
+    m_recent.assign(static_cast<std::size_t>(m_lag / m_hop + 2), std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     const double highest = std::min(maxToneHz, highestToneShare * sampleRate);
     m_bandFirst = std::max(1, static_cast<int>(minToneHz / m_binHz));
     m_bandLast = std::min(m_bins - 2, static_cast<int>(highest / m_binHz));
@@ -175,6 +178,24 @@ int ToneTracker::peakIn(int first, int last, int& bin) const
     return bestRate;
 }
 
+std::int64_t ToneTracker::jumpOnset(int oldBin, float floor, std::int64_t now) const
+{
+    // Newest first: the old tone keyed last in the frame after which the new one took over.
+    const int n = m_fft.size();
+    for (std::size_t back = 0; back < m_recent.size(); ++back) {
+        const auto& frame = m_recent[(m_recentNext + m_recent.size() - 1 - back) % m_recent.size()];
+        float old = 0.0f;
+        for (int k = std::max(1, oldBin - 1); k <= std::min(m_bins - 1, oldBin + 1); ++k) {
+            old = std::max(old, frame[static_cast<std::size_t>(k)]);
+        }
+        if (old > onsetOverFloor * floor) {
+            // That frame is centred `back` hops before now; the change came after its end.
+            return now - static_cast<std::int64_t>(back) * m_hop + n / 2;
+        }
+    }
+    return now - static_cast<std::int64_t>(m_recent.size()) * m_hop;
+}
+
 double ToneTracker::interpolate(int rateIndex, int bin) const
 {
     const double left = std::log(std::max(slow(rateIndex, bin - 1), 1e-30f));
@@ -215,6 +236,8 @@ void ToneTracker::analyse()
     for (int k = 1; k < m_bins; ++k) {
         m_fast[k] += fastAlpha * (m_power[k] - m_fast[k]);
     }
+    std::ranges::copy(m_power, m_recent[m_recentNext].begin());
+    m_recentNext = (m_recentNext + 1) % m_recent.size();
 
     const int still = static_cast<int>(m_rates.size() / 2);
     m_scratch.clear();
@@ -272,8 +295,7 @@ void ToneTracker::analyse()
             rate = localRate;
         }
         if (jumped) {
-            // The new tone began about when the short average started to show it.
-            m_jumpAt = now - static_cast<std::int64_t>(0.5 * fastSeconds * m_sampleRate);
+            m_jumpAt = jumpOnset(static_cast<int>(std::lround(m_frequency / m_binHz)), floor, now);
         }
     }
     const double peakDb = 10 * std::log10(std::max(slow(rate, bin), m_fast[bin]) / floor);

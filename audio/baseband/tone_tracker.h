@@ -58,6 +58,8 @@ private:
     // Strongest bin of each average within [first, last]; returns the rate index, sets `bin`.
     int peakIn(int first, int last, int& bin) const;
     double interpolate(int rateIndex, int bin) const;
+    // The input sample where the tone left `oldBin`: after the last recent frame that held it.
+    std::int64_t jumpOnset(int oldBin, float floor, std::int64_t now) const;
 
     double m_sampleRate;
     Fft m_fft;
@@ -77,6 +79,8 @@ private:
     std::vector<double> m_offset; // per rate, bins slid so far
     std::vector<int> m_shift; // ...rounded
     std::vector<float> m_fast; // a short plain average, to see a jump soon
+    std::vector<std::vector<float>> m_recent; // ring of the last frames' power, to date a jump
+    std::size_t m_recentNext = 0;
     std::vector<float> m_scratch;
     float m_slowAlpha;
     float m_fastAlpha;
