@@ -2,6 +2,7 @@
 #include "beacon.h"
 #include "beacon_finder.h"
 #include "beacon_frame.h"
+#include "channel.h"
 #include "cw_audio.h"
 #include "cw_synth.h"
 #include "keying_detector.h"
@@ -22,6 +23,8 @@
 #include <numbers>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(cwsynth::ChannelParams)
 
 namespace {
 
@@ -124,6 +127,10 @@ private slots:
     void findBeacon();
     void decodeSignal_data();
     void decodeSignal();
+    void channel_data();
+    void channel();
+    void clickIsNotMark();
+    void statusAndHint();
     void noBeacon_data();
     void noBeacon();
     void streaming_data();
@@ -482,6 +489,128 @@ void TestCwAudio::decodeSignal()
             qPrintable(QString::number(out.beacons.back().toneHz)));
     }
     QVERIFY2(out.text.find(texts.front().substr(0, 6)) != std::string::npos, out.text.c_str());
+}
+
+void TestCwAudio::channel_data()
+{
+    // One case per family of the channel model, at a comfortable SNR (8 kHz mono, 18 WPM).
+    QTest::addColumn<cwsynth::ChannelParams>("params");
+    cwsynth::ChannelParams base;
+    base.sampleRate = 8000.0;
+    base.channels = 1;
+    base.snrDb = 10.0;
+    base.toneHz = 1100.0;
+    QTest::newRow("tone at 2600 Hz") << [&] {
+        auto p = base;
+        p.toneHz = 2600.0;
+        return p;
+    }();
+    QTest::newRow("a station 6 dB stronger 300 Hz away") << [&] {
+        auto p = base;
+        p.other = true;
+        p.otherOffsetHz = -300.0;
+        p.otherDb = 6.0;
+        return p;
+    }();
+    QTest::newRow("SSB receiver: band-pass and AGC") << [&] {
+        auto p = base;
+        p.receiver = true;
+        return p;
+    }();
+    QTest::newRow("static crashes") << [&] {
+        auto p = base;
+        p.impulsesPerSecond = 1.0;
+        return p;
+    }();
+}
+
+void TestCwAudio::channel()
+{
+    QFETCH(cwsynth::ChannelParams, params);
+    std::mt19937_64 random(params.seed + 5);
+    const cwsynth::HandKeying hand { 18.0, 0.1, 1.0, 1.5, 3.0 };
+    const std::vector<std::string> texts = randomBeacons(41, 2);
+    const cwsynth::Envelope beacon = cwsynth::envelopeOf(cwsynth::keyByHand(hand, texts, random), 0.005, 1.5);
+    // Other traffic: words that hold no beacon.
+    const cwsynth::HandKeying op { 24.0, 0.05, 0.2, 0.5, 1.0 };
+    const cwsynth::Envelope other = cwsynth::envelopeOf(
+        cwsynth::keyByHand(op, std::vector<std::string>(12, "CQ CQ DE DL1ABC DL1ABC K"), random), 0.004, 0.0);
+    cwsynth::Channel model(params, beacon, &other);
+    std::vector<float> samples(static_cast<std::size_t>(model.totalFrames()));
+    model.render(samples);
+    const Decoded out = decode(samples, params.sampleRate);
+    QCOMPARE(textsOf(out.beacons), textsOf(beacon.sent));
+}
+
+// A crash a few milliseconds long, 30 dB over the keying, inside a long gap: no mark comes of it.
+void TestCwAudio::clickIsNotMark()
+{
+    constexpr double rate = 8000.0;
+    cwsynth::SignalParams p;
+    p.sampleRate = rate;
+    p.snrDb = 20.0;
+    p.wpm = 18.0;
+    cwsynth::Signal signal(p, { "EEEEE", "EEEEE" });
+    std::vector<float> samples = signal.renderAll();
+    // Into the pause between the two words, well clear of both.
+    const auto from = static_cast<std::size_t>((signal.sent()[0].end + 0.5) * rate);
+    const auto to = static_cast<std::size_t>((signal.sent()[1].start - 0.5) * rate);
+    QVERIFY(to > from + 40);
+    std::mt19937_64 random(3);
+    std::normal_distribution<double> gauss;
+    for (std::size_t i = (from + to) / 2, k = 0; k < 24; ++i, ++k) {
+        samples[i] += static_cast<float>(2.5 * std::exp(-static_cast<double>(k) / 8.0) * gauss(random));
+    }
+    const Decoded out = decode(samples, rate);
+    QCOMPARE(QString::fromStdString(out.text).simplified(), u"EEEEE EEEEE"_s);
+}
+
+// The status comes ten times a second of audio; a hint keeps the tone followed near it even with a
+// stronger station elsewhere in the band.
+void TestCwAudio::statusAndHint()
+{
+    constexpr double rate = 8000.0;
+    cwsynth::ChannelParams params;
+    params.sampleRate = rate;
+    params.channels = 1;
+    params.snrDb = 10.0;
+    params.toneHz = 1500.0;
+    params.other = true;
+    params.otherOffsetHz = -700.0;
+    params.otherDb = 10.0;
+    std::mt19937_64 random(9);
+    const cwsynth::HandKeying hand { 20.0, 0.1, 1.0, 1.5, 3.0 };
+    const std::vector<std::string> texts = randomBeacons(17, 1);
+    const cwsynth::Envelope beacon = cwsynth::envelopeOf(cwsynth::keyByHand(hand, texts, random), 0.005, 1.5);
+    const cwsynth::Envelope other =
+        cwsynth::envelopeOf(cwsynth::keyByHand({ 22.0, 0.05, 0.2, 0.3, 0.6 },
+                                std::vector<std::string>(20, "TEST DE DL1ABC"), random),
+            0.004, 0.0);
+    cwsynth::Channel model(params, beacon, &other);
+    std::vector<float> samples(static_cast<std::size_t>(model.totalFrames()));
+    model.render(samples);
+
+    std::vector<cwaudio::DecoderStatus> statuses;
+    Decoded out;
+    cwaudio::DecodeHandlers handlers = collectInto(out);
+    handlers.status = [&](const cwaudio::DecoderStatus& s) { statuses.push_back(s); };
+    cwaudio::CwDecoder decoder(rate, handlers);
+    decoder.setToneHint(1450.0);
+    decoder.feed(samples);
+    decoder.finish();
+
+    const double seconds = static_cast<double>(samples.size()) / rate;
+    QVERIFY(std::abs(static_cast<double>(statuses.size()) - seconds * 10) <= 1.0);
+    for (std::size_t k = 1; k < statuses.size(); ++k) {
+        QVERIFY(std::abs(statuses[k].time - statuses[k - 1].time - 0.1) < 1e-6);
+        if (statuses[k].time > 3.0) {
+            QVERIFY(statuses[k].locked);
+            QVERIFY2(std::abs(statuses[k].toneHz - 1500.0) < 20.0,
+                qPrintable(QString::number(statuses[k].toneHz)));
+        }
+    }
+    QVERIFY(statuses.back().wpm > 16.0 && statuses.back().wpm < 24.0);
+    QCOMPARE(textsOf(out.beacons), textsOf(beacon.sent));
 }
 
 void TestCwAudio::noBeacon_data()

@@ -72,7 +72,8 @@ ToneTracker::ToneTracker(double sampleRate)
     // The estimate has seen the samples up to a second after the one it is applied to.
     m_lag = static_cast<int>(slowSeconds * sampleRate) + n / 2;
     m_history.assign(static_cast<std::size_t>(m_lag / m_hop + 4), Estimate { 0.0, 0.0, -1 });
-    m_recent.assign(static_cast<std::size_t>(m_lag / m_hop + 2), std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
+    m_recent.assign(static_cast<std::size_t>(m_lag / m_hop + 2),
+        std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     const double highest = std::min(maxToneHz, highestToneShare * sampleRate);
     m_bandFirst = std::max(1, static_cast<int>(minToneHz / m_binHz));
     m_bandLast = std::min(m_bins - 2, static_cast<int>(highest / m_binHz));
