@@ -2,7 +2,11 @@
 #include "cw_audio.h"
 #include "pipeline.h"
 
+#include "beacon_frame.h"
+
 namespace cwaudio {
+
+static_assert(std::tuple_size_v<decltype(AudioBeacon::confidence)> == beacon::frameLength);
 
 CwDecoder::CwDecoder(double sampleRate, DecodeHandlers handlers)
     : m_pipeline(std::make_unique<Pipeline>(sampleRate, std::move(handlers)))

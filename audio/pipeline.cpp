@@ -1,48 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pipeline.h"
 
-#include "soft_beacon.h"
-
 #include <algorithm>
+#include <cmath>
 
 namespace cwaudio {
 
 namespace {
 
 constexpr std::size_t chunk = 4096;
-// Marks kept for the beacon search: a little over two beacons.
-constexpr std::size_t keptMarks = std::size_t { 2 } * 19 * 6;
-// Text lags this many marks behind, so the speed is known before the first character is read.
-constexpr std::size_t textLag = 8;
-constexpr std::size_t timingMarks = 48;
-constexpr double timingSmoothing = 0.25;
-constexpr double minSnrDb = -10.5;
-// Until the speed has been measured, assume 20 WPM.
-constexpr double defaultDotSeconds = 0.06;
-// A space this many dots long ends any beacon before it.
-constexpr double maxOpenCheck = 12.0;
-// Ticks of baseband kept for reading a beacon again: a beacon at the slowest speed, and more.
-constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
-// The marks only have to be split into characters plausibly; the ticks then decide which.
-constexpr Acceptance markAcceptance { 25.0, 0.0 };
-constexpr double minFramedConfidence = 0.9;
-constexpr double minOpenConfidence = 0.02;
 constexpr double statusSeconds = 0.1;
+// One beacon read by both lanes starts at nearly the same moment.
+constexpr double sameBeaconSeconds = 5.0;
+constexpr std::size_t rememberedBeacons = 8;
+constexpr double sameToneHz = 40.0;
+constexpr double recentJumpSeconds = 2.0;
+// A lane on a keyed station, not on a noise peak, shows at least this SNR.
+constexpr double keyedStationDb = -3.0;
 
 } // namespace
 
 Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
     : m_handlers(std::move(handlers))
     , m_decimator(sampleRate)
-    , m_tracker(m_decimator.outputRate())
-    , m_filter(m_decimator.outputRate())
-    , m_detector(m_filter.outputRate())
-    , m_history(historyTicks)
-    , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
-    , m_speedRange(speedRangeFor(m_filter.outputRate()))
     , m_inputRate(sampleRate)
+    , m_statusEvery(std::max<std::int64_t>(1, std::llround(statusSeconds * sampleRate)))
+    , m_nextStatus(m_statusEvery)
 {
-    m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
+    for (std::size_t k = 0; k < m_lanes.size(); ++k) {
+        DecodeHandlers lane;
+        lane.beacon = [this, k](const AudioBeacon& b) { report(k, b); };
+        // The raw text is the first lane's.
+        lane.text = [this, k](std::string_view text, std::span<const float> confidence) {
+            if (m_laneIds[0] == k && m_handlers.text) {
+                m_handlers.text(text, confidence);
+            }
+        };
+        m_lanes[k] = std::make_unique<Lane>(m_decimator.outputRate(), std::move(lane));
+    }
     m_work.reserve(chunk);
 }
 
@@ -54,14 +49,65 @@ void Pipeline::feed(std::span<const float> samples)
             static_cast<std::size_t>(std::max<std::int64_t>(1, m_nextStatus - m_samplesIn));
         const std::size_t n = std::min({ samples.size(), chunk, untilStatus });
         m_work.clear();
-        m_decimator.process(samples.first(n), m_work);
-        processWorking(m_work);
-        samples = samples.subspan(n);
+        m_decimator.process(samples.first(n), m_work); // baseband, the working rate
+        for (const auto& lane : m_lanes) {
+            lane->feed(m_work); // tone -> keying -> framing -> confirmation
+        }
+        // The second lane follows the strongest tone the first is not on. Where the first has moved
+        // onto the second's tone (the other station rose while the beacon paused), the second,
+        // which holds that station's keying, becomes the first, and the first goes back.
+        if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) < sameToneHz &&
+            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) && m_lanes[1]->tracker().locked() &&
+            m_lanes[1]->snrDb() > keyedStationDb) {
+            std::swap(m_lanes[0], m_lanes[1]);
+            std::swap(m_laneIds[0], m_laneIds[1]);
+        }
+        m_lanes[1]->tracker().avoid(m_lanes[0]->tracker().frequency());
         m_samplesIn += static_cast<std::int64_t>(n);
+        samples = samples.subspan(n);
         if (m_samplesIn >= m_nextStatus) {
             reportStatus();
-            m_nextStatus += std::max<std::int64_t>(1, std::llround(statusSeconds * m_inputRate));
+            m_nextStatus += m_statusEvery;
         }
+    }
+}
+
+void Pipeline::finish()
+{
+    for (const auto& lane : m_lanes) {
+        lane->finish();
+    }
+}
+
+void Pipeline::setToneHint(double hz)
+{
+    for (const auto& lane : m_lanes) {
+        lane->tracker().setHint(hz);
+    }
+}
+
+void Pipeline::clearToneHint()
+{
+    for (const auto& lane : m_lanes) {
+        lane->tracker().clearHint();
+    }
+}
+
+void Pipeline::report(std::size_t lane, const AudioBeacon& beacon)
+{
+    const bool seen = std::ranges::any_of(m_reported, [&](const Reported& r) {
+        return r.text == beacon.text && std::abs(r.time - beacon.time) < sameBeaconSeconds;
+    });
+    if (seen) {
+        return;
+    }
+    m_reported.push_back({ beacon.text, beacon.time });
+    if (m_reported.size() > rememberedBeacons) {
+        m_reported.pop_front();
+    }
+    m_shownLane = m_laneIds[0] == lane ? 0 : 1;
+    if (m_handlers.beacon) {
+        m_handlers.beacon(beacon);
     }
 }
 
@@ -70,207 +116,14 @@ void Pipeline::reportStatus()
     if (!m_handlers.status) {
         return;
     }
+    const Lane& lane = *m_lanes[m_shownLane];
     DecoderStatus status;
     status.time = static_cast<double>(m_samplesIn) / m_inputRate;
-    status.locked = m_tracker.locked();
-    status.toneHz = status.locked ? m_tracker.frequency() : 0.0;
-    status.snrDb = m_detector.snrDb();
-    status.wpm = m_timing.known() ? 1.2 * m_filter.outputRate() / m_timing.dot : 0.0;
+    status.locked = lane.tracker().locked();
+    status.toneHz = status.locked ? lane.tracker().frequency() : 0.0;
+    status.snrDb = lane.snrDb();
+    status.wpm = lane.wpm();
     m_handlers.status(status);
-}
-
-void Pipeline::processWorking(std::span<const float> samples)
-{
-    std::complex<float> tick;
-    for (const float x : samples) {
-        if (m_tracker.push(x)) {
-            m_filter.setFrequency(m_tracker.frequency());
-            m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
-        }
-        const float delayed = m_delay[m_delayPos];
-        m_delay[m_delayPos] = x;
-        m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
-        // The line starts empty: its zeros are no part of the input, and would pass for a noise floor.
-        if (m_primed < m_delay.size()) {
-            ++m_primed;
-            continue;
-        }
-        if (m_filter.push(delayed, tick)) {
-            processTick(tick);
-        }
-    }
-}
-
-void Pipeline::processTick(std::complex<float> tick)
-{
-    m_history.push(tick);
-    if (const auto run = m_detector.push(tick)) {
-        handleRun(*run);
-    }
-    // A word space in progress may already end a beacon: report it now, not at the next mark.
-    // Tried again as the space grows, for the speed the beacon itself shows may differ a little.
-    const double open = m_detector.openSpace();
-    if (!m_marks.empty() && m_marks.back().gap < 0.0 && m_timing.known() && open >= m_nextOpenCheck &&
-        open <= maxOpenCheck * m_timing.dot && classifyGap(open, m_timing) == GapClass::Word) {
-        m_nextOpenCheck = open + m_timing.dot;
-        m_marks.back().gap = open;
-        const KeyRun space = m_detector.openSpaceRun();
-        m_marks.back().gapPeak = space.peak;
-        m_marks.back().gapHead = space.head;
-        m_marks.back().gapTail = space.tail;
-        emitText(m_marks.size());
-        evaluate(open);
-        if (!m_marks.empty()) {
-            m_marks.back().gap = -1.0;
-        }
-    }
-}
-
-void Pipeline::handleRun(const KeyRun& run)
-{
-    if (run.mark) {
-        m_marks.push_back({ run.start, run.length, -1.0 });
-        m_nextOpenCheck = 0.0;
-        trim();
-        return;
-    }
-    if (!m_marks.empty() && m_marks.back().gap < 0.0) {
-        closeGap(run);
-    }
-}
-
-void Pipeline::closeGap(const KeyRun& space)
-{
-    const double length = space.length;
-    m_marks.back().gap = length;
-    m_marks.back().gapPeak = space.peak;
-    m_marks.back().gapHead = space.head;
-    m_marks.back().gapTail = space.tail;
-    const std::size_t first = m_marks.size() > timingMarks ? m_marks.size() - timingMarks : 0;
-    const Timing measured =
-        estimateTiming(std::span<const KeyedMark>(m_marks).subspan(first), m_timing, m_speedRange);
-    if (!m_timing.known()) {
-        m_timing = measured;
-    } else {
-        // One burst of noise marks must not throw the speed off; a real change comes through in
-        // a few characters.
-        m_timing.dot += timingSmoothing * (measured.dot - m_timing.dot);
-        m_timing.bias += timingSmoothing * (measured.bias - m_timing.bias);
-    }
-    if (m_timing.known()) {
-        m_detector.setDotTicks(m_timing.dot);
-    }
-    const bool word = m_timing.known() && classifyGap(length, m_timing) == GapClass::Word;
-    emitText(word ? m_marks.size() : (m_marks.size() > textLag ? m_marks.size() - textLag : 0));
-    if (word) {
-        evaluate(length);
-    }
-}
-
-void Pipeline::emitText(std::size_t end)
-{
-    if (!m_timing.known() || end <= m_textDecoder.next()) {
-        return;
-    }
-    m_text.clear();
-    m_textConfidence.clear();
-    m_textDecoder.decode(m_marks, end, m_timing, m_text, m_textConfidence);
-    if (m_handlers.text && !m_text.empty()) {
-        m_handlers.text(m_text, m_textConfidence);
-    }
-}
-
-void Pipeline::evaluate(double endGap, bool final)
-{
-    // Below this the keying loses and gains whole elements too often for any frame to be vouched for.
-    if (m_detector.snrDb() < minSnrDb) {
-        return;
-    }
-    const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange, markAcceptance);
-    if (!found) {
-        return;
-    }
-    const TickScale scale { static_cast<double>(m_detector.filterLength()) };
-    const KeyedMark& firstMark = m_marks[found->firstMark];
-    const KeyedMark& lastMark = m_marks[found->boundary[beaconLength] - 1];
-    // Until the ticks after it have come in, the beacon waits for the space to grow; once read,
-    // the same beacon coming up again as the space grows is not read twice.
-    if (!final &&
-        static_cast<double>(m_history.end()) < keyedEnd(lastMark, scale) + ticksReadAfter(found->timing)) {
-        return;
-    }
-    if (firstMark.start == m_readFirst && lastMark.start == m_readLast) {
-        return;
-    }
-    m_readFirst = firstMark.start;
-    m_readLast = lastMark.start;
-    const double noise = m_tracker.noiseVariance() / m_filter.block();
-    const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
-    // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
-    // decide alone if every character is clear among what its position may hold, and the signal
-    // does not speak overwhelmingly for a letter or digit the position cannot hold.
-    const bool marksSure = sureEnough(*found, Acceptance {});
-    if (!soft ||
-        (marksSure ? soft->text != found->text
-                   : !(sureEnough(soft->framed, minFramedConfidence) &&
-                         sureEnough(soft->confidence, minOpenConfidence)))) {
-        return;
-    }
-    const double tickRate = m_filter.outputRate();
-    AudioBeacon beacon;
-    beacon.text = QString::fromLatin1(soft->text.data(), static_cast<qsizetype>(soft->text.size()));
-    beacon.confidence = soft->confidence;
-    beacon.time = std::max(0.0, keyedStart(firstMark, scale) / tickRate);
-    beacon.wpm = 1.2 * tickRate / found->timing.dot;
-    beacon.toneHz = m_tracker.frequency();
-    beacon.snrDb = m_detector.snrDb();
-    // Every mark up to here belongs to this beacon or came before it.
-    m_marks.clear();
-    m_textDecoder.dropped(m_textDecoder.next());
-    if (m_handlers.beacon) {
-        m_handlers.beacon(beacon);
-    }
-}
-
-void Pipeline::trim()
-{
-    if (m_marks.size() <= 2 * keptMarks) {
-        return;
-    }
-    const std::size_t drop = m_marks.size() - keptMarks;
-    emitText(drop);
-    m_marks.erase(m_marks.begin(), m_marks.begin() + static_cast<std::ptrdiff_t>(drop));
-    m_textDecoder.dropped(drop);
-}
-
-void Pipeline::finish()
-{
-    // Push what the delay line still holds through the filter.
-    const std::size_t held = m_primed;
-    std::size_t pos = m_primed < m_delay.size() ? 0 : m_delayPos;
-    std::complex<float> tick;
-    for (std::size_t k = 0; k < held; ++k) {
-        if (m_filter.push(m_delay[pos], tick)) {
-            processTick(tick);
-        }
-        pos = pos + 1 == m_delay.size() ? 0 : pos + 1;
-    }
-    for (const KeyRun& run : m_detector.flush()) {
-        handleRun(run);
-    }
-    if (!m_timing.known()) {
-        m_timing.dot = defaultDotSeconds * m_filter.outputRate();
-    }
-    if (!m_marks.empty()) {
-        // The input ends in silence, however long the last space really was.
-        const double end = 10.0 * m_timing.dot;
-        if (m_marks.back().gap < 0.0) {
-            m_marks.back().gap = end;
-        }
-        emitText(m_marks.size());
-        evaluate(std::max(end, m_marks.back().gap), true);
-    }
-    m_marks.clear();
 }
 
 } // namespace cwaudio

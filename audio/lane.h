@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "beacon_finder.h"
+#include "cw_audio.h"
+#include "keyed_mark.h"
+#include "keying_detector.h"
+#include "text_decoder.h"
+#include "tick_history.h"
+#include "timing.h"
+#include "tone_filter.h"
+#include "tone_tracker.h"
+
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cwaudio {
+
+// One tone followed from the baseband through keying and framing to confirmed beacons. The
+// decoder runs a lane on the strongest tone and one on the next, so a stronger station beside the
+// beacon cannot take it away: whichever lane's keying forms beacons reports them.
+class Lane
+{
+public:
+    // `workingRate`: the decimated rate the samples come at.
+    Lane(double workingRate, DecodeHandlers handlers);
+
+    void feed(std::span<const float> samples);
+    // End of input: decides everything still held back and reports what it completes.
+    void finish();
+
+    ToneTracker& tracker() { return m_tracker; }
+    const ToneTracker& tracker() const { return m_tracker; }
+    double snrDb() const { return m_detector.snrDb(); }
+    double wpm() const;
+
+private:
+    void processTick(std::complex<float> tick);
+    void handleRun(const KeyRun& run);
+    void closeGap(const KeyRun& space);
+    // `final`: the input has ended, no more ticks will come.
+    void evaluate(double endGap, bool final = false);
+    void emitText(std::size_t end);
+    void trim();
+
+    DecodeHandlers m_handlers;
+    ToneTracker m_tracker;
+    ToneFilter m_filter;
+    KeyingDetector m_detector;
+    TickHistory m_history;
+    double m_readFirst = -1.0; // first and last mark of the beacon last read from the ticks
+    double m_readLast = -1.0;
+    TextDecoder m_textDecoder;
+    std::vector<float> m_delay; // holds the signal back by the tracker's lag
+    std::size_t m_delayPos = 0;
+    std::size_t m_primed = 0;
+    SpeedRange m_speedRange;
+    std::vector<KeyedMark> m_marks;
+    Timing m_timing;
+    double m_nextOpenCheck = 0.0;
+    std::string m_text;
+    std::vector<float> m_textConfidence;
+    std::int64_t m_workSamples = 0;
+};
+
+} // namespace cwaudio
