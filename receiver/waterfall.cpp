@@ -36,11 +36,11 @@ Waterfall::Waterfall(double lowHz, double highHz, int columns, QWidget* parent)
     : QWidget(parent)
     , m_lowHz(lowHz)
     , m_highHz(highHz)
-    , m_image(columns, history, QImage::Format_Indexed8)
+    // RGB32 rather than indexed: painting then scales without converting the whole picture.
+    , m_image(columns, history, QImage::Format_RGB32)
     , m_palette(makePalette())
 {
-    m_image.setColorTable(m_palette);
-    m_image.fill(0);
+    m_image.fill(m_palette.front());
     setCursor(Qt::CrossCursor);
     setToolTip(tr("Click on a signal to decode that tone"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -58,11 +58,11 @@ void Waterfall::addRow(const QList<float>& levelsDb)
     m_floorDb = m_rowsAdded == 0 ? *at : 0.9F * m_floorDb + 0.1F * *at;
 
     m_top = (m_top + history - 1) % history;
-    uchar* line = m_image.scanLine(m_top);
+    auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(m_top));
     const int columns = int(std::min<qsizetype>(levelsDb.size(), m_image.width()));
     for (int c = 0; c < columns; ++c) {
         const float level = (levelsDb.at(c) - m_floorDb + 3.0F) / rangeDb;
-        line[c] = uchar(std::clamp(level, 0.0F, 1.0F) * 255.0F);
+        line[c] = m_palette.at(int(std::clamp(level, 0.0F, 1.0F) * 255.0F));
     }
     ++m_rowsAdded;
     update();
@@ -70,7 +70,7 @@ void Waterfall::addRow(const QList<float>& levelsDb)
 
 void Waterfall::clear()
 {
-    m_image.fill(0);
+    m_image.fill(m_palette.front());
     m_rowsAdded = 0;
     m_followedHz = 0.0;
     update();
