@@ -1,252 +1,38 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cw_decoder.h"
+#include "cw_audio.h"
+#include "pipeline.h"
 
-#include "soft_beacon.h"
-
-#include <algorithm>
+#include "beacon_frame.h"
 
 namespace cwaudio {
 
-namespace {
-
-constexpr std::size_t chunk = 4096;
-// Marks kept for the beacon search: a little over two beacons.
-constexpr std::size_t keptMarks = std::size_t { 2 } * 19 * 6;
-// Text lags this many marks behind, so the speed is known before the first character is read.
-constexpr std::size_t textLag = 8;
-constexpr std::size_t timingMarks = 48;
-constexpr double timingSmoothing = 0.25;
-constexpr double minSnrDb = -10.5;
-// Until the speed has been measured, assume 20 WPM.
-constexpr double defaultDotSeconds = 0.06;
-// A space this many dots long ends any beacon before it.
-constexpr double maxOpenCheck = 12.0;
-// Ticks of baseband kept for reading a beacon again: a beacon at the slowest speed, and more.
-constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
-// The marks only have to be split into characters plausibly; the ticks then decide which.
-constexpr Acceptance markAcceptance { 25.0, 0.0 };
-constexpr double minFramedConfidence = 0.9;
-constexpr double minOpenConfidence = 0.02;
-
-} // namespace
+static_assert(std::tuple_size_v<decltype(AudioBeacon::confidence)> == beacon::frameLength);
 
 CwDecoder::CwDecoder(double sampleRate, DecodeHandlers handlers)
-    : m_handlers(std::move(handlers))
-    , m_decimator(sampleRate)
-    , m_tracker(m_decimator.outputRate())
-    , m_filter(m_decimator.outputRate())
-    , m_detector(m_filter.outputRate())
-    , m_history(historyTicks)
-    , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
-    , m_speedRange(speedRangeFor(m_filter.outputRate()))
+    : m_pipeline(std::make_unique<Pipeline>(sampleRate, std::move(handlers)))
 {
-    m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
-    m_work.reserve(chunk);
 }
+
+CwDecoder::~CwDecoder() = default;
 
 void CwDecoder::feed(std::span<const float> samples)
 {
-    while (!samples.empty()) {
-        const std::size_t n = std::min(samples.size(), chunk);
-        m_work.clear();
-        m_decimator.process(samples.first(n), m_work);
-        processWorking(m_work);
-        samples = samples.subspan(n);
-    }
-}
-
-void CwDecoder::processWorking(std::span<const float> samples)
-{
-    std::complex<float> tick;
-    for (const float x : samples) {
-        if (m_tracker.push(x)) {
-            m_filter.setFrequency(m_tracker.frequency());
-            m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
-        }
-        const float delayed = m_delay[m_delayPos];
-        m_delay[m_delayPos] = x;
-        m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
-        // The line starts empty: its zeros are no part of the input, and would pass for a noise floor.
-        if (m_primed < m_delay.size()) {
-            ++m_primed;
-            continue;
-        }
-        if (m_filter.push(delayed, tick)) {
-            processTick(tick);
-        }
-    }
-}
-
-void CwDecoder::processTick(std::complex<float> tick)
-{
-    m_history.push(tick);
-    if (const auto run = m_detector.push(tick)) {
-        handleRun(*run);
-    }
-    // A word space in progress may already end a beacon: report it now, not at the next mark.
-    // Tried again as the space grows, for the speed the beacon itself shows may differ a little.
-    const double open = m_detector.openSpace();
-    if (!m_marks.empty() && m_marks.back().gap < 0.0 && m_timing.known() && open >= m_nextOpenCheck &&
-        open <= maxOpenCheck * m_timing.dot && classifyGap(open, m_timing) == GapClass::Word) {
-        m_nextOpenCheck = open + m_timing.dot;
-        m_marks.back().gap = open;
-        const KeyRun space = m_detector.openSpaceRun();
-        m_marks.back().gapPeak = space.peak;
-        m_marks.back().gapHead = space.head;
-        m_marks.back().gapTail = space.tail;
-        emitText(m_marks.size());
-        evaluate(open);
-        if (!m_marks.empty()) {
-            m_marks.back().gap = -1.0;
-        }
-    }
-}
-
-void CwDecoder::handleRun(const KeyRun& run)
-{
-    if (run.mark) {
-        m_marks.push_back({ run.start, run.length, -1.0 });
-        m_nextOpenCheck = 0.0;
-        trim();
-        return;
-    }
-    if (!m_marks.empty() && m_marks.back().gap < 0.0) {
-        closeGap(run);
-    }
-}
-
-void CwDecoder::closeGap(const KeyRun& space)
-{
-    const double length = space.length;
-    m_marks.back().gap = length;
-    m_marks.back().gapPeak = space.peak;
-    m_marks.back().gapHead = space.head;
-    m_marks.back().gapTail = space.tail;
-    const std::size_t first = m_marks.size() > timingMarks ? m_marks.size() - timingMarks : 0;
-    const Timing measured =
-        estimateTiming(std::span<const KeyedMark>(m_marks).subspan(first), m_timing, m_speedRange);
-    if (!m_timing.known()) {
-        m_timing = measured;
-    } else {
-        // One burst of noise marks must not throw the speed off; a real change comes through in
-        // a few characters.
-        m_timing.dot += timingSmoothing * (measured.dot - m_timing.dot);
-        m_timing.bias += timingSmoothing * (measured.bias - m_timing.bias);
-    }
-    if (m_timing.known()) {
-        m_detector.setDotTicks(m_timing.dot);
-    }
-    const bool word = m_timing.known() && classifyGap(length, m_timing) == GapClass::Word;
-    emitText(word ? m_marks.size() : (m_marks.size() > textLag ? m_marks.size() - textLag : 0));
-    if (word) {
-        evaluate(length);
-    }
-}
-
-void CwDecoder::emitText(std::size_t end)
-{
-    if (!m_timing.known() || end <= m_textDecoder.next()) {
-        return;
-    }
-    m_text.clear();
-    m_textDecoder.decode(m_marks, end, m_timing, m_text);
-    if (m_handlers.text && !m_text.empty()) {
-        m_handlers.text(m_text);
-    }
-}
-
-void CwDecoder::evaluate(double endGap, bool final)
-{
-    // Below this the keying loses and gains whole elements too often for any frame to be vouched for.
-    if (m_detector.snrDb() < minSnrDb) {
-        return;
-    }
-    const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange, markAcceptance);
-    if (!found) {
-        return;
-    }
-    const TickScale scale { static_cast<double>(m_detector.filterLength()) };
-    const KeyedMark& firstMark = m_marks[found->firstMark];
-    const KeyedMark& lastMark = m_marks[found->boundary[beaconLength] - 1];
-    // Until the ticks after it have come in, the beacon waits for the space to grow; once read,
-    // the same beacon coming up again as the space grows is not read twice.
-    if (!final &&
-        static_cast<double>(m_history.end()) < keyedEnd(lastMark, scale) + ticksReadAfter(found->timing)) {
-        return;
-    }
-    if (firstMark.start == m_readFirst && lastMark.start == m_readLast) {
-        return;
-    }
-    m_readFirst = firstMark.start;
-    m_readLast = lastMark.start;
-    const double noise = m_tracker.noiseVariance() / m_filter.block();
-    const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
-    // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
-    // decide alone if every character is clear among what its position may hold, and the signal
-    // does not speak overwhelmingly for a letter or digit the position cannot hold.
-    const bool marksSure = sureEnough(*found, Acceptance {});
-    if (!soft ||
-        (marksSure ? soft->text != found->text
-                   : !(sureEnough(soft->framed, minFramedConfidence) &&
-                         sureEnough(soft->confidence, minOpenConfidence)))) {
-        return;
-    }
-    const double tickRate = m_filter.outputRate();
-    AudioBeacon beacon;
-    beacon.text = QString::fromLatin1(soft->text.data(), static_cast<qsizetype>(soft->text.size()));
-    beacon.confidence = soft->confidence;
-    beacon.time = std::max(0.0, keyedStart(firstMark, scale) / tickRate);
-    beacon.wpm = 1.2 * tickRate / found->timing.dot;
-    beacon.toneHz = m_tracker.frequency();
-    beacon.snrDb = m_detector.snrDb();
-    beacon.cost = found->cost;
-    // Every mark up to here belongs to this beacon or came before it.
-    m_marks.clear();
-    m_textDecoder.dropped(m_textDecoder.next());
-    if (m_handlers.beacon) {
-        m_handlers.beacon(beacon);
-    }
-}
-
-void CwDecoder::trim()
-{
-    if (m_marks.size() <= 2 * keptMarks) {
-        return;
-    }
-    const std::size_t drop = m_marks.size() - keptMarks;
-    emitText(drop);
-    m_marks.erase(m_marks.begin(), m_marks.begin() + static_cast<std::ptrdiff_t>(drop));
-    m_textDecoder.dropped(drop);
+    m_pipeline->feed(samples);
 }
 
 void CwDecoder::finish()
 {
-    // Push what the delay line still holds through the filter.
-    const std::size_t held = m_primed;
-    std::size_t pos = m_primed < m_delay.size() ? 0 : m_delayPos;
-    std::complex<float> tick;
-    for (std::size_t k = 0; k < held; ++k) {
-        if (m_filter.push(m_delay[pos], tick)) {
-            processTick(tick);
-        }
-        pos = pos + 1 == m_delay.size() ? 0 : pos + 1;
-    }
-    for (const KeyRun& run : m_detector.flush()) {
-        handleRun(run);
-    }
-    if (!m_timing.known()) {
-        m_timing.dot = defaultDotSeconds * m_filter.outputRate();
-    }
-    if (!m_marks.empty()) {
-        // The input ends in silence, however long the last space really was.
-        const double end = 10.0 * m_timing.dot;
-        if (m_marks.back().gap < 0.0) {
-            m_marks.back().gap = end;
-        }
-        emitText(m_marks.size());
-        evaluate(std::max(end, m_marks.back().gap), true);
-    }
-    m_marks.clear();
+    m_pipeline->finish();
+}
+
+void CwDecoder::setToneHint(double hz)
+{
+    m_pipeline->setToneHint(hz);
+}
+
+void CwDecoder::clearToneHint()
+{
+    m_pipeline->clearToneHint();
 }
 
 } // namespace cwaudio

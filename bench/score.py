@@ -3,9 +3,11 @@
 """Scores one decoded test recording against what cwgen sent.
 
 usage: score.py TRUTH TEXT [BEACONS]
-TRUTH: cwgen's list (beacon, start); TEXT: the raw decoded text; BEACONS: one beacon per line
-(first word), or omitted to look for the sent beacons inside TEXT itself.
+       score.py --above DB TRUTH BEACONS
+TRUTH: cwgen's list (beacon, start[, SNR while sent]); TEXT: the raw decoded text; BEACONS: one
+beacon per line (first word), or omitted to look for the sent beacons inside TEXT itself.
 Prints: sent exact false errors reference_chars
+With --above (whole passes): sent_above found_above sent found false
 """
 import sys
 
@@ -24,7 +26,19 @@ def squeeze(text):
     return "".join(text.upper().split())
 
 
+def above(limit, truth, beacons):
+    rows = [line.split() for line in open(truth) if line.strip()]
+    found = [line.split()[0].upper() for line in open(beacons) if line.strip()]
+    sent = [r[0] for r in rows]
+    strong = [r[0] for r in rows if len(r) > 2 and float(r[2]) > limit]
+    hits = [b for b in found if b in sent]
+    print(len(strong), sum(1 for b in strong if b in found), len(sent), len(set(hits)), len(found) - len(hits))
+
+
 def main():
+    if sys.argv[1] == "--above":
+        above(float(sys.argv[2]), sys.argv[3], sys.argv[4])
+        return
     sent = [line.split()[0] for line in open(sys.argv[1]) if line.strip()]
     text = open(sys.argv[2], errors="replace").read()
     if len(sys.argv) > 3:

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch_decoder.h"
 
-#include "audio_input.h"
+#include "cw_audio.h"
 #include "line_input.h"
 #include "recording_duration.h"
 #include "recording_start.h"
@@ -48,13 +48,17 @@ BatchDecoder::BatchDecoder(
     : m_options(options)
     , m_out(out)
     , m_messages(messages)
-    , m_writer(makeRecordWriter(options.format, out, options.audio && options.morseText))
+    , m_writer(makeRecordWriter(options.format, out, (options.audio || !options.udp.isEmpty()) && options.morseText))
     , m_log(log)
 {
 }
 
 void BatchDecoder::run()
 {
+    if (!m_options.udp.isEmpty()) {
+        decodeUdp();
+        return;
+    }
     for (qsizetype i = 0; i < m_options.texts.size(); ++i) {
         decodeArgument(m_options.texts.at(i), i + 1);
     }
@@ -132,7 +136,7 @@ void BatchDecoder::decodeAudio(const QString& path)
     cwaudio::DecodeHandlers handlers;
     bool any = false;
     if (m_options.morseText) {
-        handlers.text = [this, standardInput](std::string_view text) {
+        handlers.text = [this, standardInput](std::string_view text, std::span<const float>) {
             m_out.buffer().append(text.data(), qsizetype(text.size()));
             if (standardInput) {
                 m_out.flush();

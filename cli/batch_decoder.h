@@ -29,6 +29,8 @@ private:
     void decodeArgument(const QString& text, qint64 place);
     void decodeFile(const QString& path);
     void decodeAudio(const QString& path);
+    // Listens to --udp until --duration has passed, SIGINT or SIGTERM (udp_listen.cpp).
+    void decodeUdp();
     void handle(const Origin& origin, const QString& shownName, const ReceivedText& received,
         const Measurement* measurement = nullptr);
     void warn(const Origin& origin, const QString& shownName, const char* what);

@@ -45,11 +45,13 @@ bool BeaconLogger::logAudio(
     logbook::Entry e;
     e.utc = measured.utc;
     e.beacon = frame;
-    e.source = u"recording"_s;
-    if (origin.file() != u"-") {
-        e.file = origin.file();
+    e.source = m_liveSource.isEmpty() ? u"recording"_s : m_liveSource;
+    if (m_liveSource.isEmpty()) {
+        if (origin.file() != u"-") {
+            e.file = origin.file();
+        }
+        e.offsetS = measured.time;
     }
-    e.offsetS = measured.time;
     e.wpm = measured.wpm;
     e.toneHz = measured.toneHz;
     e.snrDb = measured.snrDb;

@@ -17,6 +17,8 @@ public:
 
     // A beacon read from a text log or given with --beacon, logged with the time it was decoded.
     bool logText(const Origin& origin, const QString& frame, QString* error);
+    // Beacons heard live from then on come from `source` (e.g. "udp"), not a recording.
+    void setLiveSource(const QString& source) { m_liveSource = source; }
     // A beacon heard in the recording `origin` names ("-": raw audio from standard input).
     bool logAudio(const Origin& origin, const QString& frame, const Measurement& measured, QString* error);
 
@@ -33,6 +35,7 @@ private:
     QString m_callsign;
     bool m_queue = false;
     QList<qint64> m_queuedIds;
+    QString m_liveSource;
 };
 
 } // namespace decodecli

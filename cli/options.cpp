@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include "recording_start.h"
+#include "udp_source.h"
 
 #include <QCommandLineParser>
 
@@ -16,6 +17,48 @@ ParsedOptions usageError(const QString& message)
     ParsedOptions parsed;
     parsed.action = ParsedOptions::Action::usageError;
     parsed.message = message;
+    return parsed;
+}
+
+// --udp listens instead of reading anything.
+ParsedOptions parseUdpOptions(const QCommandLineParser& parser, ParsedOptions parsed)
+{
+    Options& options = parsed.options;
+    if (!options.texts.isEmpty() || !options.files.isEmpty() || parser.isSet(u"audio"_s)) {
+        return usageError(u"--udp listens to the network: no FILE, --beacon or --audio with it"_s);
+    }
+    options.udp = parser.value(u"udp"_s);
+    QHostAddress host;
+    quint16 port = 0;
+    QString error;
+    if (!audiostream::parseUdpAddress(options.udp, &host, &port, &error)) {
+        return usageError(error);
+    }
+    options.rate = int(audiostream::defaultUdpRate);
+    if (parser.isSet(u"rate"_s)) {
+        bool ok = false;
+        options.rate = parser.value(u"rate"_s).toInt(&ok);
+        if (!ok || options.rate < 1000) {
+            return usageError(u"--rate needs the sample rate in Hz (at least 1000)"_s);
+        }
+    }
+    if (parser.isSet(u"duration"_s)) {
+        bool ok = false;
+        options.duration = parser.value(u"duration"_s).toDouble(&ok);
+        if (!ok || !(options.duration > 0.0)) {
+            return usageError(u"--duration needs a number of seconds above 0"_s);
+        }
+    }
+    options.morseText = parser.isSet(u"morse-text"_s);
+    if (parser.isSet(u"start-time"_s)) {
+        return usageError(u"--start-time goes with --audio: a live stream starts now"_s);
+    }
+    if (parser.isSet(u"log"_s)) {
+        options.logPath = parser.value(u"log"_s);
+        if (options.logPath.isEmpty() || options.morseText) {
+            return usageError(u"--log needs the logbook's file name, and beacons to log (no --morse-text)"_s);
+        }
+    }
     return parsed;
 }
 
@@ -39,7 +82,13 @@ ParsedOptions parseOptions(const QStringList& arguments)
         u"The FILEs are recordings (WAV, FLAC, OGG, ...; any rate, channels mixed) to demodulate; "
         u"- reads raw signed 16-bit mono PCM at --rate from standard input, live."_s);
     const QCommandLineOption rateOption(
-        u"rate"_s, u"Sample rate of the raw PCM read with --audio -."_s, u"hz"_s);
+        u"rate"_s, u"Sample rate of the raw PCM read with --audio - or --udp (default 48000)."_s, u"hz"_s);
+    const QCommandLineOption udpOption(u"udp"_s,
+        u"Listen for the audio stream of an SDR program (raw signed 16-bit mono PCM datagrams, as gqrx "
+        u"and SDR++ send) on [HOST:]PORT (host 127.0.0.1 unless given) and decode it live."_s,
+        u"[host:]port"_s);
+    const QCommandLineOption durationOption(
+        u"duration"_s, u"With --udp: stop after this many seconds (else at Ctrl+C or SIGTERM)."_s, u"seconds"_s);
     const QCommandLineOption morseTextOption(
         u"morse-text"_s, u"With --audio: print the raw decoded Morse text instead of reports."_s);
     const QCommandLineOption logOption(u"log"_s,
@@ -51,7 +100,7 @@ ParsedOptions parseOptions(const QStringList& arguments)
         u"is given). Else it comes from the file name or the file's modification time."_s,
         u"time"_s);
     parser.addOptions({ formatOption, beaconOption, quietOption, audioOption, rateOption, morseTextOption,
-        logOption, startTimeOption });
+        logOption, startTimeOption, udpOption, durationOption });
     addUploadOptions(parser);
     parser.addPositionalArgument(u"FILE"_s, u"A log to decode; - or none: standard input."_s, u"[FILE...]"_s);
 
@@ -84,6 +133,12 @@ ParsedOptions parseOptions(const QStringList& arguments)
 
     options.texts = parser.values(beaconOption);
     options.files = parser.positionalArguments();
+    if (parser.isSet(udpOption)) {
+        return parseUdpOptions(parser, std::move(parsed));
+    }
+    if (parser.isSet(durationOption)) {
+        return usageError(u"--duration goes with --udp"_s);
+    }
     if (!options.texts.isEmpty() && !options.files.isEmpty()) {
         return usageError(u"give texts with --beacon or files to read, not both"_s);
     }
@@ -105,7 +160,7 @@ ParsedOptions parseOptions(const QStringList& arguments)
             }
         }
     } else if (options.morseText || parser.isSet(rateOption) || parser.isSet(startTimeOption)) {
-        return usageError(u"--morse-text, --rate and --start-time go with --audio"_s);
+        return usageError(u"--morse-text, --rate and --start-time go with --audio (--morse-text and --rate also with --udp)"_s);
     }
 
     if (parser.isSet(startTimeOption)) {

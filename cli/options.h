@@ -20,7 +20,9 @@ struct Options
     QStringList files; // "-" is standard input; never empty when texts is empty
     bool audio = false;
     bool morseText = false;
-    int rate = 0; // of raw PCM on standard input; set when files holds "-" with --audio
+    int rate = 0; // of raw PCM on standard input; set when files holds "-" with --audio, or with --udp
+    QString udp; // [HOST:]PORT to listen on for raw PCM datagrams; files and texts are then empty
+    double duration = 0; // with --udp: seconds to listen, 0 until interrupted
     QString logPath; // --log: the logbook every beacon is recorded in; empty for none
     QDateTime startTime; // --start-time: when the one recording began, in UTC; invalid when not given
     UploadOptions upload;

@@ -12,4 +12,5 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 build/bench/make-beacon-log 1000 >"$log" 2>/dev/null || fail make-beacon-log
 build/cli/tarnup-decode --quiet --format csv "$log" >/dev/null || [ $? -eq 1 ] || fail tarnup-decode
+QT_QPA_PLATFORM=offscreen build/bench/bench_receiver --live 1 >/dev/null 2>&1 || fail bench_receiver
 echo "==> benchmarks build and run"

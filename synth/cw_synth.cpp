@@ -30,7 +30,10 @@ Signal::Signal(const SignalParams& params, const std::vector<std::string>& texts
     : m_p(params)
     , m_random(params.seed)
 {
-    schedule(texts);
+    const HandKeying hand { m_p.wpm, m_p.jitter, m_p.leadSeconds, m_p.minPauseSeconds, m_p.maxPauseSeconds };
+    KeyedTexts keyed = keyByHand(hand, texts, m_random);
+    m_keys = std::move(keyed.keys);
+    m_sent = std::move(keyed.sent);
     const double seconds = m_keys.empty() ? m_p.leadSeconds : m_keys.back().off + m_p.tailSeconds;
     m_total = static_cast<std::int64_t>(seconds * m_p.sampleRate);
     const double tonePower = m_p.amplitude * m_p.amplitude / 2;
@@ -42,43 +45,6 @@ Signal::Signal(const SignalParams& params, double seconds)
     : Signal(params, std::vector<std::string> {})
 {
     m_total = static_cast<std::int64_t>(seconds * m_p.sampleRate);
-}
-
-void Signal::schedule(const std::vector<std::string>& texts)
-{
-    const double dot = 1.2 / m_p.wpm;
-    std::normal_distribution<double> jitter(1.0, m_p.jitter);
-    std::uniform_real_distribution<double> pause(m_p.minPauseSeconds, m_p.maxPauseSeconds);
-    // A hand never holds exactly the textbook ratios; each sending gets its own.
-    std::uniform_real_distribution<double> dashRatio(2.7, 3.3);
-    const auto stretch = [&](double units) { return units * dot * std::clamp(jitter(m_random), 0.5, 1.5); };
-    double t = m_p.leadSeconds;
-    for (const std::string& text : texts) {
-        const double dash = dashRatio(m_random);
-        m_sent.push_back({ std::string(), t });
-        bool first = true;
-        for (const char c : text) {
-            if (c == ' ') {
-                t += stretch(4.0); // plus the character space already left: seven units
-                continue;
-            }
-            m_sent.back().text += c;
-            if (!first) {
-                t += stretch(3.0); // character space
-            }
-            first = false;
-            const std::string_view code = cwaudio::morseCodeOf(c);
-            for (std::size_t k = 0; k < code.size(); ++k) {
-                if (k > 0) {
-                    t += stretch(1.0);
-                }
-                const double length = stretch(code[k] == '-' ? dash : 1.0);
-                m_keys.push_back({ t, t + length });
-                t += length;
-            }
-        }
-        t += pause(m_random);
-    }
 }
 
 std::size_t Signal::render(std::span<float> out)

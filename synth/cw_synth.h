@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "keying.h"
+
 #include <cstdint>
 #include <random>
 #include <span>
@@ -31,12 +33,6 @@ struct SignalParams
     std::uint64_t seed = 1;
 };
 
-struct SentBeacon
-{
-    std::string text;
-    double start = 0.0; // seconds
-};
-
 // A beacon of random but valid-looking content: the prefix, level symbols, anything at 14.
 std::string randomBeacon(std::mt19937_64& random);
 
@@ -57,13 +53,6 @@ public:
     std::vector<float> renderAll();
 
 private:
-    struct Key
-    {
-        double on;
-        double off;
-    };
-    void schedule(const std::vector<std::string>& texts);
-
     SignalParams m_p;
     std::mt19937_64 m_random;
     std::normal_distribution<double> m_gauss;

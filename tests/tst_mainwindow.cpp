@@ -152,7 +152,9 @@ void TestMainWindow::window()
 
     auto* mnuFile = child<QMenu>(u"MnuFile"_s);
     auto* mnuExit = child<QAction>(u"MnuExit"_s);
-    QCOMPARE(form->menuBar()->actions(), QList<QAction*> { mnuFile->menuAction() });
+    auto* mnuReceive = child<QMenu>(u"MnuReceive"_s);
+    QCOMPARE(form->menuBar()->actions(), (QList<QAction*> { mnuFile->menuAction(), mnuReceive->menuAction() }));
+    QCOMPARE(mnuReceive->title(), u"Receive"_s);
     QCOMPARE(mnuFile->title(), u"File"_s);
     QCOMPARE(mnuFile->actions(), QList<QAction*> { mnuExit });
     QCOMPARE(mnuExit->text(), u"Exit"_s);

@@ -2,6 +2,7 @@
 #include "form1.h"
 #include "edit_field.h"
 
+#include <QFileDialog>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLayout>
@@ -119,6 +120,17 @@ void Form1::createMenus()
     // Keeps Exit under File on macOS too, where a quit-like item would move to the application menu.
     mnuExit->setMenuRole(QAction::NoRole);
     connect(mnuExit, &QAction::triggered, this, &Form1::mnuExitClicked);
+
+    QMenu* mnuReceive = menuBar()->addMenu(u"Receive"_s);
+    mnuReceive->setObjectName(u"MnuReceive"_s);
+    QAction* mnuListen = mnuReceive->addAction(u"Listen\u2026"_s);
+    mnuListen->setObjectName(u"MnuListen"_s);
+    mnuListen->setShortcut(Qt::CTRL | Qt::Key_L);
+    connect(mnuListen, &QAction::triggered, this, &Form1::mnuListenClicked);
+    QAction* mnuOpenRecording = mnuReceive->addAction(u"Open Recording\u2026"_s);
+    mnuOpenRecording->setObjectName(u"MnuOpenRecording"_s);
+    mnuOpenRecording->setShortcut(Qt::CTRL | Qt::Key_O);
+    connect(mnuOpenRecording, &QAction::triggered, this, &Form1::mnuOpenRecordingClicked);
 }
 
 void Form1::text2Changed()
@@ -130,4 +142,53 @@ void Form1::text2Changed()
 void Form1::mnuExitClicked()
 {
     close();
+}
+
+Receiver* Form1::receiverWindow()
+{
+    if (!receiver) {
+        receiver = new Receiver(this);
+        // A window of its own that still closes with this one.
+        receiver->setWindowFlag(Qt::Window);
+        connect(receiver, &Receiver::beaconForMainWindow, this, &Form1::beaconReceived);
+        connect(receiver, &Receiver::beaconFound, this, &Form1::beaconHeard);
+    }
+    return receiver;
+}
+
+void Form1::mnuListenClicked()
+{
+    Receiver* window = receiverWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Form1::mnuOpenRecordingClicked()
+{
+    QFileDialog dialog(this, u"Open Recording"_s);
+    // Qt's own dialog: its name field takes a full path typed in and Enter, on every desktop.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(Receiver::recordingFilters());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        openRecording(dialog.selectedFiles().constFirst());
+    }
+}
+
+void Form1::openRecording(const QString& path)
+{
+    mnuListenClicked();
+    receiver->openRecording(path);
+}
+
+void Form1::beaconReceived(const QString& beacon)
+{
+    // Through the input field, so the report is the window's own decoding of it. Remembered as
+    // heard, so that it is not logged again as a beacon the user typed when it is replaced.
+    QStringList heard = text2->property("heardBeacons").toStringList();
+    heard.append(beacon);
+    constexpr qsizetype remembered = 100;
+    text2->setProperty("heardBeacons", heard.mid(std::max<qsizetype>(0, heard.size() - remembered)));
+    EditField(*text2).setText(beacon);
 }

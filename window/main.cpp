@@ -2,6 +2,7 @@
 #include "background_forwarder.h"
 #include "background_writer.h"
 #include "form1.h"
+#include "heard_beacon_log.h"
 #include "history_window.h"
 #include "logbook.h"
 #include "receive_menu.h"
@@ -30,6 +31,8 @@ int main(int argc, char* argv[])
     QAction* history = HistoryWindow::addMenuEntry(receiveMenu(form1), &form1, logPath);
     addSendCommandOnOpen(history, &form1, &forwarder);
     StationDialog::addMenuEntry(receiveMenu(form1), &form1, [&forwarder] { forwarder.sendDue(); });
+    QObject::connect(&form1, &Form1::beaconHeard, &logWriter,
+        [&logWriter](const FoundBeacon& beacon) { logWriter.append(logEntryFor(beacon)); });
     form1.show();
     return QApplication::exec();
 }

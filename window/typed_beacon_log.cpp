@@ -8,7 +8,6 @@
 
 #include <QEvent>
 #include <QPlainTextEdit>
-#include <QSettings>
 
 using namespace Qt::StringLiterals;
 
@@ -22,13 +21,6 @@ QString frameOf(const QString& text)
     }
     QString frame = beacon::normaliseBeacon(text);
     return beacon::isBeacon(frame) ? frame : QString();
-}
-
-QString stationCallsign()
-{
-    const QSettings settings(u"tarnup-decoder"_s, u"tarnup-decoder"_s);
-    const QString callsign = settings.value(u"station/callsign"_s).toString().trimmed();
-    return callsign.isEmpty() ? QString() : callsign;
 }
 
 } // namespace
@@ -63,14 +55,16 @@ void TypedBeaconLog::inputChanged()
 
 void TypedBeaconLog::log(const std::optional<QString>& beacon)
 {
-    if (!beacon) {
+    // A beacon the Receiver put there is logged as heard, not as typed.
+    if (!beacon || m_input->property("heardBeacons").toStringList().contains(*beacon)) {
         return;
     }
     logbook::Entry e;
     e.utc = QDateTime::currentDateTimeUtc();
     e.beacon = *beacon;
     e.source = u"typed"_s;
-    e.callsign = stationCallsign();
-    e.uploadState = forwarding::StationSettings::load().newEntryUploadState();
+    const auto station = forwarding::StationSettings::load();
+    e.callsign = station.callsign.trimmed();
+    e.uploadState = station.newEntryUploadState();
     m_writer->append(e);
 }

@@ -50,11 +50,18 @@ public:
     KeyRun openSpaceRun() const { return closedRun(0); }
     // Mark over noise power in 2500 Hz, in dB, from the current levels.
     double snrDb() const;
-    bool signalPresent() const { return m_signal; }
 
 private:
+    struct Level
+    {
+        double mark = 0.0;
+        bool present = false;
+    };
+    // Two-means mark level of the ticks within `halfWidth` of the decision.
+    Level markLevel(int halfWidth);
     void updateLevels();
     double threshold() const;
+    double decisionThreshold() const;
     std::optional<KeyRun> decide(double level);
     // The run in progress, ending `skip` decided ticks back.
     KeyRun closedRun(int skip) const;
@@ -67,6 +74,8 @@ private:
     int m_ampPos = 0;
     int m_ampFill = 0;
     int m_lookahead;
+    int m_levelHalfWidth = 0;
+    int m_upperHalfWidth = 8;
     std::vector<float> m_scratch;
     int m_sinceLevels = 0;
     double m_noise = 0.0;

@@ -13,7 +13,6 @@ class Decimator
 public:
     explicit Decimator(double inputRate);
 
-    int factor() const { return m_factor; }
     double outputRate() const { return m_outputRate; }
 
     // Appends the output samples for `input` to `output`.

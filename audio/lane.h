@@ -2,7 +2,7 @@
 #pragma once
 
 #include "beacon_finder.h"
-#include "decimator.h"
+#include "cw_audio.h"
 #include "keyed_mark.h"
 #include "keying_detector.h"
 #include "text_decoder.h"
@@ -22,41 +22,25 @@
 
 namespace cwaudio {
 
-// A beacon heard in the audio, with what the demodulator measured while it was sent.
-struct AudioBeacon
-{
-    QString text; // 19 characters, passes beacon::isBeacon
-    std::array<double, beaconLength> confidence {}; // per character, 0..1
-    double time = 0.0; // seconds from the start of the input to the first mark
-    double wpm = 0.0;
-    double toneHz = 0.0;
-    double snrDb = 0.0; // tone over noise in 2500 Hz
-    double cost = 0.0; // penalty of the chosen reading of the marks
-};
-
-struct DecodeHandlers
-{
-    std::function<void(const AudioBeacon&)> beacon;
-    // Raw decoded text as it becomes final, words separated by spaces.
-    std::function<void(std::string_view)> text;
-};
-
-// Streaming CW demodulator: feed mono samples in blocks of any size; beacons are handed out as soon
-// as the space after their last character shows they are complete. Memory stays bounded however
-// long the input is.
-class CwDecoder
+// One tone followed from the baseband through keying and framing to confirmed beacons. The
+// decoder runs a lane on the strongest tone and one on the next, so a stronger station beside the
+// beacon cannot take it away: whichever lane's keying forms beacons reports them.
+class Lane
 {
 public:
-    CwDecoder(double sampleRate, DecodeHandlers handlers);
+    // `workingRate`: the decimated rate the samples come at.
+    Lane(double workingRate, DecodeHandlers handlers);
 
     void feed(std::span<const float> samples);
     // End of input: decides everything still held back and reports what it completes.
     void finish();
 
-    double workingRate() const { return m_decimator.outputRate(); }
+    ToneTracker& tracker() { return m_tracker; }
+    const ToneTracker& tracker() const { return m_tracker; }
+    double snrDb() const { return m_detector.snrDb(); }
+    double wpm() const;
 
 private:
-    void processWorking(std::span<const float> samples);
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
     void closeGap(const KeyRun& space);
@@ -66,7 +50,6 @@ private:
     void trim();
 
     DecodeHandlers m_handlers;
-    Decimator m_decimator;
     ToneTracker m_tracker;
     ToneFilter m_filter;
     KeyingDetector m_detector;
@@ -74,7 +57,6 @@ private:
     double m_readFirst = -1.0; // first and last mark of the beacon last read from the ticks
     double m_readLast = -1.0;
     TextDecoder m_textDecoder;
-    std::vector<float> m_work;
     std::vector<float> m_delay; // holds the signal back by the tracker's lag
     std::size_t m_delayPos = 0;
     std::size_t m_primed = 0;
@@ -83,6 +65,8 @@ private:
     Timing m_timing;
     double m_nextOpenCheck = 0.0;
     std::string m_text;
+    std::vector<float> m_textConfidence;
+    std::int64_t m_workSamples = 0;
 };
 
 } // namespace cwaudio

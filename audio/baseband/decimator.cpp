@@ -11,7 +11,8 @@ namespace {
 
 constexpr double highestWorkingRate = 16000.0;
 constexpr double workingRate = 8000.0;
-constexpr double passbandEdge = 2200.0;
+// The tone may be up to 3000 Hz.
+constexpr double passbandEdge = 3000.0;
 
 } // namespace
 

@@ -17,6 +17,8 @@ public:
     int block() const { return m_block; }
 
     void setFrequency(double hz);
+    // The next sample starts a block.
+    bool blockStart() const { return m_fill == 0; }
 
     // Feeds one sample; returns true and sets `out` when a block is complete.
     bool push(float sample, std::complex<float>& out);

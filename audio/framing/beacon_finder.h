@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "beacon_frame.h"
+
 #include "keyed_mark.h"
 #include "timing.h"
 
@@ -13,7 +15,7 @@
 
 namespace cwaudio {
 
-inline constexpr std::size_t beaconLength = 19;
+inline constexpr auto beaconLength = static_cast<std::size_t>(beacon::frameLength);
 
 struct FoundBeacon
 {

@@ -31,6 +31,17 @@ constexpr double glitchShare = 0.3;
 // A dot lost next to a character sits within this many dots of it, centre and spread included.
 constexpr double edgeShare = 2.5;
 constexpr int levelRingSize = 1024;
+// The mark level comes from this many dots either side of the decision, no fewer seconds.
+constexpr double levelDots = 4.0;
+constexpr double minLevelSeconds = 0.2;
+// The short window's level is taken once it differs this much (6 dB) from the long one's.
+constexpr double fadeRatio = 0.5;
+// In a fade a mark keys once it is this far over the mean noise amplitude.
+constexpr double fadeFloor = 3.0;
+constexpr double upperDots = 3.0;
+constexpr double upperShare = 0.35;
+// ...once the keying nearby has fallen this far below the mark level.
+constexpr double fadeShare = 0.8;
 
 } // namespace
 
@@ -44,6 +55,7 @@ KeyingDetector::KeyingDetector(double tickRate)
     , m_levels(levelRingSize, 0.0f)
     , m_edgeTicks(edgeShare * 0.06 * tickRate)
 {
+    m_levelHalfWidth = m_lookahead;
 }
 
 void KeyingDetector::setNoise(double variance, int samplesPerTick)
@@ -57,6 +69,9 @@ void KeyingDetector::setDotTicks(double dotTicks)
     m_length = std::clamp(static_cast<int>(std::lround(filterShare * dotTicks)), 1, ringSize - 1);
     m_minRun = std::max(2.0, glitchShare * dotTicks);
     m_edgeTicks = edgeShare * dotTicks;
+    m_upperHalfWidth = static_cast<int>(upperDots * dotTicks);
+    m_levelHalfWidth = std::clamp(
+        static_cast<int>(levelDots * dotTicks), static_cast<int>(minLevelSeconds * m_tickRate), m_lookahead);
 }
 
 KeyRun KeyingDetector::closedRun(int skip) const
@@ -92,26 +107,24 @@ double KeyingDetector::snrDb() const
     return 10.0 * std::log10(tonePower / noisePower) - 10.0 * std::log10(2500.0 * seconds);
 }
 
-void KeyingDetector::updateLevels()
+KeyingDetector::Level KeyingDetector::markLevel(int halfWidth)
 {
-    const auto count = static_cast<std::size_t>(m_ampFill);
-    std::copy_n(m_amplitudes.begin(), count, m_scratch.begin());
-    const auto nth = [&](double share) {
-        auto it = m_scratch.begin() + static_cast<std::ptrdiff_t>(share * static_cast<double>(count - 1));
-        std::nth_element(m_scratch.begin(), it, m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
-        return static_cast<double>(*it);
-    };
-    if (m_noiseVariance >= 0.0) {
-        // Mean amplitude of complex noise averaged over the filter's span of samples.
-        const double power = m_noiseVariance / (static_cast<double>(m_samplesPerTick) * m_length);
-        m_noise = std::sqrt(std::numbers::pi / 4 * power);
-    } else {
-        m_noise = nth(noisePercentile) * rayleighMeanOverP20;
+    const int size = static_cast<int>(m_amplitudes.size());
+    const int decision = m_lookahead + 1; // ticks back from the newest
+    std::size_t count = 0;
+    for (int back = std::max(1, decision - halfWidth); back <= std::min(m_ampFill, decision + halfWidth);
+         ++back) {
+        m_scratch[count++] = m_amplitudes[(m_ampPos - back + size) % size];
     }
-    const double upper = nth(markPercentile);
+    if (count == 0) {
+        return {};
+    }
+    auto it =
+        m_scratch.begin() + static_cast<std::ptrdiff_t>(markPercentile * static_cast<double>(count - 1));
+    std::nth_element(m_scratch.begin(), it, m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
     // The mark level is the mean of what lies above the threshold it sets (two-means), since a
     // percentile would land wherever the share of key-down time happens to put it.
-    double mark = upper;
+    double mark = *it;
     std::size_t above = 0;
     for (int pass = 0; pass < 3; ++pass) {
         const double threshold = 0.5 * (m_noise + mark);
@@ -129,15 +142,65 @@ void KeyingDetector::updateLevels()
         mark = sum / static_cast<double>(above);
     }
     // Split in two, pure noise gives an upper half under twice its mean; keying stands well clear.
-    m_present = mark > presenceRatio * m_noise &&
+    const bool present = mark > presenceRatio * m_noise &&
         static_cast<double>(above) > minMarkShare * static_cast<double>(count);
+    return { mark, present };
+}
+
+void KeyingDetector::updateLevels()
+{
+    if (m_noiseVariance >= 0.0) {
+        // Mean amplitude of complex noise averaged over the filter's span of samples.
+        const double power = m_noiseVariance / (static_cast<double>(m_samplesPerTick) * m_length);
+        m_noise = std::sqrt(std::numbers::pi / 4 * power);
+    } else {
+        const int size = static_cast<int>(m_amplitudes.size());
+        const auto count = static_cast<std::size_t>(m_ampFill);
+        for (std::size_t i = 0; i < count; ++i) {
+            m_scratch[i] = m_amplitudes[(static_cast<int>(i) + size) % size];
+        }
+        auto it =
+            m_scratch.begin() + static_cast<std::ptrdiff_t>(noisePercentile * static_cast<double>(count - 1));
+        std::nth_element(m_scratch.begin(), it, m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
+        m_noise = *it * rayleighMeanOverP20;
+    }
+    // The long window keeps the level steady in the noise; where the signal fades (a spinning
+    // satellite, 20 dB within a second) the short one follows it down into the null and out again.
+    Level level = markLevel(m_lookahead);
+    const Level close = markLevel(m_levelHalfWidth);
+    if (close.present && level.present &&
+        (close.mark < fadeRatio * level.mark || close.mark * fadeRatio > level.mark)) {
+        level = close;
+    }
+    m_present = level.present;
     if (m_present) {
-        m_mark = mark;
+        m_mark = level.mark;
     } else {
         // Silence: hold the last mark level, slowly letting go.
         m_mark *= m_holdDecay;
     }
     m_signal = m_mark > m_noise && m_mark > 1e-12;
+}
+
+double KeyingDetector::decisionThreshold() const
+{
+    if (!m_present) {
+        return threshold();
+    }
+    // Halfway to the strongest keying within a few dots, where that is lower: a weak mark in the
+    // null of a fade keys, while marks a second away, 20 dB stronger, set no level for it. Never
+    // so low that the noise alone would key.
+    const int size = static_cast<int>(m_amplitudes.size());
+    const int decision = m_lookahead + 1;
+    float upper = 0.0f;
+    for (int back = std::max(1, decision - m_upperHalfWidth);
+         back <= std::min(m_ampFill, decision + m_upperHalfWidth); ++back) {
+        upper = std::max(upper, m_amplitudes[(m_ampPos - back + size) % size]);
+    }
+    if (upper > fadeShare * m_mark) {
+        return threshold();
+    }
+    return std::min(threshold(), std::max(m_noise + upperShare * (upper - m_noise), fadeFloor * m_noise));
 }
 
 double KeyingDetector::threshold() const
@@ -168,7 +231,7 @@ std::optional<KeyRun> KeyingDetector::push(std::complex<float> tick)
         return std::nullopt;
     }
     const float decided = m_amplitudes[(m_ampPos - 1 - m_lookahead + size) % size];
-    return decide(m_signal ? decided / threshold() : 0.0);
+    return decide(m_signal ? decided / decisionThreshold() : 0.0);
 }
 
 std::optional<KeyRun> KeyingDetector::decide(double level)

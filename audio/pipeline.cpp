@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pipeline.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace cwaudio {
+
+namespace {
+
+constexpr std::size_t chunk = 4096;
+constexpr double statusSeconds = 0.1;
+// One beacon read by both lanes starts at nearly the same moment.
+constexpr double sameBeaconSeconds = 5.0;
+constexpr std::size_t rememberedBeacons = 8;
+constexpr double sameToneHz = 40.0;
+constexpr double recentJumpSeconds = 2.0;
+// A lane on a keyed station, not on a noise peak, shows at least this SNR.
+constexpr double keyedStationDb = -3.0;
+
+} // namespace
+
+Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
+    : m_handlers(std::move(handlers))
+    , m_decimator(sampleRate)
+    , m_inputRate(sampleRate)
+    , m_statusEvery(std::max<std::int64_t>(1, std::llround(statusSeconds * sampleRate)))
+    , m_nextStatus(m_statusEvery)
+{
+    for (std::size_t k = 0; k < m_lanes.size(); ++k) {
+        DecodeHandlers lane;
+        lane.beacon = [this, k](const AudioBeacon& b) { report(k, b); };
+        // The raw text is the first lane's.
+        lane.text = [this, k](std::string_view text, std::span<const float> confidence) {
+            if (m_laneIds[0] == k && m_handlers.text) {
+                m_handlers.text(text, confidence);
+            }
+        };
+        m_lanes[k] = std::make_unique<Lane>(m_decimator.outputRate(), std::move(lane));
+    }
+    m_work.reserve(chunk);
+}
+
+void Pipeline::feed(std::span<const float> samples)
+{
+    while (!samples.empty()) {
+        // Blocks end where a status is due, so it describes the input up to that moment.
+        const auto untilStatus =
+            static_cast<std::size_t>(std::max<std::int64_t>(1, m_nextStatus - m_samplesIn));
+        const std::size_t n = std::min({ samples.size(), chunk, untilStatus });
+        m_work.clear();
+        m_decimator.process(samples.first(n), m_work); // baseband, the working rate
+        for (const auto& lane : m_lanes) {
+            lane->feed(m_work); // tone -> keying -> framing -> confirmation
+        }
+        // The second lane follows the strongest tone the first is not on. Where the first has moved
+        // onto the second's tone (the other station rose while the beacon paused), the second,
+        // which holds that station's keying, becomes the first, and the first goes back.
+        if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) < sameToneHz &&
+            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) && m_lanes[1]->tracker().locked() &&
+            m_lanes[1]->snrDb() > keyedStationDb) {
+            std::swap(m_lanes[0], m_lanes[1]);
+            std::swap(m_laneIds[0], m_laneIds[1]);
+        }
+        m_lanes[1]->tracker().avoid(m_lanes[0]->tracker().frequency());
+        m_samplesIn += static_cast<std::int64_t>(n);
+        samples = samples.subspan(n);
+        if (m_samplesIn >= m_nextStatus) {
+            reportStatus();
+            m_nextStatus += m_statusEvery;
+        }
+    }
+}
+
+void Pipeline::finish()
+{
+    for (const auto& lane : m_lanes) {
+        lane->finish();
+    }
+}
+
+void Pipeline::setToneHint(double hz)
+{
+    for (const auto& lane : m_lanes) {
+        lane->tracker().setHint(hz);
+    }
+}
+
+void Pipeline::clearToneHint()
+{
+    for (const auto& lane : m_lanes) {
+        lane->tracker().clearHint();
+    }
+}
+
+void Pipeline::report(std::size_t lane, const AudioBeacon& beacon)
+{
+    const bool seen = std::ranges::any_of(m_reported, [&](const Reported& r) {
+        return r.text == beacon.text && std::abs(r.time - beacon.time) < sameBeaconSeconds;
+    });
+    if (seen) {
+        return;
+    }
+    m_reported.push_back({ beacon.text, beacon.time });
+    if (m_reported.size() > rememberedBeacons) {
+        m_reported.pop_front();
+    }
+    m_shownLane = m_laneIds[0] == lane ? 0 : 1;
+    if (m_handlers.beacon) {
+        m_handlers.beacon(beacon);
+    }
+}
+
+void Pipeline::reportStatus()
+{
+    if (!m_handlers.status) {
+        return;
+    }
+    const Lane& lane = *m_lanes[m_shownLane];
+    DecoderStatus status;
+    status.time = static_cast<double>(m_samplesIn) / m_inputRate;
+    status.locked = lane.tracker().locked();
+    status.toneHz = status.locked ? lane.tracker().frequency() : 0.0;
+    status.snrDb = lane.snrDb();
+    status.wpm = lane.wpm();
+    m_handlers.status(status);
+}
+
+} // namespace cwaudio
