@@ -92,6 +92,7 @@ void ToneTracker::setHint(double hz)
     m_rate = 0.0;
     m_locked = false;
     m_jumpAt = -1;
+    m_jumpSeen = -1;
     std::ranges::fill(m_history, Estimate { 0.0, 0.0, -1 });
 }
 
@@ -280,11 +281,16 @@ void ToneTracker::analyse()
         const auto [fastLocal, fastLocalBin] = fastPeak(current - m_trackBins, current + m_trackBins);
         const bool fastJump = 10 * std::log10(fastGlobal / fastLocal) > fastJumpDb &&
             10 * std::log10(fastGlobal / floor) > acquireDb + fastJumpDb;
-        // Just after a jump the long averages still show the old tone strongest.
-        const bool settling =
-            m_jumpAt >= 0 && now - m_jumpAt < static_cast<std::int64_t>(1.5 * slowSeconds * m_sampleRate);
+        // Just after a jump the averages still show the old tone strongest: the short one for a
+        // moment, the long ones for a second and more.
+        const auto since = static_cast<double>(now - m_jumpSeen) / m_sampleRate;
+        const bool settling = m_jumpSeen >= 0 && since < 1.5 * slowSeconds;
+        const bool fastSettling = m_jumpSeen >= 0 && since < 3 * fastSeconds;
         if (slowGain > jumpDb && !settling) {
             jumped = true;
+        } else if (fastJump && fastSettling) {
+            bin = localBin;
+            rate = localRate;
         } else if (fastJump && std::abs(fastBin - globalBin) <= m_trackBins) {
             jumped = true;
         } else if (fastJump) {
@@ -296,6 +302,7 @@ void ToneTracker::analyse()
             rate = localRate;
         }
         if (jumped) {
+            m_jumpSeen = now;
             m_jumpAt = jumpOnset(static_cast<int>(std::lround(m_frequency / m_binHz)), floor, now);
         }
     }
