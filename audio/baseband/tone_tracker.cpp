@@ -71,9 +71,9 @@ ToneTracker::ToneTracker(double sampleRate)
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
     // The estimate has seen the samples up to a second after the one it is applied to.
     m_lag = static_cast<int>(slowSeconds * sampleRate) + n / 2;
-    m_history.assign(static_cast<std::size_t>(m_lag / m_hop + 4), Estimate { 0.0, 0.0, -1 });
-    m_recent.assign(static_cast<std::size_t>(m_lag / m_hop + 2),
-        std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
+    const auto hopsInLag = static_cast<std::size_t>(m_lag / m_hop);
+    m_history.assign(hopsInLag + 4, Estimate { 0.0, 0.0, -1 });
+    m_recent.assign(hopsInLag + 2, std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     const double highest = std::min(maxToneHz, highestToneShare * sampleRate);
     m_bandFirst = std::max(1, static_cast<int>(minToneHz / m_binHz));
     m_bandLast = std::min(m_bins - 2, static_cast<int>(highest / m_binHz));
@@ -286,14 +286,10 @@ void ToneTracker::analyse()
         const auto since = static_cast<double>(now - m_jumpSeen) / m_sampleRate;
         const bool settling = m_jumpSeen >= 0 && since < 1.5 * slowSeconds;
         const bool fastSettling = m_jumpSeen >= 0 && since < 3 * fastSeconds;
-        if (slowGain > jumpDb && !settling) {
+        const bool fastTaken = fastJump && !fastSettling;
+        if ((slowGain > jumpDb && !settling) || (fastTaken && std::abs(fastBin - globalBin) <= m_trackBins)) {
             jumped = true;
-        } else if (fastJump && fastSettling) {
-            bin = localBin;
-            rate = localRate;
-        } else if (fastJump && std::abs(fastBin - globalBin) <= m_trackBins) {
-            jumped = true;
-        } else if (fastJump) {
+        } else if (fastTaken) {
             jumped = true;
             bin = fastBin;
             rate = still;
