@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "beacon.h"
-#include "beacon_frame.h"
-#include "field_table.h"
+#include "golden_reports.h"
 #include "line_input.h"
 #include "output_format.h"
 
@@ -107,11 +105,18 @@ std::optional<QList<QStringList>> parseCsv(const QString& text)
     return records;
 }
 
+// A report line's field name and its text, split at the ": " after the name.
+std::pair<QString, QString> nameAndText(const QString& line)
+{
+    const qsizetype colon = line.indexOf(u": "_s);
+    return { line.first(colon), line.sliced(colon + 2) };
+}
+
 QStringList csvHeader()
 {
     QStringList header { u"file"_s, u"line"_s, u"beacon"_s };
-    for (const beacon::FieldTable& table : beacon::fieldTables()) {
-        header.append(table.name.toString());
+    for (const QString& line : goldenReports().first().lines.mid(1)) {
+        header.append(nameAndText(line).first);
     }
     return header;
 }
@@ -119,8 +124,8 @@ QStringList csvHeader()
 QStringList csvRow(const QString& file, int line, const QString& frame)
 {
     QStringList row { file, QString::number(line), frame };
-    for (const beacon::FieldTable& table : beacon::fieldTables()) {
-        row.append(beacon::fieldValue(table, beacon::symbolAt(frame, table.position)).toString());
+    for (const QString& text : goldenLines(frame).mid(1)) {
+        row.append(nameAndText(text).second);
     }
     return row;
 }
@@ -130,9 +135,27 @@ QByteArray textReports(const QStringList& frames)
 {
     QStringList reports;
     for (const QString& frame : frames) {
-        reports.append(beacon::buildReport(frame).replace(u"\r\n"_s, u"\n"_s) + u'\n');
+        reports.append(goldenLines(frame).join(u'\n') + u'\n');
     }
     return reports.join(u'\n').toUtf8();
+}
+
+// The "fields" of a JSON record for `frame`: a level only where the field shows no fallback text.
+QJsonArray jsonFields(const QString& frame)
+{
+    const QStringList lines = goldenLines(frame);
+    const QStringList fallbacks = goldenReports().last().lines;
+    QJsonArray fields;
+    for (std::size_t f = 0; f < goldenPositions.size(); ++f) {
+        const auto i = qsizetype(f) + 1;
+        const QChar symbol = frame.at(goldenPositions[f] - 1);
+        const qsizetype level = u"DF2G4C6Q8Z"_s.indexOf(symbol);
+        fields.append(QJsonObject { { u"position"_s, goldenPositions[f] },
+            { u"name"_s, nameAndText(lines.at(i)).first }, { u"symbol"_s, QString(symbol) },
+            { u"level"_s, level < 0 || lines.at(i) == fallbacks.at(i) ? QJsonValue() : QJsonValue(level) },
+            { u"text"_s, lines.at(i) } });
+    }
+    return fields;
 }
 
 std::optional<QList<QJsonObject>> parseJsonLines(const QByteArray& out)
@@ -199,6 +222,9 @@ private slots:
     void specialAtEveryPlace_data();
     void specialAtEveryPlace();
 
+    void goldenReports_data();
+    void goldenReports();
+    void byteOrderMark();
     void textFormat();
     void csvFormat();
     void jsonFormat();
@@ -431,6 +457,71 @@ void TestCli::specialAtEveryPlace()
     QCOMPARE(csvOut, csvQuoted ? '"' + cell + '"' : cell);
 }
 
+void TestCli::goldenReports_data()
+{
+    QTest::addColumn<QString>("format");
+    for (const QString& format : { u"text"_s, u"csv"_s, u"json"_s }) {
+        QTest::newRow(qPrintable(format)) << format;
+    }
+}
+
+// Every golden input on a line of its own gives its golden report, whole.
+void TestCli::goldenReports()
+{
+    QFETCH(QString, format);
+    const QString log = m_dir.filePath(u"golden.log"_s);
+    QStringList inputs;
+    QStringList reports;
+    for (const GoldenReport& golden : ::goldenReports()) {
+        inputs.append(golden.input);
+        reports.append(golden.report(u"\n"_s) + u'\n');
+    }
+    QVERIFY(writeFile(log, (inputs.join(u'\n') + u'\n').toUtf8()));
+    const Run run = runDecoder({ u"-f"_s, format, log });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    if (format == u"text") {
+        QCOMPARE(QString::fromUtf8(run.out), reports.join(u'\n'));
+        return;
+    }
+    const bool csv = format == u"csv";
+    const auto records = csv ? parseCsv(QString::fromUtf8(run.out)) : std::nullopt;
+    const auto objects = csv ? std::nullopt : parseJsonLines(run.out);
+    QVERIFY(csv ? records.has_value() : objects.has_value());
+    for (qsizetype i = 0; i < inputs.size(); ++i) {
+        const GoldenReport& golden = ::goldenReports().at(i);
+        if (csv) {
+            QStringList row { log, QString::number(i + 1), golden.frame() };
+            for (const QString& line : golden.lines.mid(1)) {
+                row.append(nameAndText(line).second);
+            }
+            QCOMPARE(records->at(i + 1), row);
+        } else {
+            QCOMPARE(objects->at(i).value(u"input").toString(), golden.input);
+            QCOMPARE(objects->at(i).value(u"beacon").toString(), golden.frame());
+            QCOMPARE(objects->at(i).value(u"report").toString(), golden.report());
+            QStringList texts;
+            for (const QJsonValue field : objects->at(i).value(u"fields").toArray()) {
+                texts.append(field.toObject().value(u"text").toString());
+            }
+            QCOMPARE(texts, golden.lines.mid(1));
+        }
+    }
+    QCOMPARE(csv ? records->size() - 1 : objects->size(), inputs.size());
+}
+
+// Some editors put a UTF-8 byte order mark in front of the first line.
+void TestCli::byteOrderMark()
+{
+    const GoldenReport& golden = ::goldenReports().first();
+    const QString log = m_dir.filePath(u"bom.log"_s);
+    QVERIFY(writeFile(log, "\xef\xbb\xbf" + golden.input.toUtf8() + "\r\n"));
+    const Run run = runDecoder({ log });
+    QCOMPARE(run.out, (golden.report(u"\n"_s) + u'\n').toUtf8());
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+}
+
 void TestCli::textFormat()
 {
     const QString log = dataFile(u"mixed.log"_s);
@@ -484,22 +575,8 @@ void TestCli::jsonFormat()
         }
         const QString frame = object.value(u"beacon").toString();
         QVERIFY(mixedBeacons.contains(std::pair { line, frame }));
-        QCOMPARE(object.value(u"report").toString(), beacon::buildReport(frame));
-        const QJsonArray fields = object.value(u"fields").toArray();
-        const auto tables = beacon::fieldTables();
-        QCOMPARE(fields.size(), qsizetype(tables.size()));
-        for (qsizetype i = 0; i < fields.size(); ++i) {
-            const QJsonObject field = fields.at(i).toObject();
-            const beacon::FieldTable& table = tables[i];
-            const QChar symbol = beacon::symbolAt(frame, table.position);
-            QCOMPARE(field.value(u"position").toInt(), table.position);
-            QCOMPARE(field.value(u"name").toString(), table.name.toString());
-            QCOMPARE(field.value(u"symbol").toString(), QString(symbol));
-            QCOMPARE(field.value(u"text").toString(), beacon::fieldText(table, symbol).toString());
-            const auto level = beacon::fieldLevel(table, symbol);
-            QCOMPARE(field.value(u"level").isNull(), !level);
-            QCOMPARE(field.value(u"level").toInt(-1), level.value_or(-1));
-        }
+        QCOMPARE(object.value(u"report").toString(), goldenLines(frame).join(u"\r\n"_s));
+        QCOMPARE(object.value(u"fields").toArray(), jsonFields(frame));
     }
     QVERIFY(run.err.isEmpty());
     QCOMPARE(run.exitCode, 1);
@@ -672,7 +749,7 @@ void TestCli::jsonHostile()
     QCOMPARE(!objects->at(0).value(u"beacon").isNull(), isBeacon);
     if (isBeacon) {
         const QString frame = objects->at(0).value(u"beacon").toString();
-        QCOMPARE(objects->at(0).value(u"report").toString(), beacon::buildReport(frame));
+        QCOMPARE(objects->at(0).value(u"report").toString(), goldenLines(frame).join(u"\r\n"_s));
     }
 }
 

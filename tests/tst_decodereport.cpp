@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "beacon.h"
+#include "golden_reports.h"
 #include "recording_field.h"
 
 #include <QTest>
@@ -35,6 +36,8 @@ class TestDecodeReport : public QObject
     Q_OBJECT
 
 private slots:
+    void golden_data();
+    void golden();
     void beacons_data();
     void beacons();
     void notBeacons_data();
@@ -45,6 +48,25 @@ private slots:
     void tooLongForBeacon_data();
     void tooLongForBeacon();
 };
+
+void TestDecodeReport::golden_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    for (const GoldenReport& golden : goldenReports()) {
+        QTest::newRow(qPrintable(golden.input)) << golden.input << golden.report();
+    }
+}
+
+void TestDecodeReport::golden()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    RecordingField report(userText);
+    beacon::decodeInput(input, report);
+    QCOMPARE(report.text(), expected);
+    QCOMPARE(beacon::buildReport(beacon::normaliseBeacon(input)), expected);
+}
 
 void TestDecodeReport::beacons_data()
 {

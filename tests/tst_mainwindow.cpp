@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "beacon.h"
-#include "beacon_frame.h"
 #include "edit_field.h"
 #include "form1.h"
-#include "level_code.h"
+#include "golden_reports.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -11,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -26,10 +25,27 @@ namespace {
 const QString beaconA = u"TARNUPQ8CQCG4XGG4DZ"_s;
 const QString beaconB = u"TARNUP0000000000000"_s;
 
-// The decoder has its own tests; here it only tells which report the window must show.
 QString reportFor(const QString& input)
 {
-    return beacon::buildReport(beacon::normaliseBeacon(input));
+    return goldenLines(goldenFrame(input)).join(u"\r\n"_s);
+}
+
+enum Edit { typeKeys, deleteKey, backspaceKey, cutKeys, pasteKeys, undoKeys, redoKeys, dropText };
+
+// Drops `text` from another program at `position`, as a mouse would.
+void dropOnto(QPlainTextEdit* edit, int position, const QString& text)
+{
+    QTextCursor at = edit->textCursor();
+    at.setPosition(position);
+    const QPoint point = edit->cursorRect(at).center();
+    QMimeData data;
+    data.setText(text);
+    QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(edit->viewport(), &enter);
+    QDragMoveEvent move(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(edit->viewport(), &move);
+    QDropEvent dropped(QPointF(point), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(edit->viewport(), &dropped);
 }
 
 } // namespace
@@ -55,6 +71,8 @@ private slots:
     void paste_data();
     void paste();
     void pasteOverSelectionAndUndo();
+    void everyEditDecodes_data();
+    void everyEditDecodes();
     void reportFitsText3_data();
     void reportFitsText3();
     void userTextInText3_data();
@@ -176,8 +194,10 @@ void TestMainWindow::typingKeyByKey_data()
     QTest::addColumn<QString>("keys");
 
     QTest::newRow("upper case") << beaconA;
-    QTest::newRow("lower case") << beaconA.toLower();
     QTest::newRow("every field unknown") << beaconB;
+    for (const GoldenReport& golden : goldenReports()) {
+        QTest::newRow(qPrintable(golden.input)) << golden.input;
+    }
 }
 
 void TestMainWindow::typingKeyByKey()
@@ -297,17 +317,109 @@ void TestMainWindow::pasteOverSelectionAndUndo()
     QCOMPARE(report(), reportFor(beaconA));
 }
 
+void TestMainWindow::everyEditDecodes_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<QString>("text"); // typed, pasted or dropped; typed first for undo and redo
+    QTest::addColumn<int>("golden"); // the report the edit completes
+
+    const auto& g = goldenReports();
+    const auto row = [&](const char* name, const QString& before, int anchor, int position, Edit edit,
+                         const QString& text, int golden) {
+        QTest::newRow(name) << before << anchor << position << int(edit) << text << golden;
+    };
+    const QString a = g[1].input;
+    const QString b = g[2].input;
+    const QString c = g[3].input;
+    const QString d = g[4].input;
+    row("type at the start", a.mid(1), 0, 0, typeKeys, a.left(1), 1);
+    row("type in the middle", b.left(9) + b.mid(10), 9, 9, typeKeys, b.mid(9, 1), 2);
+    row("type at the end", c.chopped(1), -1, -1, typeKeys, c.right(1), 3);
+    row("delete at the start", u"x"_s + a, 0, 0, deleteKey, {}, 1);
+    row("delete in the middle", b.left(9) + u"x"_s + b.mid(9), 9, 9, deleteKey, {}, 2);
+    row("delete before the end", c + u"x"_s, c.size(), c.size(), deleteKey, {}, 3);
+    row("delete a selection at the start", u"xyz"_s + d, 0, 3, deleteKey, {}, 4);
+    row("backspace after the first character", u"x"_s + a, 1, 1, backspaceKey, {}, 1);
+    row("backspace a selection at the start", u"xyz"_s + b, 3, 0, backspaceKey, {}, 2);
+    row("backspace in the middle", c.left(9) + u"x"_s + c.mid(9), 10, 10, backspaceKey, {}, 3);
+    row("backspace at the end", d + u"x"_s, -1, -1, backspaceKey, {}, 4);
+    row("cut at the start", u"xyz"_s + a, 0, 3, cutKeys, {}, 1);
+    row("cut in the middle", b.left(9) + u"xyz"_s + b.mid(9), 9, 12, cutKeys, {}, 2);
+    row("paste at the start", c.mid(6), 0, 0, pasteKeys, c.left(6), 3);
+    row("paste over a selection", d.left(6) + u"!!"_s + d.mid(10), 6, 8, pasteKeys, d.mid(6, 4), 4);
+    row("undo a typed character", a, 3, 3, undoKeys, u"x"_s, 1);
+    row("undo at the start", b, 0, 0, undoKeys, u"x"_s, 2);
+    row("redo", c.left(9) + c.mid(10), 9, 9, redoKeys, c.mid(9, 1), 3);
+    row("drop at the start", d.mid(1), 0, 0, dropText, d.left(1), 4);
+    row("drop in the middle", a.left(9) + a.mid(12), 9, 9, dropText, a.mid(9, 3), 1);
+}
+
+// Whatever changes the input decodes it: each edit completes a beacon over notes in Text3.
+void TestMainWindow::everyEditDecodes()
+{
+    QFETCH(QString, before);
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    QFETCH(int, edit);
+    QFETCH(QString, text);
+    QFETCH(int, golden);
+    text2()->setPlainText(before);
+    QTextCursor cursor = text2()->textCursor();
+    cursor.setPosition(anchor < 0 ? int(before.size()) : anchor);
+    cursor.setPosition(position < 0 ? int(before.size()) : position, QTextCursor::KeepAnchor);
+    text2()->setTextCursor(cursor);
+    if (edit == undoKeys || edit == redoKeys) {
+        QTest::keyClicks(text2(), text);
+    }
+    if (edit == redoKeys) {
+        QTest::keySequence(text2(), QKeySequence::Undo);
+    }
+    if (edit == pasteKeys) {
+        QGuiApplication::clipboard()->setText(text);
+    }
+    text3()->setPlainText(u"my notes"_s);
+
+    switch (edit) {
+    case typeKeys:
+        QTest::keyClicks(text2(), text);
+        break;
+    case deleteKey:
+        QTest::keyClick(text2(), Qt::Key_Delete);
+        break;
+    case backspaceKey:
+        QTest::keyClick(text2(), Qt::Key_Backspace);
+        break;
+    case cutKeys:
+        QTest::keySequence(text2(), QKeySequence::Cut);
+        break;
+    case pasteKeys:
+        QTest::keySequence(text2(), QKeySequence::Paste);
+        break;
+    case undoKeys:
+        QTest::keySequence(text2(), QKeySequence::Undo);
+        break;
+    case redoKeys:
+        QTest::keySequence(text2(), QKeySequence::Redo);
+        break;
+    case dropText:
+        dropOnto(text2(), position, text);
+        break;
+    }
+    QCOMPARE(input(), goldenReports().at(golden).input);
+    QCOMPARE(report(), goldenReports().at(golden).report());
+}
+
 void TestMainWindow::reportFitsText3_data()
 {
     QTest::addColumn<QString>("beacon");
 
-    QTest::newRow("worked example") << beaconA;
     QTest::newRow("every field unknown") << beaconB;
     // Between them these show every line any field can produce.
-    for (const QChar symbol : beacon::levelAlphabet) {
-        const QString frame = beacon::framePrefix.toString() +
-            QString(beacon::frameLength - beacon::framePrefix.size(), symbol);
-        QTest::addRow("every field at symbol %c", symbol.toLatin1()) << frame;
+    for (const GoldenReport& golden : goldenReports()) {
+        QTest::newRow(qPrintable(golden.input)) << golden.frame();
     }
 }
 

@@ -1,0 +1,215 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "beacon_finder.h"
+#include "cw_decoder.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <random>
+
+// A wrong beacon is worse than none: it goes out as telemetry. These signals are built sample by
+// sample so that one character sits between two readings, in noise at the edge of what decodes;
+// the decoder must give the beacon as sent or nothing, never another one.
+
+namespace {
+
+constexpr double sampleRate = 8000.0;
+constexpr double toneHz = 700.0;
+constexpr double amplitude = 0.08;
+constexpr double edgeSeconds = 0.005;
+constexpr double dot = 1.2 / 18.0; // seconds, at 18 WPM
+
+// Sent first, clean, so that the decoder has found the tone and the speed.
+constexpr std::string_view before = "TARNUPD2FCG8QXZ6Q4C";
+// G (--.) at position 7: its second dash read as a dot makes it D (-..), its first dash read as
+// two dots F (..-.), one dot more after it Z (--..); all three are level symbols.
+constexpr std::string_view sent = "TARNUPGQ4C8Z6XD2FCG";
+constexpr std::size_t oddPosition = 6;
+
+std::string_view morse(char c)
+{
+    static const std::map<char, std::string_view> codes { { 'T', "-" }, { 'A', ".-" }, { 'R', ".-." },
+        { 'N', "-." }, { 'U', "..-" }, { 'P', ".--." }, { 'X', "-..-" }, { 'D', "-.." }, { 'F', "..-." },
+        { '2', "..---" }, { 'G', "--." }, { '4', "....-" }, { 'C', "-.-." }, { '6', "-...." },
+        { 'Q', "--.-" }, { '8', "---.." }, { 'Z', "--.." } };
+    return codes.at(c);
+}
+
+enum Oddity {
+    clean,
+    halfway, // the second dash of G only 1.8 units long, nearly as near a dot as a dash
+    hollowed, // a silent 0.3 unit in the middle of the first dash of G, as in a deep fade
+    crash, // 10 ms of static one unit after G: broadband, many times the tone's amplitude
+    weakDot, // the last dot of Z (--..) at position 12 faded to 0.6, below the keying threshold
+};
+
+// Tone from `on` to `off` (seconds); `crash` marks static instead.
+struct Key
+{
+    double on;
+    double off;
+    bool crash = false;
+    double level = 1.0;
+};
+
+// Keys `text` from `t` with textbook timing and returns its end.
+double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity oddity = clean)
+{
+    for (std::size_t p = 0; p < text.size(); ++p) {
+        const std::string_view code = morse(text[p]);
+        for (std::size_t e = 0; e < code.size(); ++e) {
+            const bool odd = p == oddPosition;
+            double length = (code[e] == '-' ? 3.0 : 1.0) * dot;
+            if (odd && oddity == halfway && e == 1) {
+                length = 1.8 * dot;
+            }
+            if (odd && oddity == hollowed && e == 0) {
+                keys.push_back({ t, t + 1.35 * dot });
+                keys.push_back({ t + 1.65 * dot, t + length });
+            } else {
+                const bool faded = oddity == weakDot && p == 11 && e == 3;
+                keys.push_back({ t, t + length, false, faded ? 0.6 : 1.0 });
+            }
+            t += length;
+            if (odd && oddity == crash && e + 1 == code.size()) {
+                keys.push_back({ t + dot, t + dot + 0.01, true });
+            }
+            t += (e + 1 < code.size() ? 1.0 : 3.0) * dot;
+        }
+    }
+    return t;
+}
+
+std::vector<float> render(const std::vector<Key>& keys, double seconds, double snrDb, std::uint64_t seed)
+{
+    std::mt19937_64 random(seed);
+    std::normal_distribution<double> gauss;
+    // SNR: key-down tone power over the noise power in 2500 Hz.
+    const double noise =
+        std::sqrt(amplitude * amplitude / 2 / std::pow(10.0, snrDb / 10) * (sampleRate / 2) / 2500.0);
+    std::vector<float> samples(static_cast<std::size_t>(seconds * sampleRate));
+    std::size_t key = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double t = static_cast<double>(i) / sampleRate;
+        while (key < keys.size() && keys[key].off <= t) {
+            ++key;
+        }
+        double x = noise * gauss(random);
+        if (key < keys.size() && keys[key].on <= t) {
+            const Key& k = keys[key];
+            const double in = std::min(t - k.on, k.off - t);
+            const double envelope =
+                in >= edgeSeconds ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * in / edgeSeconds);
+            x += k.crash ? 6.0 * amplitude * gauss(random)
+                         : k.level * amplitude * envelope * std::sin(2 * std::numbers::pi * toneHz * t);
+        }
+        samples[i] = static_cast<float>(x);
+    }
+    return samples;
+}
+
+QStringList decode(const std::vector<float>& samples)
+{
+    QStringList beacons;
+    cwaudio::DecodeHandlers handlers;
+    handlers.beacon = [&beacons](const cwaudio::AudioBeacon& b) { beacons.append(b.text); };
+    cwaudio::CwDecoder decoder(sampleRate, handlers);
+    decoder.feed(samples);
+    decoder.finish();
+    return beacons;
+}
+
+} // namespace
+
+class TestWrongBeacons : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rightOrNone_data();
+    void rightOrNone();
+    void marksAcceptance_data();
+    void marksAcceptance();
+};
+
+void TestWrongBeacons::rightOrNone_data()
+{
+    QTest::addColumn<int>("oddity");
+    QTest::addColumn<double>("snrDb");
+    QTest::addColumn<bool>("heardEveryTime");
+
+    QTest::newRow("clean, 0 dB") << int(clean) << 0.0 << true;
+    for (const double snr : { 6.0, 0.0 }) {
+        QTest::addRow("element halfway, %g dB", snr) << int(halfway) << snr << false;
+        QTest::addRow("dash hollowed, %g dB", snr) << int(hollowed) << snr << false;
+        QTest::addRow("static crash on a gap, %g dB", snr) << int(crash) << snr << false;
+    }
+    // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
+    // restore it rather than the marks' G turn the beacon down.
+    QTest::newRow("faded dot, 6 dB") << int(weakDot) << 6.0 << true;
+}
+
+void TestWrongBeacons::rightOrNone()
+{
+    QFETCH(int, oddity);
+    QFETCH(double, snrDb);
+    QFETCH(bool, heardEveryTime);
+    const QString first = QString::fromLatin1(before);
+    const QString second = QString::fromLatin1(sent);
+    constexpr int seeds = 4;
+    int firstHeard = 0;
+    int secondHeard = 0;
+    for (std::uint64_t seed = 1; seed <= seeds; ++seed) {
+        std::vector<Key> keys;
+        const double end = keyText(keys, keyText(keys, 1.0, before) + 2.0, sent, Oddity(oddity));
+        const QStringList heard = decode(render(keys, end + 1.5, snrDb, seed));
+        for (const QString& beacon : heard) {
+            QVERIFY2(beacon == first || beacon == second, qPrintable(beacon));
+        }
+        firstHeard += int(heard.contains(first));
+        secondHeard += int(heard.contains(second));
+    }
+    // The clean beacon before shows the noise leaves something to decode.
+    QVERIFY(firstHeard >= seeds - 1);
+    if (heardEveryTime) {
+        QCOMPARE(secondHeard, seeds);
+    }
+}
+
+void TestWrongBeacons::marksAcceptance_data()
+{
+    QTest::addColumn<double>("cost");
+    QTest::addColumn<int>("doubtfulAt");
+    QTest::addColumn<double>("confidence");
+    QTest::addColumn<bool>("sure");
+
+    QTest::newRow("clean") << 0.0 << -1 << 1.0 << true;
+    QTest::newRow("a dot lost") << 4.5 << -1 << 1.0 << true;
+    QTest::newRow("two dots lost") << 9.0 << -1 << 1.0 << false;
+    QTest::newRow("a level symbol at even odds") << 0.0 << 6 << 0.5 << true;
+    QTest::newRow("a level symbol at one in four") << 0.0 << 6 << 0.25 << false;
+    QTest::newRow("the last symbol at one in four") << 0.0 << 18 << 0.25 << false;
+    QTest::newRow("a prefix letter at one in four") << 0.0 << 2 << 0.25 << true;
+}
+
+// Only a reading of the marks this sure may overrule the ticks; a weaker one must agree with them.
+void TestWrongBeacons::marksAcceptance()
+{
+    QFETCH(double, cost);
+    QFETCH(int, doubtfulAt);
+    QFETCH(double, confidence);
+    QFETCH(bool, sure);
+    cwaudio::FoundBeacon found;
+    found.text = sent;
+    found.cost = cost;
+    found.confidence.fill(1.0);
+    if (doubtfulAt >= 0) {
+        found.confidence.at(std::size_t(doubtfulAt)) = confidence;
+    }
+    QCOMPARE(cwaudio::sureEnough(found, cwaudio::Acceptance {}), sure);
+}
+
+QTEST_GUILESS_MAIN(TestWrongBeacons)
+#include "tst_wrongbeacons.moc"
