@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "beacon_finder.h"
-#include "cw_decoder.h"
+#include "cw_audio.h"
 
 #include <QTest>
 
