@@ -244,18 +244,14 @@ void TestForwarding::fieldsAndFormats_data()
     QTest::addColumn<QString>("loggedBy");
     QTest::addColumn<double>("latitude");
     QTest::addColumn<double>("longitude");
-    QTest::addColumn<Fields>("fields");
+    QTest::addColumn<QStringList>("sourceLongitudeLatitude");
     QTest::newRow("north east") << u"DL1ABC"_s << QString() << 49.73145 << 8.95564
-                                << Fields { { u"noradID"_s, u"99999"_s }, { u"source"_s, u"DL1ABC"_s },
-                                       { u"timestamp"_s, u"2026-12-07T10:21:34.560Z"_s },
-                                       { u"frame"_s, beaconHex }, { u"locator"_s, u"longLat"_s },
-                                       { u"longitude"_s, u"8.95564E"_s }, { u"latitude"_s, u"49.73145N"_s } };
-    QTest::newRow("south west, portable")
-        << u"CE3/DL1ABC"_s << QString() << -33.45 << -70.66667
-        << Fields { { u"noradID"_s, u"99999"_s }, { u"source"_s, u"CE3/DL1ABC"_s },
-               { u"timestamp"_s, u"2026-12-07T10:21:34.560Z"_s }, { u"frame"_s, beaconHex },
-               { u"locator"_s, u"longLat"_s }, { u"longitude"_s, u"70.66667W"_s },
-               { u"latitude"_s, u"33.45000S"_s } };
+                                << QStringList { u"DL1ABC"_s, u"8.95564E"_s, u"49.73145N"_s };
+    QTest::newRow("south west, portable") << u"CE3/DL1ABC"_s << QString() << -33.45 << -70.66667
+                                          << QStringList { u"CE3/DL1ABC"_s, u"70.66667W"_s, u"33.45000S"_s };
+    QTest::newRow("logged under an earlier callsign")
+        << u"DL1ABC"_s << u"DO1ABC"_s << 0.0 << -0.5
+        << QStringList { u"DO1ABC"_s, u"0.50000W"_s, u"0.00000N"_s };
 }
 
 void TestForwarding::fieldsAndFormats()
@@ -264,7 +260,11 @@ void TestForwarding::fieldsAndFormats()
     QFETCH(QString, loggedBy);
     QFETCH(double, latitude);
     QFETCH(double, longitude);
-    QFETCH(Fields, fields);
+    QFETCH(QStringList, sourceLongitudeLatitude);
+    const Fields fields { { u"noradID"_s, u"99999"_s }, { u"source"_s, sourceLongitudeLatitude[0] },
+        { u"timestamp"_s, u"2026-12-07T10:21:34.560Z"_s }, { u"frame"_s, beaconHex },
+        { u"locator"_s, u"longLat"_s }, { u"longitude"_s, sourceLongitudeLatitude[1] },
+        { u"latitude"_s, sourceLongitudeLatitude[2] } };
     TestLog log;
     const qint64 id = logged(log.book, 1, u"queued"_s, loggedBy);
     StationSettings station = completeStation(endpoint.url());
