@@ -61,8 +61,8 @@ struct AudioFile::Private
     bool readFailed = false;
 };
 
-AudioFile::AudioFile(std::unique_ptr<Private> p)
-    : d(std::move(p))
+AudioFile::AudioFile(std::unique_ptr<Private> d)
+    : d(std::move(d))
 {
 }
 

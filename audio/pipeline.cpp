@@ -15,6 +15,9 @@ constexpr double sameBeaconSeconds = 5.0;
 constexpr std::size_t rememberedBeacons = 8;
 constexpr double sameToneHz = 40.0;
 constexpr double recentJumpSeconds = 2.0;
+// ...and only to a lane that has held its station that long (not one that just found the beacon
+// retuned a moment before the first lane did).
+constexpr double settledSeconds = 5.0;
 // A lane on a keyed station, not on a noise peak, shows at least this SNR.
 constexpr double keyedStationDb = -3.0;
 
@@ -57,7 +60,8 @@ void Pipeline::feed(std::span<const float> samples)
         // onto the second's tone (the other station rose while the beacon paused), the second,
         // which holds that station's keying, becomes the first, and the first goes back.
         if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) < sameToneHz &&
-            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) && m_lanes[1]->tracker().locked() &&
+            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) &&
+            !m_lanes[1]->tracker().jumpedWithin(settledSeconds) && m_lanes[1]->tracker().locked() &&
             m_lanes[1]->snrDb() > keyedStationDb) {
             std::swap(m_lanes[0], m_lanes[1]);
             std::swap(m_laneIds[0], m_laneIds[1]);

@@ -164,8 +164,9 @@ std::vector<float> ebook2cwEnvelope(const std::string& text, double wpm, double 
     }
     // Resample to `rate` (the averaging above was the anti-alias filter).
     const double step = ebookRate / rate;
-    for (double x = static_cast<double>(first); x <= static_cast<double>(last); x += step) {
-        out.push_back(magnitude[static_cast<std::size_t>(x)]);
+    for (auto x = static_cast<double>(first); x <= static_cast<double>(last); x += step) {
+        const auto at = static_cast<std::size_t>(x);
+        out.push_back(magnitude[at]);
     }
     out.push_back(0.0f);
     return out;

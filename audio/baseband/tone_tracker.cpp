@@ -71,9 +71,9 @@ ToneTracker::ToneTracker(double sampleRate)
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
     // The estimate has seen the samples up to a second after the one it is applied to.
     m_lag = static_cast<int>(slowSeconds * sampleRate) + n / 2;
-    m_history.assign(static_cast<std::size_t>(m_lag / m_hop + 4), Estimate { 0.0, 0.0, -1 });
-    m_recent.assign(static_cast<std::size_t>(m_lag / m_hop + 2),
-        std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
+    const auto hopsInLag = static_cast<std::size_t>(m_lag / m_hop);
+    m_history.assign(hopsInLag + 4, Estimate { 0.0, 0.0, -1 });
+    m_recent.assign(hopsInLag + 2, std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     const double highest = std::min(maxToneHz, highestToneShare * sampleRate);
     m_bandFirst = std::max(1, static_cast<int>(minToneHz / m_binHz));
     m_bandLast = std::min(m_bins - 2, static_cast<int>(highest / m_binHz));
@@ -92,6 +92,7 @@ void ToneTracker::setHint(double hz)
     m_rate = 0.0;
     m_locked = false;
     m_jumpAt = -1;
+    m_jumpSeen = -1;
     std::ranges::fill(m_history, Estimate { 0.0, 0.0, -1 });
 }
 
@@ -280,14 +281,15 @@ void ToneTracker::analyse()
         const auto [fastLocal, fastLocalBin] = fastPeak(current - m_trackBins, current + m_trackBins);
         const bool fastJump = 10 * std::log10(fastGlobal / fastLocal) > fastJumpDb &&
             10 * std::log10(fastGlobal / floor) > acquireDb + fastJumpDb;
-        // Just after a jump the long averages still show the old tone strongest.
-        const bool settling =
-            m_jumpAt >= 0 && now - m_jumpAt < static_cast<std::int64_t>(1.5 * slowSeconds * m_sampleRate);
-        if (slowGain > jumpDb && !settling) {
+        // Just after a jump the averages still show the old tone strongest: the short one for a
+        // moment, the long ones for a second and more.
+        const auto since = static_cast<double>(now - m_jumpSeen) / m_sampleRate;
+        const bool settling = m_jumpSeen >= 0 && since < 1.5 * slowSeconds;
+        const bool fastSettling = m_jumpSeen >= 0 && since < 3 * fastSeconds;
+        const bool fastTaken = fastJump && !fastSettling;
+        if ((slowGain > jumpDb && !settling) || (fastTaken && std::abs(fastBin - globalBin) <= m_trackBins)) {
             jumped = true;
-        } else if (fastJump && std::abs(fastBin - globalBin) <= m_trackBins) {
-            jumped = true;
-        } else if (fastJump) {
+        } else if (fastTaken) {
             jumped = true;
             bin = fastBin;
             rate = still;
@@ -296,9 +298,11 @@ void ToneTracker::analyse()
             rate = localRate;
         }
         if (jumped) {
+            m_jumpSeen = now;
             m_jumpAt = jumpOnset(static_cast<int>(std::lround(m_frequency / m_binHz)), floor, now);
         }
     }
+    const bool wasLocked = m_locked;
     const double peakDb = 10 * std::log10(std::max(slow(rate, bin), m_fast[bin]) / floor);
     if (peakDb >= acquireDb) {
         m_locked = true;
@@ -331,9 +335,11 @@ void ToneTracker::analyse()
     m_rate = m_rates[static_cast<std::size_t>(rate)] + rateOffset;
     // A drift-matched average shows the tone where it is now, so each estimate holds for its own
     // moment; after a jump the moments since it began get the new tone.
-    if (jumped && m_locked && m_jumpAt >= 0) {
+    // On first finding a tone, what came before it followed noise peaks: the tone holds for it too.
+    const bool found = !wasLocked && m_locked;
+    if ((jumped && m_locked && m_jumpAt >= 0) || found) {
         for (Estimate& e : m_history) {
-            if (e.at >= m_jumpAt) {
+            if (e.at >= m_jumpAt || found) {
                 e = { m_frequency - m_rate * static_cast<double>(now - e.at) / m_sampleRate, m_rate, e.at };
             }
         }

@@ -98,7 +98,8 @@ private:
     double m_rate = 0.0;
     std::vector<Estimate> m_history; // ring of the estimates over the last lag, oldest overwritten
     std::size_t m_historyNext = 0;
-    std::int64_t m_jumpAt = -1;
+    std::int64_t m_jumpAt = -1; // where the last jump happened
+    std::int64_t m_jumpSeen = -1; // ...and where it was seen
     double m_windowEnergy = 0.0;
     double m_noiseVariance = 0.0;
     std::vector<float> m_nearby;
