@@ -307,7 +307,7 @@ void appendMeasurement(QByteArray& out, const Measurement& measured)
 {
     out.append(",\"time\":").append(QByteArray::number(measured.time, 'f', 2));
     if (measured.utc.isValid()) {
-        out.append(",\"utc\":\"")
+        out.append(R"(,"utc":")")
             .append(measured.utc.toUTC().toString(Qt::ISODateWithMs).toLatin1())
             .append('"');
     }

@@ -6,11 +6,12 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
-HistoryLoader::HistoryLoader(const QString& path)
-    : m_path(path)
+HistoryLoader::HistoryLoader(QString path)
+    : m_path(std::move(path))
 {
 }
 

@@ -13,7 +13,7 @@ class HistoryLoader : public QObject
     Q_OBJECT
 
 public:
-    explicit HistoryLoader(const QString& path);
+    explicit HistoryLoader(QString path);
 
     // Reads every entry `f` selects and remembers `f` for poll().
     void load(const logbook::Filter& f);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "background_writer.h"
 
+#include <utility>
+
 namespace logbook {
 
 // Lives on the writer's thread and owns the connection there (one Logbook per thread).
@@ -9,8 +11,8 @@ class WriterWorker : public QObject
     Q_OBJECT
 
 public:
-    explicit WriterWorker(const QString& path)
-        : m_path(path)
+    explicit WriterWorker(QString path)
+        : m_path(std::move(path))
     {
     }
 
@@ -30,8 +32,9 @@ public:
     }
 
 signals:
-    void appended(qint64 id, const QString& beacon);
-    void failed(const QString& message);
+    // Unnamed: moc's definitions in this file name them otherwise.
+    void appended(qint64, const QString&);
+    void failed(const QString&);
 
 private:
     QString m_path;

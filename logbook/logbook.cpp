@@ -74,8 +74,8 @@ QDateTime parseUtc(const QString& text)
         return QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
     }
     const auto number = [&](int from, int length) { return QStringView(text).mid(from, length).toInt(); };
-    return QDateTime(QDate(number(0, 4), number(5, 2), number(8, 2)),
-        QTime(number(11, 2), number(14, 2), number(17, 2), number(20, 3)), Qt::UTC);
+    return { QDate(number(0, 4), number(5, 2), number(8, 2)),
+        QTime(number(11, 2), number(14, 2), number(17, 2), number(20, 3)), Qt::UTC };
 }
 
 QString placeholders(qsizetype count)
