@@ -160,8 +160,10 @@ int live(double seconds)
     // A live stream goes on after the last beacon; the decoder needs to hear that.
     p.tailSeconds = 6.0;
     std::mt19937_64 random(p.seed);
+    const int count = int(seconds / 15.0);
     std::vector<std::string> texts;
-    for (int i = 0; i < int(seconds / 15.0); ++i) {
+    texts.reserve(std::size_t(std::max(0, count)));
+    for (int i = 0; i < count; ++i) {
         texts.push_back(cwsynth::randomBeacon(random));
     }
     // Too short for a beacon: noise alone, which still measures the cost of listening.
@@ -220,8 +222,8 @@ int live(double seconds)
             if (wait > 0) {
                 QThread::usleep(unsigned(wait / 1000));
             }
-            socket.writeDatagram(datagram.data(), qint64(n * 2), QHostAddress::LocalHost, port);
-            while (endIndex < ends.size() && ends[endIndex] <= qint64(at + n)) {
+            socket.writeDatagram(datagram.data(), 2 * qint64(n), QHostAddress::LocalHost, port);
+            while (endIndex < ends.size() && ends[endIndex] <= qint64(at) + qint64(n)) {
                 sentAt[endIndex++] = clock.nsecsElapsed();
             }
         }

@@ -28,6 +28,7 @@ inline GeneratedRecording makeRecording(
 {
     std::mt19937_64 random(seed);
     std::vector<std::string> texts;
+    texts.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i) {
         texts.push_back(cwsynth::randomBeacon(random));
     }
