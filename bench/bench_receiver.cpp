@@ -66,7 +66,8 @@ public:
         const double took = threadCpuNow() - before;
         if (took > m_longest) {
             m_longest = took;
-            m_longestWhat = QByteArray(receiverClass->className()) + ", event type " + QByteArray::number(type);
+            m_longestWhat =
+                QByteArray(receiverClass->className()) + ", event type " + QByteArray::number(type);
         }
         --m_depth;
         return handled;
@@ -133,7 +134,8 @@ std::vector<qint64> beaconEnds(cwsynth::SignalParams p, const std::vector<std::s
     const auto& sent = clean.sent();
     for (std::size_t i = 0; i < sent.size(); ++i) {
         const auto from = qint64(sent[i].start * p.sampleRate);
-        const qint64 to = i + 1 < sent.size() ? qint64(sent[i + 1].start * p.sampleRate) : qint64(samples.size());
+        const qint64 to =
+            i + 1 < sent.size() ? qint64(sent[i + 1].start * p.sampleRate) : qint64(samples.size());
         qint64 last = from;
         for (qint64 k = from; k < to; ++k) {
             if (std::abs(samples[std::size_t(k)]) > 0.1F * float(p.amplitude)) {
@@ -158,8 +160,10 @@ int live(double seconds)
     // A live stream goes on after the last beacon; the decoder needs to hear that.
     p.tailSeconds = 6.0;
     std::mt19937_64 random(p.seed);
+    const int count = int(seconds / 15.0);
     std::vector<std::string> texts;
-    for (int i = 0; i < int(seconds / 15.0); ++i) {
+    texts.reserve(std::size_t(std::max(0, count)));
+    for (int i = 0; i < count; ++i) {
         texts.push_back(cwsynth::randomBeacon(random));
     }
     // Too short for a beacon: noise alone, which still measures the cost of listening.
@@ -218,8 +222,8 @@ int live(double seconds)
             if (wait > 0) {
                 QThread::usleep(unsigned(wait / 1000));
             }
-            socket.writeDatagram(datagram.data(), qint64(n * 2), QHostAddress::LocalHost, port);
-            while (endIndex < ends.size() && ends[endIndex] <= qint64(at + n)) {
+            socket.writeDatagram(datagram.data(), 2 * qint64(n), QHostAddress::LocalHost, port);
+            while (endIndex < ends.size() && ends[endIndex] <= qint64(at) + qint64(n)) {
                 sentAt[endIndex++] = clock.nsecsElapsed();
             }
         }
@@ -230,7 +234,10 @@ int live(double seconds)
 
     const auto kickOff = [&] {
         receiver->listen(
-            [] { return std::make_unique<audiostream::UdpSource>(QHostAddress(QHostAddress::LocalHost), port, rate); },
+            [] {
+                return std::make_unique<audiostream::UdpSource>(
+                    QHostAddress(QHostAddress::LocalHost), port, rate);
+            },
             u"udp"_s);
         QTimer::singleShot(500, [&] {
             ticker.start(2);
@@ -261,14 +268,18 @@ int live(double seconds)
 
     std::printf("live UDP at 48 kHz, %.0f s of audio, %zu beacons sent, %zu reports in Text3\n",
         double(samples.size()) / rate, ends.size(), reported);
-    std::printf("CPU share of one core: decoding thread %.2f %%, GUI thread %.2f %%, process less sender %.2f %%\n",
+    std::printf(
+        "CPU share of one core: decoding thread %.2f %%, GUI thread %.2f %%, process less sender %.2f %%\n",
         100.0 * decoding / wall, 100.0 * gui / wall, 100.0 * all / wall);
-    std::printf("beacon's last mark sent to report in Text3: median %.0f ms, max %.0f ms\n", median(latenciesMs),
+    std::printf("beacon's last mark sent to report in Text3: median %.0f ms, max %.0f ms\n",
+        median(latenciesMs),
         latenciesMs.empty() ? 0.0 : *std::max_element(latenciesMs.begin(), latenciesMs.end()));
-    std::printf("longest event handled by the GUI thread (its CPU time) while the waterfall runs: %.1f ms (%s)\n",
+    std::printf(
+        "longest event handled by the GUI thread (its CPU time) while the waterfall runs: %.1f ms (%s)\n",
         static_cast<TimedApplication*>(qApp)->longestSeconds() * 1e3,
         static_cast<TimedApplication*>(qApp)->longestWhat().constData());
-    std::printf("longest gap of a 2 ms timer in the GUI thread (wall time, includes other programs): %.1f ms\n",
+    std::printf(
+        "longest gap of a 2 ms timer in the GUI thread (wall time, includes other programs): %.1f ms\n",
         double(longestGapNs) / 1e6);
     return 0;
 }
@@ -293,8 +304,8 @@ int recording(const QString& path, int runs)
         std::fprintf(stderr, "run %d: %.2f s wall, %.2f s CPU, %s\n", run + 1, times.back(), cpuTimes.back(),
             qPrintable(receiver->message()));
     }
-    std::printf("Open Recording %s: median of %d runs %.2f s wall, %.2f s CPU (user + system)\n", qPrintable(path),
-        runs, median(times), median(cpuTimes));
+    std::printf("Open Recording %s: median of %d runs %.2f s wall, %.2f s CPU (user + system)\n",
+        qPrintable(path), runs, median(times), median(cpuTimes));
     return 0;
 }
 

@@ -17,8 +17,8 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work}
 echo "==> live: 120 s of a 48 kHz UDP stream on 127.0.0.1, in the window"
 build/bench/bench_receiver --live 120 2>/dev/null
 
-echo "==> a 10-minute 48 kHz OGG (40 beacons, 0 dB)"
-build/bench/cwgen --out "$work/pass.wav" --seed 7 --count 40 --wpm 20 --snr 0 --rate 48000 >/dev/null
+echo "==> a 10-minute 48 kHz OGG (36 beacons, 0 dB)"
+build/bench/cwgen --out "$work/pass.wav" --seed 7 --count 36 --wpm 20 --snr 0 --rate 48000 >/dev/null
 sox "$work/pass.wav" "$work/pass.ogg"
 rm "$work/pass.wav"
 soxi -d "$work/pass.ogg"

@@ -48,7 +48,8 @@ BatchDecoder::BatchDecoder(
     : m_options(options)
     , m_out(out)
     , m_messages(messages)
-    , m_writer(makeRecordWriter(options.format, out, (options.audio || !options.udp.isEmpty()) && options.morseText))
+    , m_writer(makeRecordWriter(
+          options.format, out, (options.audio || !options.udp.isEmpty()) && options.morseText))
     , m_log(log)
 {
 }

@@ -87,8 +87,8 @@ ParsedOptions parseOptions(const QStringList& arguments)
         u"Listen for the audio stream of an SDR program (raw signed 16-bit mono PCM datagrams, as gqrx "
         u"and SDR++ send) on [HOST:]PORT (host 127.0.0.1 unless given) and decode it live."_s,
         u"[host:]port"_s);
-    const QCommandLineOption durationOption(
-        u"duration"_s, u"With --udp: stop after this many seconds (else at Ctrl+C or SIGTERM)."_s, u"seconds"_s);
+    const QCommandLineOption durationOption(u"duration"_s,
+        u"With --udp: stop after this many seconds (else at Ctrl+C or SIGTERM)."_s, u"seconds"_s);
     const QCommandLineOption morseTextOption(
         u"morse-text"_s, u"With --audio: print the raw decoded Morse text instead of reports."_s);
     const QCommandLineOption logOption(u"log"_s,
@@ -160,7 +160,8 @@ ParsedOptions parseOptions(const QStringList& arguments)
             }
         }
     } else if (options.morseText || parser.isSet(rateOption) || parser.isSet(startTimeOption)) {
-        return usageError(u"--morse-text, --rate and --start-time go with --audio (--morse-text and --rate also with --udp)"_s);
+        return usageError(
+            u"--morse-text, --rate and --start-time go with --audio (--morse-text and --rate also with --udp)"_s);
     }
 
     if (parser.isSet(startTimeOption)) {

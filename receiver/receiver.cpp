@@ -71,7 +71,9 @@ Receiver::Receiver(QWidget* parent)
 
     connect(&m_live, &audiostream::LiveDecoder::started, this, &Receiver::liveStarted);
     connect(&m_live, &audiostream::LiveDecoder::stopped, this, &Receiver::liveStopped);
-    connect(&m_live, &audiostream::LiveDecoder::notice, this, [this](const QString& text) { setMessage(text); });
+    // A notice withdrawn (the stream is back) leaves the listening message again.
+    connect(&m_live, &audiostream::LiveDecoder::notice, this,
+        [this](const QString& text) { setMessage(text.isEmpty() ? m_listening : text, !text.isEmpty()); });
     connect(&m_live, &audiostream::LiveDecoder::beaconHeard, this, &Receiver::liveBeacon);
     connect(&m_live, &audiostream::LiveDecoder::textDecoded, this, &Receiver::showText);
     connect(&m_live, &audiostream::LiveDecoder::statusChanged, this, &Receiver::showStatus);
@@ -91,7 +93,11 @@ Receiver::Receiver(QWidget* parent)
     }
 }
 
-Receiver::~Receiver() = default;
+Receiver::~Receiver()
+{
+    // The program may end with this window still open, without a close event.
+    storeSettings();
+}
 
 void Receiver::createControls()
 {
@@ -382,7 +388,8 @@ void Receiver::start()
             return;
         }
         const double rate = rateBox->value();
-        listen([host, port, rate] { return std::make_unique<audiostream::UdpSource>(host, port, rate); }, u"udp"_s);
+        listen([host, port, rate] { return std::make_unique<audiostream::UdpSource>(host, port, rate); },
+            u"udp"_s);
         return;
     }
     const QByteArray device = deviceBox->currentData().toByteArray();
@@ -432,7 +439,8 @@ void Receiver::setBusy(bool busy)
 
 void Receiver::liveStarted(const QString& sourceName, double sampleRate)
 {
-    setMessage(u"Listening to %1 at %2 Hz."_s.arg(sourceName).arg(sampleRate));
+    m_listening = u"Listening to %1 at %2 Hz."_s.arg(sourceName).arg(sampleRate);
+    setMessage(m_listening);
 }
 
 void Receiver::liveStopped(const QString& message)

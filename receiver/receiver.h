@@ -99,6 +99,7 @@ private:
     audiostream::RecordingDecoder m_recording;
     ReceiverSettings m_settings;
     QString m_liveKind;
+    QString m_listening; // the message while listening goes well
     bool m_recordingBusy = false;
     QString m_recordingPath;
 

@@ -24,8 +24,8 @@ QList<QRgb> makePalette()
         const double f = at - double(k);
         const QColor& a = stops.at(k);
         const QColor& b = stops.at(k + 1);
-        palette.append(qRgb(int(a.red() + f * (b.red() - a.red())), int(a.green() + f * (b.green() - a.green())),
-            int(a.blue() + f * (b.blue() - a.blue()))));
+        palette.append(qRgb(int(a.red() + f * (b.red() - a.red())),
+            int(a.green() + f * (b.green() - a.green())), int(a.blue() + f * (b.blue() - a.blue()))));
     }
     return palette;
 }

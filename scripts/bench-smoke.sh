@@ -12,11 +12,11 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 build/bench/make-beacon-log 1000 >"$log" 2>/dev/null || fail make-beacon-log
 build/cli/tarnup-decode --quiet --format csv "$log" >/dev/null || [ $? -eq 1 ] || fail tarnup-decode
-QT_QPA_PLATFORM=offscreen build/bench/bench_receiver --live 1 >/dev/null 2>&1 || fail bench_receiver
 # The channel model and the audio decoder: one short 48 kHz OGG through most of the channel.
 audio=$(mktemp --suffix=.ogg)
 trap 'rm -f "$log" "$audio"' EXIT
 build/bench/cwgen --out "$audio" --count 1 --wpm 25 --snr 10 --receiver --other-offset 300 --impulses 1 \
     --spin-null 10 --doppler-mhz 145.8 --centre-on-closest --keep-band 400:2600 || fail cwgen
 build/cli/tarnup-decode --quiet --audio "$audio" >/dev/null || [ $? -eq 1 ] || fail "tarnup-decode --audio"
+QT_QPA_PLATFORM=offscreen build/bench/bench_receiver --live 1 >/dev/null 2>&1 || fail bench_receiver
 echo "==> benchmarks build and run"

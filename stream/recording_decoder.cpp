@@ -32,7 +32,8 @@ void RecordingDecoder::start(const QString& path, double toneHintHz)
     shutDown();
     m_cancel = false;
     const int generation = ++m_generation;
-    m_thread = QThread::create([this, path, generation, toneHintHz] { decode(path, generation, toneHintHz); });
+    m_thread =
+        QThread::create([this, path, generation, toneHintHz] { decode(path, generation, toneHintHz); });
     m_thread->setObjectName(u"recording decoding"_s);
     connect(m_thread, &QThread::finished, this, [this, thread = m_thread] {
         if (thread == m_thread) {
@@ -86,7 +87,9 @@ void RecordingDecoder::decode(const QString& path, int generation, double toneHi
     post([this, path, duration, rate] { emit opened(path, duration, rate); });
 
     PipelineOutput output;
-    output.beacon = [&](const cwaudio::AudioBeacon& beacon) { post([this, beacon] { emit beaconHeard(beacon); }); };
+    output.beacon = [&](const cwaudio::AudioBeacon& beacon) {
+        post([this, beacon] { emit beaconHeard(beacon); });
+    };
     output.text = [&](const QString& text, const QList<float>& confidence) {
         post([this, text, confidence] { emit textDecoded(text, confidence); });
     };

@@ -40,7 +40,8 @@ SoundCardSource::~SoundCardSource()
 
 QString SoundCardSource::name() const
 {
-    return m_device.isNull() ? u"the sound card"_s : u"sound card input \u201c%1\u201d"_s.arg(m_device.description());
+    return m_device.isNull() ? u"the sound card"_s
+                             : u"sound card input \u201c%1\u201d"_s.arg(m_device.description());
 }
 
 bool SoundCardSource::start(QString* error)
@@ -117,8 +118,8 @@ void SoundCardSource::stateChanged()
     if (!m_audio || m_audio->state() != QAudio::StoppedState || m_audio->error() == QAudio::NoError) {
         return;
     }
-    const QString what = m_audio->error() == QAudio::OpenError ? u"could not be opened"_s
-                                                                : u"stopped delivering audio"_s;
+    const QString what =
+        m_audio->error() == QAudio::OpenError ? u"could not be opened"_s : u"stopped delivering audio"_s;
     const QString message = u"%1 %2."_s.arg(name(), what);
     stop();
     emit failed(message.at(0).toUpper() + message.mid(1));

@@ -52,8 +52,8 @@ UdpSource::~UdpSource() = default;
 
 QString UdpSource::name() const
 {
-    const QString host =
-        m_host.protocol() == QAbstractSocket::IPv6Protocol ? u"[%1]"_s.arg(m_host.toString()) : m_host.toString();
+    const QString host = m_host.protocol() == QAbstractSocket::IPv6Protocol ? u"[%1]"_s.arg(m_host.toString())
+                                                                            : m_host.toString();
     return u"UDP port %1:%2"_s.arg(host).arg(m_port);
 }
 

@@ -26,7 +26,8 @@ WaterfallSpectrum::WaterfallSpectrum(double sampleRate, double rowSeconds)
     }
     m_coefficients.resize(columns);
     for (int c = 0; c < columns; ++c) {
-        m_coefficients[std::size_t(c)] = float(2.0 * std::cos(2.0 * std::numbers::pi * columnFrequency(c) / rate));
+        m_coefficients[std::size_t(c)] =
+            float(2.0 * std::cos(2.0 * std::numbers::pi * columnFrequency(c) / rate));
     }
     m_row.resize(columns);
 }

@@ -23,10 +23,12 @@ struct GeneratedRecording
 };
 
 // `count` random beacons at `rate`, 10 dB above the noise; `format` a libsndfile major format.
-inline GeneratedRecording makeRecording(std::uint64_t seed, int count, int rate, double noiseTailSeconds = 1.5)
+inline GeneratedRecording makeRecording(
+    std::uint64_t seed, int count, int rate, double noiseTailSeconds = 1.5)
 {
     std::mt19937_64 random(seed);
     std::vector<std::string> texts;
+    texts.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i) {
         texts.push_back(cwsynth::randomBeacon(random));
     }
@@ -48,7 +50,8 @@ inline GeneratedRecording makeRecording(std::uint64_t seed, int count, int rate,
     return recording;
 }
 
-inline bool writeRecording(const QString& path, const GeneratedRecording& recording, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16)
+inline bool writeRecording(
+    const QString& path, const GeneratedRecording& recording, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16)
 {
     SF_INFO info {};
     info.samplerate = recording.rate;

@@ -114,17 +114,19 @@ void TestAudioStream::streamMatchesFile()
     LiveDecoder live;
     Heard fromStream;
     double secondsHeard = 0.0;
-    connect(&live, &LiveDecoder::beaconHeard, this, [&fromStream](const cwaudio::AudioBeacon& b, const QDateTime&) {
-        fromStream.texts << b.text;
-        fromStream.times << b.time;
-    });
+    connect(&live, &LiveDecoder::beaconHeard, this,
+        [&fromStream](const cwaudio::AudioBeacon& b, const QDateTime&) {
+            fromStream.texts << b.text;
+            fromStream.times << b.time;
+        });
     connect(&live, &LiveDecoder::statusChanged, this,
         [&secondsHeard](const cwaudio::DecoderStatus& status) { secondsHeard = status.time; });
     QSignalSpy started(&live, &LiveDecoder::started);
     QSignalSpy stopped(&live, &LiveDecoder::stopped);
     if (udp) {
         live.start([port, rate] {
-            return std::make_unique<audiostream::UdpSource>(QHostAddress(QHostAddress::LocalHost), port, rate);
+            return std::make_unique<audiostream::UdpSource>(
+                QHostAddress(QHostAddress::LocalHost), port, rate);
         });
         QVERIFY(started.wait(fileTimeoutMs));
         sendDatagrams(pcm, port);
@@ -195,8 +197,8 @@ void TestAudioStream::commandLineUdp()
     sendDatagrams(readS16le(recordingPath), port);
     // Each beacon is printed as soon as it is complete, before the program ends.
     QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += decode.readAllStandardOutput()).contains(recording.sent.last().toLatin1()),
-        fileTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (out += decode.readAllStandardOutput()).contains(recording.sent.last().toLatin1()), fileTimeoutMs);
     QVERIFY(out.contains(recording.sent.first().toLatin1()));
     decode.terminate(); // SIGTERM: a clean end
     QVERIFY(decode.waitForFinished(fileTimeoutMs));
@@ -214,7 +216,8 @@ void TestAudioStream::commandLinePortInUse()
     QVERIFY(decode.waitForFinished(fileTimeoutMs));
     QCOMPARE(decode.exitCode(), 2);
     const QByteArray error = decode.readAllStandardError();
-    QVERIFY2(error.contains(QByteArray::number(holder.localPort())) && error.contains("in use"), error.constData());
+    QVERIFY2(error.contains(QByteArray::number(holder.localPort())) && error.contains("in use"),
+        error.constData());
 }
 
 QTEST_GUILESS_MAIN(TestAudioStream)

@@ -171,7 +171,8 @@ void TestMainWindow::window()
     auto* mnuFile = child<QMenu>(u"MnuFile"_s);
     auto* mnuExit = child<QAction>(u"MnuExit"_s);
     auto* mnuReceive = child<QMenu>(u"MnuReceive"_s);
-    QCOMPARE(form->menuBar()->actions(), (QList<QAction*> { mnuFile->menuAction(), mnuReceive->menuAction() }));
+    QCOMPARE(
+        form->menuBar()->actions(), (QList<QAction*> { mnuFile->menuAction(), mnuReceive->menuAction() }));
     QCOMPARE(mnuReceive->title(), u"Receive"_s);
     QCOMPARE(mnuFile->title(), u"File"_s);
     QCOMPARE(mnuFile->actions(), QList<QAction*> { mnuExit });

@@ -64,7 +64,10 @@ private: // NOLINT(readability-redundant-access-specifiers): to moc these are no
         }
         return found;
     }
-    QString text(const QString& name) const { return EditField(*form->findChild<QPlainTextEdit*>(name)).text(); }
+    QString text(const QString& name) const
+    {
+        return EditField(*form->findChild<QPlainTextEdit*>(name)).text();
+    }
     QStringList listedBeacons() const
     {
         QStringList beacons;
@@ -118,8 +121,8 @@ void TestReceiver::recordingIntoText3_data()
     QTest::addColumn<QString>("name");
 
     QTest::newRow("8 kHz WAV") << 8000 << int(SF_FORMAT_WAV | SF_FORMAT_PCM_16) << u"pass.wav"_s;
-    QTest::newRow("48 kHz OGG, start in the name") << 48000 << int(SF_FORMAT_OGG | SF_FORMAT_VORBIS)
-                                                   << u"gqrx_20261207_101500_145825000.ogg"_s;
+    QTest::newRow("48 kHz OGG, start in the name")
+        << 48000 << int(SF_FORMAT_OGG | SF_FORMAT_VORBIS) << u"gqrx_20261207_101500_145825000.ogg"_s;
 }
 
 void TestReceiver::recordingIntoText3()

@@ -302,6 +302,7 @@ void ToneTracker::analyse()
             m_jumpAt = jumpOnset(static_cast<int>(std::lround(m_frequency / m_binHz)), floor, now);
         }
     }
+    const bool wasLocked = m_locked;
     const double peakDb = 10 * std::log10(std::max(slow(rate, bin), m_fast[bin]) / floor);
     if (peakDb >= acquireDb) {
         m_locked = true;
@@ -334,9 +335,11 @@ void ToneTracker::analyse()
     m_rate = m_rates[static_cast<std::size_t>(rate)] + rateOffset;
     // A drift-matched average shows the tone where it is now, so each estimate holds for its own
     // moment; after a jump the moments since it began get the new tone.
-    if (jumped && m_locked && m_jumpAt >= 0) {
+    // On first finding a tone, what came before it followed noise peaks: the tone holds for it too.
+    const bool found = !wasLocked && m_locked;
+    if ((jumped && m_locked && m_jumpAt >= 0) || found) {
         for (Estimate& e : m_history) {
-            if (e.at >= m_jumpAt) {
+            if (e.at >= m_jumpAt || found) {
                 e = { m_frequency - m_rate * static_cast<double>(now - e.at) / m_sampleRate, m_rate, e.at };
             }
         }
