@@ -247,6 +247,8 @@ void TestMainWindow::typedLineBreak_data()
     QTest::newRow("return") << QKeyCombination(Qt::Key_Return);
     QTest::newRow("keypad enter") << QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter);
     QTest::newRow("shift return") << QKeyCombination(Qt::ShiftModifier, Qt::Key_Return);
+    QTest::newRow("shift keypad enter")
+        << QKeyCombination(Qt::ShiftModifier | Qt::KeypadModifier, Qt::Key_Enter);
 }
 
 // Eleven symbols after the prefix plus one line break make 19 characters.
