@@ -246,7 +246,7 @@ while IFS= read -r line; do
             verdict='NOT caught'
         else
             verdict='caught'
-            by=$(grep -m1 -oE '^FAIL! +: [A-Za-z]+::[A-Za-z_]+(\([^)]*\))?' "$log/$name-tests.txt" | sed 's/^FAIL! *: //')
+            by=$(grep -m1 -oE '^FAIL! +: [A-Za-z0-9]+::[A-Za-z0-9_]+(\([^)]*\))?' "$log/$name-tests.txt" | sed 's/^FAIL! *: //')
             [[ -n $by ]] || by=$(grep -A3 'The following tests FAILED' "$log/$name-tests.txt" | grep -m1 -oE 'tst_[a-z]+')
             planted[$folder]=$((${planted[$folder]:-0} + 1))
             caught[$folder]=$((${caught[$folder]:-0} + 1))

@@ -224,6 +224,7 @@ private slots:
 
     void goldenReports_data();
     void goldenReports();
+    void byteOrderMark_data();
     void byteOrderMark();
     void textFormat();
     void csvFormat();
@@ -472,9 +473,14 @@ void TestCli::goldenReports()
     const QString log = m_dir.filePath(u"golden.log"_s);
     QStringList inputs;
     QStringList reports;
+    QList<QStringList> rows { csvHeader() };
     for (const GoldenReport& golden : ::goldenReports()) {
         inputs.append(golden.input);
         reports.append(golden.report(u"\n"_s) + u'\n');
+        rows.append(QStringList { log, QString::number(inputs.size()), golden.frame() });
+        for (const QString& line : golden.lines.mid(1)) {
+            rows.last().append(nameAndText(line).second);
+        }
     }
     QVERIFY(writeFile(log, (inputs.join(u'\n') + u'\n').toUtf8()));
     const Run run = runDecoder({ u"-f"_s, format, log });
@@ -482,44 +488,42 @@ void TestCli::goldenReports()
     QCOMPARE(run.err, QByteArray());
     if (format == u"text") {
         QCOMPARE(QString::fromUtf8(run.out), reports.join(u'\n'));
-        return;
-    }
-    const bool csv = format == u"csv";
-    const auto records = csv ? parseCsv(QString::fromUtf8(run.out)) : std::nullopt;
-    const auto objects = csv ? std::nullopt : parseJsonLines(run.out);
-    QVERIFY(csv ? records.has_value() : objects.has_value());
-    for (qsizetype i = 0; i < inputs.size(); ++i) {
-        const GoldenReport& golden = ::goldenReports().at(i);
-        if (csv) {
-            QStringList row { log, QString::number(i + 1), golden.frame() };
-            for (const QString& line : golden.lines.mid(1)) {
-                row.append(nameAndText(line).second);
-            }
-            QCOMPARE(records->at(i + 1), row);
-        } else {
+    } else if (format == u"csv") {
+        QCOMPARE(parseCsv(QString::fromUtf8(run.out)), rows);
+    } else {
+        const auto objects = parseJsonLines(run.out);
+        QVERIFY(objects);
+        QCOMPARE(objects->size(), inputs.size());
+        for (qsizetype i = 0; i < inputs.size(); ++i) {
+            const GoldenReport& golden = ::goldenReports().at(i);
             QCOMPARE(objects->at(i).value(u"input").toString(), golden.input);
             QCOMPARE(objects->at(i).value(u"beacon").toString(), golden.frame());
             QCOMPARE(objects->at(i).value(u"report").toString(), golden.report());
-            QStringList texts;
-            for (const QJsonValue field : objects->at(i).value(u"fields").toArray()) {
-                texts.append(field.toObject().value(u"text").toString());
-            }
-            QCOMPARE(texts, golden.lines.mid(1));
+            QCOMPARE(objects->at(i).value(u"fields").toArray(), jsonFields(golden.frame()));
         }
     }
-    QCOMPARE(csv ? records->size() - 1 : objects->size(), inputs.size());
 }
 
-// Some editors put a UTF-8 byte order mark in front of the first line.
+void TestCli::byteOrderMark_data()
+{
+    QTest::addColumn<bool>("laterLine");
+    QTest::newRow("before the first line") << false;
+    QTest::newRow("before a later line") << true;
+}
+
+// Some editors put a UTF-8 byte order mark in front of a file; anywhere else it is text, as in the
+// window, and the line is no beacon.
 void TestCli::byteOrderMark()
 {
+    QFETCH(bool, laterLine);
     const GoldenReport& golden = ::goldenReports().first();
     const QString log = m_dir.filePath(u"bom.log"_s);
-    QVERIFY(writeFile(log, "\xef\xbb\xbf" + golden.input.toUtf8() + "\r\n"));
+    const QByteArray marked = "\xef\xbb\xbf" + golden.input.toUtf8() + "\r\n";
+    QVERIFY(writeFile(log, laterLine ? golden.input.toUtf8() + "\n" + marked : marked));
     const Run run = runDecoder({ log });
     QCOMPARE(run.out, (golden.report(u"\n"_s) + u'\n').toUtf8());
-    QCOMPARE(run.err, QByteArray());
-    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, laterLine ? notBeaconWarnings(log, { 2 }) : QByteArray());
+    QCOMPARE(run.exitCode, laterLine ? 1 : 0);
 }
 
 void TestCli::textFormat()
@@ -717,6 +721,7 @@ void TestCli::jsonHostile_data()
 
     QTest::newRow("control characters") << QByteArray("\x01\x02\x1b[31mred\x1b[0m") << false;
     QTest::newRow("tabs") << QByteArray("a\tb\t") << false;
+    QTest::newRow("no-break spaces are not blank") << QByteArray("\xc2\xa0\xc2\xa0") << false;
     QTest::newRow("CR inside") << QByteArray("a\rb") << false;
     QTest::newRow("NUL") << QByteArray("a\0b", 3) << false;
     QTest::newRow("DEL, quote and backslash") << QByteArray("\x7f\"\\\\\"") << false;
@@ -871,6 +876,8 @@ void TestCli::longJsonInput_data()
 
     QTest::newRow("cut sequence at a slice end")
         << QByteArray(16383, 'x') + "\xe2\x82" + QByteArray(100000, 'y');
+    QTest::newRow("pair one byte before a slice end")
+        << QByteArray(16383, 'x') + "\xf0\x9f\x98\x80" + QByteArray(100000, 'y');
     QTest::newRow("pair across a slice end")
         << QByteArray(16382, 'x') + "\xf0\x9f\x98\x80" + QByteArray(100000, 'y');
     QTest::newRow("stray continuation bytes") << QByteArray(100000, '\x80');

@@ -250,6 +250,8 @@ void TestMainWindow::typedLineBreak_data()
     QTest::newRow("return") << QKeyCombination(Qt::Key_Return);
     QTest::newRow("keypad enter") << QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter);
     QTest::newRow("shift return") << QKeyCombination(Qt::ShiftModifier, Qt::Key_Return);
+    QTest::newRow("shift keypad enter")
+        << QKeyCombination(Qt::ShiftModifier | Qt::KeypadModifier, Qt::Key_Enter);
 }
 
 // Eleven symbols after the prefix plus one line break make 19 characters.
@@ -341,7 +343,7 @@ void TestMainWindow::everyEditDecodes_data()
     row("type at the end", c.chopped(1), -1, -1, typeKeys, c.right(1), 3);
     row("delete at the start", u"x"_s + a, 0, 0, deleteKey, {}, 1);
     row("delete in the middle", b.left(9) + u"x"_s + b.mid(9), 9, 9, deleteKey, {}, 2);
-    row("delete before the end", c + u"x"_s, c.size(), c.size(), deleteKey, {}, 3);
+    row("delete before the end", c + u"x"_s, int(c.size()), int(c.size()), deleteKey, {}, 3);
     row("delete a selection at the start", u"xyz"_s + d, 0, 3, deleteKey, {}, 4);
     row("backspace after the first character", u"x"_s + a, 1, 1, backspaceKey, {}, 1);
     row("backspace a selection at the start", u"xyz"_s + b, 3, 0, backspaceKey, {}, 2);
