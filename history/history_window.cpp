@@ -286,7 +286,7 @@ void HistoryWindow::plotField()
     if (!points.isEmpty()) {
         // A lone point still needs a span to be drawn in.
         const auto first = qint64(points.first().x());
-        const qint64 last = std::max(qint64(points.last().x()), first + 60000);
+        const auto last = std::max(qint64(points.last().x()), first + 60000);
         timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     }
     auto* levelAxis = new QCategoryAxis;
