@@ -26,7 +26,10 @@ double median(std::vector<double> values)
 {
     std::ranges::sort(values);
     const std::size_t n = values.size();
-    return n == 0 ? 0.0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+    if (n == 0) {
+        return 0.0;
+    }
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
 // Runs the event loop until `done` says so, noting the longest gap between 5 ms ticks.
@@ -59,7 +62,7 @@ int main(int argc, char* argv[])
         std::fputs("usage: bench_logbook FILE [RUNS]\n", stderr);
         return 2;
     }
-    const QString path = args.at(1);
+    const QString& path = args.at(1);
     const int runs = args.size() > 2 ? args.at(2).toInt() : 5;
 
     std::vector<double> open, stall, plot;

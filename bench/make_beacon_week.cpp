@@ -29,6 +29,7 @@ constexpr double passSeconds = 10.0 * 60.0;
 std::vector<std::vector<char16_t>> symbolsByLevel()
 {
     std::vector<std::vector<char16_t>> fields;
+    fields.reserve(beacon::fieldTables().size());
     for (const beacon::FieldTable& table : beacon::fieldTables()) {
         std::map<int, char16_t> byLevel;
         for (const beacon::FieldRow& row : table.rows) {
@@ -37,6 +38,7 @@ std::vector<std::vector<char16_t>> symbolsByLevel()
             }
         }
         std::vector<char16_t> symbols;
+        symbols.reserve(byLevel.size());
         for (const auto& [level, symbol] : byLevel) {
             symbols.push_back(symbol);
         }
@@ -73,6 +75,7 @@ std::vector<double> receptionTimes(qint64 count, int days, std::mt19937_64& rand
 {
     std::uniform_real_distribution<double> within(0.0, 86400.0 / passesPerDay - passSeconds);
     std::vector<double> passStarts;
+    passStarts.reserve(std::size_t(days) * passesPerDay);
     for (int day = 0; day < days; ++day) {
         for (int pass = 0; pass < passesPerDay; ++pass) {
             passStarts.push_back(day * 86400.0 + pass * 86400.0 / passesPerDay + within(random));
@@ -81,6 +84,7 @@ std::vector<double> receptionTimes(qint64 count, int days, std::mt19937_64& rand
     const qint64 perPass =
         std::max<qint64>(1, (count + qint64(passStarts.size()) - 1) / qint64(passStarts.size()));
     std::vector<double> times;
+    times.reserve(std::size_t(count));
     for (qint64 i = 0; i < count; ++i) {
         const double start = passStarts[std::size_t(i / perPass) % passStarts.size()];
         times.push_back(start + double(i % perPass) * passSeconds / double(perPass));

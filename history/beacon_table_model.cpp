@@ -99,12 +99,16 @@ void BeaconTableModel::sort(int column, Qt::SortOrder order)
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const auto& less = columns().at(std::size_t(column)).less;
     // Ties keep the log's order (by id) whichever way the column is sorted.
-    std::ranges::stable_sort(m_entries, [&](const logbook::Entry& a, const logbook::Entry& b) {
+    const auto before = [&](const logbook::Entry& a, const logbook::Entry& b) {
         if (order == Qt::AscendingOrder) {
             return less(a, b) || (!less(b, a) && a.id < b.id);
         }
         return less(b, a) || (!less(a, b) && a.id < b.id);
-    });
+    };
+    // The log arrives in time order, which is what the table shows first.
+    if (!std::ranges::is_sorted(m_entries, before)) {
+        std::ranges::stable_sort(m_entries, before);
+    }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 

@@ -283,8 +283,8 @@ void HistoryWindow::plotField()
     timeAxis->setTitleText(u"UTC"_s);
     if (!points.isEmpty()) {
         // A lone point still needs a span to be drawn in.
-        const qint64 first = qint64(points.first().x());
-        const qint64 last = std::max(qint64(points.last().x()), first + 60000);
+        const auto first = qint64(points.first().x());
+        const auto last = std::max(qint64(points.last().x()), first + 60000);
         timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     }
     auto* levelAxis = new QCategoryAxis;

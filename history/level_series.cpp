@@ -14,7 +14,9 @@ QList<QPointF> levelPoints(std::span<const logbook::Entry> entries, const beacon
             points.append(QPointF(double(e.utc.toMSecsSinceEpoch()), *level));
         }
     }
-    std::ranges::sort(points, {}, &QPointF::x);
+    if (!std::ranges::is_sorted(points, {}, &QPointF::x)) {
+        std::ranges::stable_sort(points, {}, &QPointF::x);
+    }
     return points;
 }
 

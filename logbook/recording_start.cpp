@@ -18,7 +18,7 @@ namespace {
 struct NamePattern
 {
     QRegularExpression expression;
-    Qt::TimeSpec spec;
+    Qt::TimeSpec zone;
 };
 
 const std::vector<NamePattern>& namePatterns()
@@ -43,14 +43,14 @@ const QRegularExpression& sdrPlusPlusPattern()
     return pattern;
 }
 
-QDateTime makeTime(int year, int month, int day, int hour, int minute, int second, Qt::TimeSpec spec)
+QDateTime makeTime(int year, int month, int day, int hour, int minute, int second, Qt::TimeSpec zone)
 {
     const QDate date(year, month, day);
     const QTime time(hour, minute, second);
     if (!date.isValid() || !time.isValid()) {
         return {};
     }
-    return QDateTime(date, time, spec).toUTC();
+    return QDateTime(date, time, zone).toUTC();
 }
 
 } // namespace
@@ -61,7 +61,7 @@ QDateTime startFromFileName(const QString& fileName)
         const QRegularExpressionMatch match = pattern.expression.match(fileName);
         if (match.hasMatch()) {
             const auto at = [&](int i) { return match.captured(i).toInt(); };
-            return makeTime(at(1), at(2), at(3), at(4), at(5), at(6), pattern.spec);
+            return makeTime(at(1), at(2), at(3), at(4), at(5), at(6), pattern.zone);
         }
     }
     const QRegularExpressionMatch match = sdrPlusPlusPattern().match(fileName);

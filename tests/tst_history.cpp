@@ -96,7 +96,7 @@ void TestHistory::csvReadBack()
             u"ADCS MCU Temperature"_s, u"Solar Panel 1 Temperature"_s, u"Solar Panel 2 Temperature"_s,
             u"Solar Panel 3 Temperature"_s, u"Solar Panel 4 Temperature"_s, u"Solar Panel 5 Temperature"_s,
             u"utc"_s, u"source"_s }));
-    const QStringList first = records.at(1);
+    const QStringList& first = records.at(1);
     QCOMPARE(first.size(), 17);
     QCOMPARE(first.at(0), heard.file);
     QCOMPARE(first.at(1), QString());
@@ -106,7 +106,7 @@ void TestHistory::csvReadBack()
     QCOMPARE(first.at(14), u" >130°C"_s);
     QCOMPARE(first.at(15), u"2026-12-07T10:21:33.560Z"_s);
     QCOMPARE(first.at(16), u"recording"_s);
-    const QStringList second = records.at(2);
+    const QStringList& second = records.at(2);
     QCOMPARE(second.at(0), QString());
     QCOMPARE(second.at(3), u"Early Operations Mode"_s);
     QCOMPARE(second.at(16), u"typed"_s);

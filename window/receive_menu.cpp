@@ -18,7 +18,7 @@ QMenu* receiveMenu(QMainWindow& window)
     const QList<QAction*> actions = bar->actions();
     QAction* afterFile = nullptr;
     for (qsizetype i = 0; i + 1 < actions.size(); ++i) {
-        if (auto* file = actions.at(i)->menu(); file && file->objectName() == u"MnuFile") {
+        if (auto* file = actions.at(i)->menu(); file != nullptr && file->objectName() == u"MnuFile") {
             afterFile = actions.at(i + 1);
         }
     }
