@@ -13,10 +13,10 @@ namespace {
 constexpr qint64 chunkBytes = 16384;
 } // namespace
 
-DeviceSource::DeviceSource(QIODevice* device, double sampleRate, const QString& name)
+DeviceSource::DeviceSource(QIODevice* device, double sampleRate, QString name)
     : m_device(device)
     , m_rate(sampleRate)
-    , m_name(name)
+    , m_name(std::move(name))
 {
 }
 

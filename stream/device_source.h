@@ -18,7 +18,7 @@ class DeviceSource final : public AudioSource
 
 public:
     // `device` must outlive the source and be open for reading.
-    DeviceSource(QIODevice* device, double sampleRate, const QString& name);
+    DeviceSource(QIODevice* device, double sampleRate, QString name);
 
     double sampleRate() const override { return m_rate; }
     QString name() const override { return m_name; }

@@ -105,7 +105,7 @@ void SoundCardSource::readAvailable()
         const char* frame = m_pending.constData() + i * frameBytes;
         float sum = 0.0F;
         for (int c = 0; c < channels; ++c) {
-            sum += m_format.normalizedSampleValue(frame + c * sampleBytes);
+            sum += m_format.normalizedSampleValue(frame + qsizetype(c) * sampleBytes);
         }
         m_samples[std::size_t(i)] = sum / float(channels);
     }
