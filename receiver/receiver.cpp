@@ -5,7 +5,7 @@
 #include "sound_card_source.h"
 #include "udp_source.h"
 #include "waterfall.h"
-#include "waterfall_spectrum.h"
+#include "waterfall_rows.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -163,8 +163,8 @@ void Receiver::createControls()
     sourceRow->addWidget(startButton);
     layout->addLayout(sourceRow);
 
-    waterfall = new Waterfall(audiostream::WaterfallSpectrum::lowHz, audiostream::WaterfallSpectrum::highHz,
-        audiostream::WaterfallSpectrum::columns, client);
+    waterfall = new Waterfall(audiostream::WaterfallRows::lowHz, audiostream::WaterfallRows::highHz,
+        audiostream::WaterfallRows::columns, client);
     waterfall->setObjectName(u"Waterfall"_s);
     layout->addWidget(waterfall, 3);
 

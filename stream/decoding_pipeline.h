@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cw_audio.h"
-#include "waterfall_spectrum.h"
+#include "waterfall_rows.h"
 
 #include <QList>
 #include <QString>
@@ -18,7 +18,7 @@ struct PipelineOutput
     std::function<void(const cwaudio::AudioBeacon&)> beacon;
     std::function<void(const QString& text, const QList<float>& confidence)> text;
     std::function<void(const cwaudio::DecoderStatus&)> status;
-    WaterfallSpectrum::RowSink spectrum;
+    WaterfallRows::RowSink spectrum;
 };
 
 // The decoder and the waterfall fed from the same samples. Text and status are held back until
@@ -44,7 +44,7 @@ private:
     PipelineOutput m_output;
     double m_rate;
     qint64 m_fed = 0;
-    WaterfallSpectrum m_spectrum;
+    WaterfallRows m_spectrum;
     QString m_text;
     QList<float> m_confidence;
     cwaudio::DecoderStatus m_status;

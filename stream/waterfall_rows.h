@@ -12,7 +12,7 @@ namespace audiostream {
 // Rows of a waterfall display: the level in dB of each 10 Hz column from 100 to 3000 Hz, one row
 // every `rowSeconds` of audio, each from the last 0.1 s. A display needs no FFT's resolution or
 // speed: a few hundred Goertzel filters on a decimated signal cost well under 1 % of a core.
-class WaterfallSpectrum
+class WaterfallRows
 {
 public:
     static constexpr double lowHz = 100.0;
@@ -22,7 +22,7 @@ public:
 
     using RowSink = std::function<void(const QList<float>& levelsDb)>;
 
-    WaterfallSpectrum(double sampleRate, double rowSeconds);
+    WaterfallRows(double sampleRate, double rowSeconds);
 
     void feed(std::span<const float> samples, const RowSink& row);
 

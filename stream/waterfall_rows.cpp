@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "waterfall_spectrum.h"
+#include "waterfall_rows.h"
 
 #include <cmath>
 #include <numbers>
@@ -11,7 +11,7 @@ constexpr double analysisSeconds = 0.1;
 constexpr double workingRate = 8000.0; // covers 3000 Hz with room
 } // namespace
 
-WaterfallSpectrum::WaterfallSpectrum(double sampleRate, double rowSeconds)
+WaterfallRows::WaterfallRows(double sampleRate, double rowSeconds)
     : m_decimation(std::max(1, int(sampleRate / workingRate)))
     , m_rowSamples(std::max(1.0, rowSeconds * sampleRate))
     , m_untilRow(m_rowSamples)
@@ -32,7 +32,7 @@ WaterfallSpectrum::WaterfallSpectrum(double sampleRate, double rowSeconds)
     m_row.resize(columns);
 }
 
-void WaterfallSpectrum::feed(std::span<const float> samples, const RowSink& row)
+void WaterfallRows::feed(std::span<const float> samples, const RowSink& row)
 {
     for (const float s : samples) {
         // A box average is a poor anti-alias filter but plenty for a picture.
@@ -51,7 +51,7 @@ void WaterfallSpectrum::feed(std::span<const float> samples, const RowSink& row)
     }
 }
 
-void WaterfallSpectrum::emitRow(const RowSink& row)
+void WaterfallRows::emitRow(const RowSink& row)
 {
     for (std::size_t i = 0; i < m_ring.size(); ++i) {
         m_block[i] = m_ring[(m_ringPos + i) % m_ring.size()] * m_taper[i];
