@@ -145,59 +145,59 @@ cli-csv-row-end
 - out.append("\r\n");
 + out.append('\n');
 audio-marks-acceptance-tenfold
-@ audio/cw_decoder.cpp
+@ audio/lane.cpp
 - constexpr Acceptance markAcceptance { 25.0, 0.0 };
 + constexpr Acceptance markAcceptance { 250.0, 0.0 };
 audio-framed-confidence-tenfold
-@ audio/cw_decoder.cpp
+@ audio/lane.cpp
 - constexpr double minFramedConfidence = 0.9;
 + constexpr double minFramedConfidence = 0.09;
 audio-open-confidence-tenfold
-@ audio/cw_decoder.cpp
+@ audio/lane.cpp
 - constexpr double minOpenConfidence = 0.02;
 + constexpr double minOpenConfidence = 0.002;
 audio-disagreement-ignored
-@ audio/cw_decoder.cpp
+@ audio/lane.cpp
 - (marksSure ? soft->text != found->text
 + (marksSure ? false
 audio-marks-sure-loosened
-@ audio/cw_decoder.cpp
+@ audio/lane.cpp
 - const bool marksSure = sureEnough(*found, Acceptance {});
 + const bool marksSure = sureEnough(*found, markAcceptance);
 audio-total-cost-tenfold
-@ audio/beacon_finder.h
+@ audio/framing/beacon_finder.h
 - double maxTotalCost = 5.5; // a dot lost without a trace, and a little more
 + double maxTotalCost = 55.0; // a dot lost without a trace, and a little more
 audio-min-confidence-tenfold
-@ audio/beacon_finder.h
+@ audio/framing/beacon_finder.h
 - double minConfidence = 0.4; // per character, one prefix letter excepted
 + double minConfidence = 0.04; // per character, one prefix letter excepted
 audio-two-doubtful-prefix-letters
-@ audio/beacon_finder.cpp
+@ audio/framing/beacon_finder.cpp
 - if (confidence[p] < floor && (p >= prefixLength || ++doubtfulPrefix > 1)) {
 + if (confidence[p] < floor && (p >= prefixLength || ++doubtfulPrefix > 2)) {
 audio-free-position-off-by-one
-@ audio/beacon_finder.cpp
+@ audio/framing/beacon_finder.cpp
 - } else if (static_cast<int>(p) + 1 == beacon::skippedPosition) {
 + } else if (static_cast<int>(p) == beacon::skippedPosition) {
 audio-morse-typo
-@ audio/morse_table.cpp
+@ audio/keying/morse_table.cpp
 - { '4', "....-" },
 + { '4', "...-" },
 audio-tone-range-narrowed
-@ audio/tone_tracker.cpp
-- constexpr double highestTone = 1900.0;
-+ constexpr double highestTone = 1200.0;
+@ audio/cw_audio.h
+- inline constexpr double minToneHz = 100.0, maxToneHz = 3000.0;
++ inline constexpr double minToneHz = 100.0, maxToneHz = 1900.0;
 audio-snr-floor-tenfold
-@ audio/cw_decoder.cpp
+@ audio/lane.cpp
 - constexpr double minSnrDb = -10.5;
 + constexpr double minSnrDb = -105.0;
 audio-unexplained-keying-ignored
-@ audio/soft_beacon.cpp
+@ audio/confirmation/soft_beacon.cpp
 - constexpr double unexplainedShare = 0.5;
 + constexpr double unexplainedShare = 5.0;
 audio-lost-dot-cheap
-@ audio/beacon_finder.cpp
+@ audio/framing/beacon_finder.cpp
 - constexpr double lostDotCost = 4.5;
 + constexpr double lostDotCost = 0.45;
 EOF
