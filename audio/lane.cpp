@@ -29,10 +29,10 @@ constexpr double minOpenConfidence = 0.02;
 
 } // namespace
 
-Lane::Lane(double workingRate, DecodeHandlers handlers)
+Lane::Lane(const DriftBank& bank, DecodeHandlers handlers)
     : m_handlers(std::move(handlers))
-    , m_tracker(workingRate)
-    , m_filter(workingRate)
+    , m_tracker(bank)
+    , m_filter(bank.sampleRate())
     , m_detector(m_filter.outputRate())
     , m_history(historyTicks)
     , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
@@ -46,11 +46,13 @@ double Lane::wpm() const
     return m_timing.known() ? 1.2 * m_filter.outputRate() / m_timing.dot : 0.0;
 }
 
-void Lane::feed(std::span<const float> samples)
+void Lane::feed(std::span<const float> samples, bool newFrame)
 {
     std::complex<float> tick;
-    for (const float x : samples) {
-        if (m_tracker.push(x)) {
+    const float* const last = samples.empty() ? nullptr : &samples.back();
+    for (const float& x : samples) {
+        if (newFrame && &x == last) {
+            m_tracker.update();
             m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
         }
         // The delayed sample's tone, updated once a filter block so a drift is followed smoothly.

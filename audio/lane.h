@@ -28,10 +28,11 @@ namespace cwaudio {
 class Lane
 {
 public:
-    // `workingRate`: the decimated rate the samples come at.
-    Lane(double workingRate, DecodeHandlers handlers);
+    // `bank`: the spectrum of the decimated samples, shared by the lanes.
+    Lane(const DriftBank& bank, DecodeHandlers handlers);
 
-    void feed(std::span<const float> samples);
+    // `newFrame`: the bank added a frame with the last of these samples.
+    void feed(std::span<const float> samples, bool newFrame);
     // End of input: decides everything still held back and reports what it completes.
     void finish();
 

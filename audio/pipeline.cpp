@@ -26,6 +26,7 @@ constexpr double keyedStationDb = -3.0;
 Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
     : m_handlers(std::move(handlers))
     , m_decimator(sampleRate)
+    , m_bank(m_decimator.outputRate())
     , m_inputRate(sampleRate)
     , m_statusEvery(std::max<std::int64_t>(1, std::llround(statusSeconds * sampleRate)))
     , m_nextStatus(m_statusEvery)
@@ -39,7 +40,7 @@ Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
                 m_handlers.text(text, confidence);
             }
         };
-        m_lanes[k] = std::make_unique<Lane>(m_decimator.outputRate(), std::move(lane));
+        m_lanes[k] = std::make_unique<Lane>(m_bank, std::move(lane));
     }
     m_work.reserve(chunk);
 }
@@ -52,9 +53,19 @@ void Pipeline::feed(std::span<const float> samples)
             static_cast<std::size_t>(std::max<std::int64_t>(1, m_nextStatus - m_samplesIn));
         const std::size_t n = std::min({ samples.size(), chunk, untilStatus });
         m_work.clear();
-        m_decimator.process(samples.first(n), m_work); // baseband, the working rate
-        for (const auto& lane : m_lanes) {
-            lane->feed(m_work); // tone -> keying -> framing -> confirmation
+        m_decimator.process(samples.first(n), m_work); // the working rate
+        // The spectrum once for both lanes; each lane takes a new estimate from it where a frame
+        // ends, then goes on: tone -> keying -> framing -> confirmation.
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < m_work.size(); ++i) {
+            const bool frame = m_bank.push(m_work[i]);
+            if (frame || i + 1 == m_work.size()) {
+                const auto piece = std::span<const float>(m_work).subspan(from, i + 1 - from);
+                for (const auto& lane : m_lanes) {
+                    lane->feed(piece, frame);
+                }
+                from = i + 1;
+            }
         }
         // The second lane follows the strongest tone the first is not on. Where the first has moved
         // onto the second's tone (the other station rose while the beacon paused), the second,

@@ -3,6 +3,7 @@
 
 #include "cw_audio.h"
 #include "decimator.h"
+#include "drift_bank.h"
 #include "lane.h"
 
 #include <array>
@@ -37,6 +38,7 @@ private:
     DecodeHandlers m_handlers;
     Decimator m_decimator;
     std::vector<float> m_work;
+    DriftBank m_bank;
     std::array<std::unique_ptr<Lane>, 2> m_lanes;
     std::array<std::size_t, 2> m_laneIds { 0, 1 }; // which lane was built as which, as they swap
     std::deque<Reported> m_reported; // the last few beacons, so two lanes never report one twice

@@ -272,7 +272,8 @@ void TestCwAudio::toneTracking()
     constexpr double rate = 8000.0;
     constexpr double change = 4.0;
     constexpr double seconds = 8.0;
-    cwaudio::ToneTracker tracker(rate);
+    cwaudio::DriftBank bank(rate);
+    cwaudio::ToneTracker tracker(bank);
     // The tone the signal path needs at a sample: the first tone until the change, then the new one.
     const auto truth = [&](double t) {
         if (t < change) {
@@ -297,9 +298,10 @@ void TestCwAudio::toneTracking()
             phase += 2 * std::numbers::pi * truth(t) / rate;
             x = 0.1 * std::sin(phase);
         }
-        if (!tracker.push(static_cast<float>(x))) {
+        if (!bank.push(static_cast<float>(x))) {
             continue;
         }
+        tracker.update();
         // Where the signal path is: one lag behind the input. Judged from 1.5 s on, and not within
         // a second after the change, where the new tone is still being sought.
         const std::int64_t at = i + 1 - tracker.lagSamples();

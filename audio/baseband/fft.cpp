@@ -12,6 +12,7 @@ Fft::Fft(int size)
     : m_size(size)
     , m_bitReverse(size)
     , m_twiddles(size / 2)
+    , m_buffer(size)
 {
     assert(size >= 2 && (size & (size - 1)) == 0);
     int bits = 0;
@@ -52,6 +53,17 @@ void Fft::transform(std::span<std::complex<float>> data) const
                 a = { a.real() + re, a.imag() + im };
             }
         }
+    }
+}
+
+void Fft::power(std::span<const float> input, std::span<float> power)
+{
+    for (int i = 0; i < m_size; ++i) {
+        m_buffer[i] = { input[i], 0.0f };
+    }
+    transform(m_buffer);
+    for (int k = 0; k < m_size / 2; ++k) {
+        power[k] = std::norm(m_buffer[k]);
     }
 }
 

@@ -17,11 +17,14 @@ public:
 
     // Forward transform (e^-j), unscaled; `data` holds size() values.
     void transform(std::span<std::complex<float>> data) const;
+    // |X[k]|^2 of the real `input` (size() values) for k < size()/2.
+    void power(std::span<const float> input, std::span<float> power);
 
 private:
     int m_size;
     std::vector<int> m_bitReverse;
     std::vector<std::complex<float>> m_twiddles;
+    std::vector<std::complex<float>> m_buffer;
 };
 
 } // namespace cwaudio
