@@ -127,6 +127,11 @@ std::size_t AudioFile::read(std::span<float> mono)
         return 0;
     }
     const auto frames = static_cast<std::size_t>(got);
+    if (channels == 1) {
+        std::copy_n(d->interleaved.begin(), frames, mono.begin());
+        d->read += got;
+        return frames;
+    }
     for (std::size_t f = 0; f < frames; ++f) {
         float sum = 0.0f;
         for (std::size_t c = 0; c < channels; ++c) {

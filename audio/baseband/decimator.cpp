@@ -50,17 +50,37 @@ void Decimator::process(std::span<const float> input, std::vector<float>& output
         output.insert(output.end(), input.begin(), input.end());
         return;
     }
-    const std::size_t keep = m_taps.size() - 1;
+    const std::size_t taps = m_taps.size();
+    const std::size_t keep = taps - 1;
     m_history.insert(m_history.end(), input.begin(), input.end());
     const std::size_t available = m_history.size() - keep; // new samples
+    const auto factor = static_cast<std::size_t>(m_factor);
     std::size_t i = m_phase;
-    for (; i < available; i += m_factor) {
-        const float* x = m_history.data() + i; // the window ends at new sample i
-        float acc = 0;
-        for (std::size_t k = 0; k < m_taps.size(); ++k) {
-            acc += m_taps[k] * x[k];
+    if (i < available) {
+        // Output j is the sum over k of tap k times m_history[i + j * factor + k]. Taken one phase
+        // (k modulo the factor) at a time, each tap scales a run of consecutive samples of that
+        // phase, which vectorises, instead of a sum along each output's window, which does not.
+        const std::size_t outputs = (available - 1 - i) / factor + 1;
+        const std::size_t first = output.size();
+        output.resize(first + outputs, 0.0f);
+        float* out = output.data() + first;
+        const std::size_t perPhase = (taps + factor - 1) / factor;
+        m_phaseSamples.resize(outputs + perPhase);
+        for (std::size_t p = 0; p < factor && p < taps; ++p) {
+            const std::size_t runs = (taps - p + factor - 1) / factor; // taps of this phase
+            const float* x = m_history.data() + i + p;
+            for (std::size_t m = 0; m < outputs + runs - 1; ++m) {
+                m_phaseSamples[m] = x[m * factor];
+            }
+            for (std::size_t q = 0; q < runs; ++q) {
+                const float tap = m_taps[q * factor + p];
+                const float* run = m_phaseSamples.data() + q;
+                for (std::size_t j = 0; j < outputs; ++j) {
+                    out[j] += tap * run[j];
+                }
+            }
         }
-        output.push_back(acc);
+        i += outputs * factor;
     }
     m_phase = static_cast<int>(i - available);
     m_history.erase(m_history.begin(), m_history.begin() + static_cast<std::ptrdiff_t>(available));

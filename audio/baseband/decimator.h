@@ -24,6 +24,7 @@ private:
     std::vector<float> m_taps;
     std::vector<float> m_history; // the last taps-1 input samples, then the new block
     int m_phase = 0; // input samples to skip before the next output
+    std::vector<float> m_phaseSamples; // every factor-th sample of the block, from one phase
 };
 
 } // namespace cwaudio

@@ -10,60 +10,92 @@ namespace cwaudio {
 
 Fft::Fft(int size)
     : m_size(size)
-    , m_bitReverse(size)
-    , m_twiddles(size / 2)
-    , m_buffer(size)
+    , m_half(size / 2)
+    , m_bitReverse(size / 2)
+    , m_unpackRe(size / 2)
+    , m_unpackIm(size / 2)
+    , m_re(size / 2)
+    , m_im(size / 2)
 {
-    assert(size >= 2 && (size & (size - 1)) == 0);
+    assert(size >= 4 && (size & (size - 1)) == 0);
     int bits = 0;
-    while ((1 << bits) < size) {
+    while ((1 << bits) < m_half) {
         ++bits;
     }
-    for (int i = 0; i < size; ++i) {
+    for (int i = 0; i < m_half; ++i) {
         int r = 0;
         for (int b = 0; b < bits; ++b) {
             r |= ((i >> b) & 1) << (bits - 1 - b);
         }
         m_bitReverse[i] = r;
     }
-    for (int i = 0; i < size / 2; ++i) {
-        const double angle = -2.0 * std::numbers::pi * i / size;
-        m_twiddles[i] = { static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle)) };
+    for (int half = 1; half < m_half; half *= 2) {
+        for (int k = 0; k < half; ++k) {
+            const double angle = -std::numbers::pi * k / half;
+            m_twiddleRe.push_back(static_cast<float>(std::cos(angle)));
+            m_twiddleIm.push_back(static_cast<float>(std::sin(angle)));
+        }
+    }
+    for (int k = 0; k < m_half; ++k) {
+        const double angle = -2.0 * std::numbers::pi * k / size;
+        m_unpackRe[k] = static_cast<float>(std::cos(angle));
+        m_unpackIm[k] = static_cast<float>(std::sin(angle));
     }
 }
 
-void Fft::transform(std::span<std::complex<float>> data) const
+void Fft::transformHalf()
 {
-    assert(static_cast<int>(data.size()) == m_size);
-    for (int i = 0; i < m_size; ++i) {
+    float* re = m_re.data();
+    float* im = m_im.data();
+    for (int i = 0; i < m_half; ++i) {
         if (i < m_bitReverse[i]) {
-            std::swap(data[i], data[m_bitReverse[i]]);
+            std::swap(re[i], re[m_bitReverse[i]]);
+            std::swap(im[i], im[m_bitReverse[i]]);
         }
     }
-    for (int half = 1, stride = m_size / 2; half < m_size; half *= 2, stride /= 2) {
-        for (int start = 0; start < m_size; start += 2 * half) {
+    const float* wr = m_twiddleRe.data();
+    const float* wi = m_twiddleIm.data();
+    // Real and imaginary parts in arrays of their own, so the butterflies of a stage vectorise.
+    for (int half = 1; half < m_half; half *= 2) {
+        for (int start = 0; start < m_half; start += 2 * half) {
+            float* ar = re + start;
+            float* ai = im + start;
+            float* br = ar + half;
+            float* bi = ai + half;
             for (int k = 0; k < half; ++k) {
-                const std::complex<float> w = m_twiddles[static_cast<std::size_t>(k) * stride];
-                std::complex<float>& a = data[start + k];
-                std::complex<float>& b = data[start + k + half];
-                // Written out: std::complex multiplication checks for NaN and is slow.
-                const float re = b.real() * w.real() - b.imag() * w.imag();
-                const float im = b.real() * w.imag() + b.imag() * w.real();
-                b = { a.real() - re, a.imag() - im };
-                a = { a.real() + re, a.imag() + im };
+                const float xr = br[k] * wr[k] - bi[k] * wi[k];
+                const float xi = br[k] * wi[k] + bi[k] * wr[k];
+                br[k] = ar[k] - xr;
+                bi[k] = ai[k] - xi;
+                ar[k] += xr;
+                ai[k] += xi;
             }
         }
+        wr += half;
+        wi += half;
     }
 }
 
 void Fft::power(std::span<const float> input, std::span<float> power)
 {
-    for (int i = 0; i < m_size; ++i) {
-        m_buffer[i] = { input[i], 0.0f };
+    assert(static_cast<int>(input.size()) == m_size && static_cast<int>(power.size()) >= m_half);
+    // Even samples as the real part, odd ones as the imaginary part of a half-size frame.
+    for (int i = 0; i < m_half; ++i) {
+        m_re[i] = input[2 * i];
+        m_im[i] = input[2 * i + 1];
     }
-    transform(m_buffer);
-    for (int k = 0; k < m_size / 2; ++k) {
-        power[k] = std::norm(m_buffer[k]);
+    transformHalf();
+    // X[k] = E[k] + w^k O[k], E and O the transforms of the even and odd samples:
+    // E[k] = (Z[k] + conj Z[-k]) / 2, O[k] = (Z[k] - conj Z[-k]) / 2j.
+    for (int k = 0; k < m_half; ++k) {
+        const int m = k == 0 ? 0 : m_half - k;
+        const float er = 0.5f * (m_re[k] + m_re[m]);
+        const float ei = 0.5f * (m_im[k] - m_im[m]);
+        const float or_ = 0.5f * (m_im[k] + m_im[m]);
+        const float oi = -0.5f * (m_re[k] - m_re[m]);
+        const float xr = er + m_unpackRe[k] * or_ - m_unpackIm[k] * oi;
+        const float xi = ei + m_unpackRe[k] * oi + m_unpackIm[k] * or_;
+        power[k] = xr * xr + xi * xi;
     }
 }
 

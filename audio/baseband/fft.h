@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <complex>
 #include <span>
 #include <vector>
 
 namespace cwaudio {
 
-// In-place radix-2 FFT of a fixed power-of-two size; the plan is built once.
+// Power spectrum of a real frame of a fixed power-of-two size, through a complex radix-2 FFT of
+// half that size; the plan is built once.
 class Fft
 {
 public:
@@ -15,16 +15,22 @@ public:
 
     int size() const { return m_size; }
 
-    // Forward transform (e^-j), unscaled; `data` holds size() values.
-    void transform(std::span<std::complex<float>> data) const;
-    // |X[k]|^2 of the real `input` (size() values) for k < size()/2.
+    // |X[k]|^2 of the real `input` (size() values) for k < size()/2, X unscaled (e^-j).
     void power(std::span<const float> input, std::span<float> power);
 
 private:
+    // The complex transform of (m_re, m_im), half size() long, in place.
+    void transformHalf();
+
     int m_size;
+    int m_half;
     std::vector<int> m_bitReverse;
-    std::vector<std::complex<float>> m_twiddles;
-    std::vector<std::complex<float>> m_buffer;
+    std::vector<float> m_twiddleRe; // per stage, its twiddles one after another
+    std::vector<float> m_twiddleIm;
+    std::vector<float> m_unpackRe; // e^-j2pi k/size, to split the half-size transform
+    std::vector<float> m_unpackIm;
+    std::vector<float> m_re;
+    std::vector<float> m_im;
 };
 
 } // namespace cwaudio
