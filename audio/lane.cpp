@@ -20,6 +20,8 @@ constexpr double minSnrDb = -10.5;
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
 constexpr double maxOpenCheck = 12.0;
+// A space this many dots long is a word space at any speed a beacon search measures.
+constexpr double endlessSpace = 1000.0;
 // Ticks of baseband kept for reading a beacon again: a beacon at the slowest speed, and more.
 constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
@@ -158,6 +160,22 @@ void Lane::evaluate(double endGap, bool final)
 {
     // Below this the keying loses and gains whole elements too often for any frame to be vouched for.
     if (m_detector.snrDb() < minSnrDb) {
+        return;
+    }
+    // The marks' reading hardly depends on the space after them, only whether that space may end
+    // a beacon: asked first as if it were endless, and not again for the same marks if in vain.
+    const SearchedMarks searched { m_marks.size(), m_marks.empty() ? 0.0 : m_marks.front().start,
+        m_marks.empty() ? 0.0 : m_marks.back().start, m_timing.dot, m_timing.bias };
+    if (searched == m_fruitless || m_marks.empty()) {
+        return;
+    }
+    const double realGap = m_marks.back().gap;
+    m_marks.back().gap = endlessSpace * m_timing.dot;
+    const bool possible =
+        findBeacon(m_marks, m_marks.back().gap, m_timing, m_speedRange, markAcceptance).has_value();
+    m_marks.back().gap = realGap;
+    if (!possible) {
+        m_fruitless = searched;
         return;
     }
     const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange, markAcceptance);

@@ -42,6 +42,17 @@ public:
     double wpm() const;
 
 private:
+    // Which marks a beacon search was run on, and at what speed.
+    struct SearchedMarks
+    {
+        std::size_t count = 0;
+        double firstStart = -1.0;
+        double lastStart = -1.0;
+        double dot = 0.0;
+        double bias = 0.0;
+        bool operator==(const SearchedMarks&) const = default;
+    };
+
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
     void closeGap(const KeyRun& space);
@@ -65,6 +76,7 @@ private:
     std::vector<KeyedMark> m_marks;
     Timing m_timing;
     double m_nextOpenCheck = 0.0;
+    SearchedMarks m_fruitless; // the last marks in which no beacon could end
     std::string m_text;
     std::vector<float> m_textConfidence;
     std::int64_t m_workSamples = 0;

@@ -14,6 +14,8 @@ constexpr double maxRateHzPerSecond = 200.0;
 constexpr double rateStepHzPerSecond = 20.0;
 constexpr double slowSeconds = 1.0;
 constexpr double fastSeconds = 0.25;
+// Bins of an average whose maximum is kept, so a peak search can pass over weak stretches.
+constexpr int block = 16;
 
 int fftSizeFor(double rate)
 {
@@ -24,17 +26,18 @@ int fftSizeFor(double rate)
     return size;
 }
 
-// Calls `visit(k, at)` for the bins k in [first, last], `at` where bin k is stored in an average
-// slid by `shift` (0 <= shift < bins): in two contiguous runs, so the loops stay simple.
+// Calls `visit(k, at, count)` for the runs of bins from k on, stored from `at` on, that make up
+// [first, last] in an average slid by `shift` (0 <= shift < bins): at most two, in rising order.
 template<typename Visit>
-void forStored(int first, int last, int shift, int bins, Visit&& visit)
+void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
 {
     const int wrapEnd = std::min(last, shift - 1); // these k are stored at k - shift + bins
-    for (int k = first; k <= wrapEnd; ++k) {
-        visit(k, k - shift + bins);
+    if (first <= wrapEnd) {
+        visit(first, first - shift + bins, wrapEnd - first + 1);
     }
-    for (int k = std::max(first, shift); k <= last; ++k) {
-        visit(k, k - shift);
+    const int from = std::max(first, shift);
+    if (from <= last) {
+        visit(from, from - shift, last - from + 1);
     }
 }
 
@@ -63,6 +66,9 @@ DriftBank::DriftBank(double sampleRate)
     m_slow.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     m_offset.assign(m_rates.size(), 0.0);
     m_shift.assign(m_rates.size(), 0);
+    static_assert(block == 16); // the halving below ends at four
+    m_blockMax.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins / block), 0.0f));
+    m_halves.resize(static_cast<std::size_t>(m_bins / 2));
     m_slowAlpha = static_cast<float>(m_hop / (slowSeconds * sampleRate));
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
     // Frames kept to date a jump: as far back as the long average reaches.
@@ -112,12 +118,25 @@ int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& b
     float best = -1.0f;
     for (int r = 0; r < rateCount(); ++r) {
         const float* average = m_slow[static_cast<std::size_t>(r)].data();
+        const float* blockMax = m_blockMax[static_cast<std::size_t>(r)].data();
         const auto search = [&](int from, int to) {
-            forStored(from, to, m_shift[static_cast<std::size_t>(r)], m_bins, [&](int k, int at) {
-                if (average[at] > best) {
-                    best = average[at];
-                    bestRate = r;
-                    bin = k;
+            forStoredRuns(from, to, m_shift[static_cast<std::size_t>(r)], m_bins, [&](int k, int at, int count) {
+                // Whole blocks whose maximum cannot beat the best are passed over unread.
+                const int end = at + count;
+                while (at < end) {
+                    const int blockEnd = std::min(end, (at / block + 1) * block);
+                    if (at % block != 0 || blockEnd - at < block || blockMax[at / block] > best) {
+                        for (; at < blockEnd; ++at, ++k) {
+                            if (average[at] > best) {
+                                best = average[at];
+                                bestRate = r;
+                                bin = k;
+                            }
+                        }
+                    } else {
+                        k += blockEnd - at;
+                        at = blockEnd;
+                    }
                 }
             });
         };
@@ -148,8 +167,30 @@ void DriftBank::analyse()
         const int shift = static_cast<int>(std::lround(m_offset[r]));
         m_shift[r] = ((shift % m_bins) + m_bins) % m_bins;
         float* average = m_slow[r].data();
-        forStored(1, m_bins - 1, m_shift[r], m_bins,
-            [&](int k, int at) { average[at] += alpha * (power[k] - average[at]); });
+        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) {
+            float* run = average + at;
+            const float* frame = power + k;
+            for (int i = 0; i < count; ++i) {
+                run[i] += alpha * (frame[i] - run[i]);
+            }
+        });
+        // Each block's maximum by halving it: pairs of runs side by side, which vectorises.
+        float* halves = m_halves.data();
+        for (int b = 0; b < m_bins; b += block) {
+            for (int i = 0; i < block / 2; ++i) {
+                halves[b / 2 + i] = std::max(average[b + i], average[b + block / 2 + i]);
+            }
+        }
+        for (int b = 0; b < m_bins / 2; b += block / 2) {
+            for (int i = 0; i < block / 4; ++i) {
+                halves[b / 2 + i] = std::max(halves[b + i], halves[b + block / 4 + i]);
+            }
+        }
+        float* blockMax = m_blockMax[r].data();
+        for (int b = 0; b < m_bins / block; ++b) {
+            const float* q = halves + b * (block / 4);
+            blockMax[b] = std::max(std::max(q[0], q[1]), std::max(q[2], q[3]));
+        }
     }
     for (int k = 1; k < m_bins; ++k) {
         m_fast[k] += fastAlpha * (m_power[k] - m_fast[k]);
