@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <random>
 
 using namespace Qt::StringLiterals;
 
@@ -121,6 +122,8 @@ private slots:
     void timing();
     void toneTracking_data();
     void toneTracking();
+    void toneThroughJump_data();
+    void toneThroughJump();
     void gapPeaks_data();
     void gapPeaks();
     void findBeacon_data();
@@ -313,6 +316,65 @@ void TestCwAudio::toneTracking()
         if (error > worst) {
             worst = error;
             worstAt = tAt;
+        }
+    }
+    QVERIFY2(worst < 8.0, qPrintable(u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt)));
+}
+
+void TestCwAudio::toneThroughJump_data()
+{
+    QTest::addColumn<double>("rateHzPerSecond");
+    QTest::addColumn<double>("stepHz"); // retuned at 6 s, inside a mark
+    QTest::newRow("retuned 250 Hz down") << 0.0 << -250.0;
+    QTest::newRow("retuned 1800 Hz up") << 0.0 << 1800.0;
+    QTest::newRow("20 Hz/s up, retuned 150 Hz up") << 20.0 << 150.0;
+}
+
+void TestCwAudio::toneThroughJump()
+{
+    QFETCH(double, rateHzPerSecond);
+    QFETCH(double, stepHz);
+    constexpr double rate = 8000.0;
+    constexpr double jumpAt = 6.03; // 30 ms into the mark keyed from 6.0 s
+    constexpr double seconds = 9.0;
+    // Dots and dashes of 60 ms units, the tone moving all the while.
+    const auto keyed = [](double t) {
+        const auto unit = static_cast<int>(t / 0.06);
+        return unit % 8 < 3 || unit % 8 == 4;
+    };
+    const auto truth = [&](double t) {
+        return 700.0 + rateHzPerSecond * t + (t >= jumpAt ? stepHz : 0.0);
+    };
+    cwaudio::DriftBank bank(rate);
+    cwaudio::ToneTracker tracker(bank);
+    // Noise 20 dB under the tone in 2500 Hz: a floor for the tracker to read tones against.
+    std::mt19937 generator(7);
+    std::normal_distribution<double> noise(0.0, 0.009);
+    double phase = 0.0;
+    double worst = 0.0;
+    double worstAt = 0.0;
+    const auto total = static_cast<std::int64_t>(seconds * rate);
+    for (std::int64_t i = 0; i < total; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        phase += 2 * std::numbers::pi * truth(t) / rate;
+        const double x = (keyed(t) ? 0.1 * std::sin(phase) : 0.0) + noise(generator);
+        if (!bank.push(static_cast<float>(x))) {
+            continue;
+        }
+        tracker.update();
+        // Judged where the signal path needs the tone: on keyed samples from 1.5 s on, those 20 ms
+        // and more either side of the jump included, so each side must have its own tone.
+        const std::int64_t at = i + 1 - tracker.lagSamples();
+        for (std::int64_t s = at; s < at + tracker.hop(); s += 80) {
+            const double tAt = static_cast<double>(s) / rate;
+            if (tAt < 1.5 || !keyed(tAt) || std::abs(tAt - jumpAt) < 0.02) {
+                continue;
+            }
+            const double error = std::abs(tracker.frequencyAt(s) - truth(tAt));
+            if (error > worst) {
+                worst = error;
+                worstAt = tAt;
+            }
         }
     }
     QVERIFY2(worst < 8.0, qPrintable(u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt)));

@@ -17,6 +17,8 @@ constexpr double trackingHalfWidthHz = 25.0;
 constexpr double acquireDb = 7.0;
 constexpr double jumpDb = 6.0;
 constexpr double fastJumpDb = 9.0;
+// The short average near the tone stands this far over the floor while it is keyed.
+constexpr double keyedDb = 6.0;
 // Between two estimates the tone moves no faster than this (a jump aside).
 constexpr double slewHzPerSecond = 250.0;
 constexpr double loseSeconds = 3.0;
@@ -92,7 +94,11 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
         }
     }
     double hz = m_frequency;
-    if (before != nullptr && after != nullptr) {
+    // Across a jump each side holds its own tone.
+    if (before != nullptr && after != nullptr && before->at < m_jumpAt && m_jumpAt <= after->at) {
+        const Estimate* e = sample < m_jumpAt ? before : after;
+        hz = e->hz + e->rate * static_cast<double>(sample - e->at) / m_sampleRate;
+    } else if (before != nullptr && after != nullptr) {
         const double f =
             static_cast<double>(sample - before->at) / static_cast<double>(after->at - before->at);
         hz = before->hz + f * (after->hz - before->hz);
@@ -111,22 +117,34 @@ int ToneTracker::peakIn(int first, int last, int& bin) const
     return rate;
 }
 
-std::int64_t ToneTracker::jumpOnset(int oldBin, float floor, std::int64_t now) const
+std::int64_t ToneTracker::jumpOnset(double newHz, double newRate, float floor, std::int64_t now) const
 {
-    // Newest first: the old tone keyed last in the frame after which the new one took over.
+    // Newest first, each tone followed back along its drift: the old one keyed last in frame
+    // `oldLast`, the new one first in `newFirst` after it. A frame holds a tone keyed anywhere in
+    // its window, so the one is dated late and the other early: the change lies between.
     const int n = m_bank.fftSize();
+    const auto holds = [&](const std::vector<float>& frame, double hz) {
+        const int bin = static_cast<int>(std::lround(hz / m_binHz));
+        float peak = 0.0f;
+        for (int k = std::max(1, bin - 1); k <= std::min(m_bins - 1, bin + 1); ++k) {
+            peak = std::max(peak, frame[static_cast<std::size_t>(k)]);
+        }
+        return peak > onsetOverFloor * floor;
+    };
+    std::int64_t newFirst = -1;
     for (std::size_t back = 0; back < m_bank.recentFrames(); ++back) {
         const auto& frame = m_bank.recent(back);
-        float old = 0.0f;
-        for (int k = std::max(1, oldBin - 1); k <= std::min(m_bins - 1, oldBin + 1); ++k) {
-            old = std::max(old, frame[static_cast<std::size_t>(k)]);
+        const auto ago = static_cast<std::int64_t>(back) * m_hop;
+        const double seconds = static_cast<double>(ago) / m_sampleRate;
+        const std::int64_t centre = now - ago;
+        if (holds(frame, m_frequency - m_rate * seconds)) {
+            return newFirst >= 0 ? (centre + newFirst) / 2 : centre + n / 2;
         }
-        if (old > onsetOverFloor * floor) {
-            // That frame is centred `back` hops before now; the change came after its end.
-            return now - static_cast<std::int64_t>(back) * m_hop + n / 2;
+        if (holds(frame, newHz - newRate * seconds)) {
+            newFirst = centre;
         }
     }
-    return now - static_cast<std::int64_t>(m_bank.recentFrames()) * m_hop;
+    return newFirst >= 0 ? newFirst : now - static_cast<std::int64_t>(m_bank.recentFrames()) * m_hop;
 }
 
 double ToneTracker::interpolate(int rateIndex, int bin) const
@@ -159,8 +177,9 @@ void ToneTracker::update()
     int bin = globalBin;
     int rate = globalRate;
     bool jumped = !m_locked;
+    const double predicted = m_frequency + m_rate * hopSeconds;
+    bool keyed = true;
     if (m_locked) {
-        const double predicted = m_frequency + m_rate * hopSeconds;
         const int current = static_cast<int>(std::lround(predicted / m_binHz));
         int localBin = 0;
         const int localRate = peakIn(current - m_trackBins, current + m_trackBins, localBin);
@@ -193,16 +212,25 @@ void ToneTracker::update()
         if ((slowGain > jumpDb && !settling) || (fastTaken && std::abs(fastBin - globalBin) <= m_trackBins)) {
             jumped = true;
         } else if (fastTaken) {
+            // The short average smears a moving tone and holds it back; the bank's average that
+            // slides with it, though it has held the new tone only briefly, shows where it is now
+            // and how fast it moves.
             jumped = true;
-            bin = fastBin;
-            rate = still;
+            rate = peakIn(fastBin - m_trackBins, fastBin + m_trackBins, bin);
         } else {
             bin = localBin;
             rate = localRate;
         }
+        // In a pause the averages only fade and noise takes over their peaks: the tone goes on
+        // moving as it did, and is found there when the keying comes back.
+        float recent = 1e-30f;
+        for (int k = std::max(m_firstBin, current - m_trackBins); k <= std::min(m_lastBin, current + m_trackBins); ++k) {
+            recent = std::max(recent, m_bank.fast(k));
+        }
+        keyed = jumped || 10 * std::log10(recent / floor) >= keyedDb;
         if (jumped) {
             m_jumpSeen = now;
-            m_jumpAt = jumpOnset(static_cast<int>(std::lround(m_frequency / m_binHz)), floor, now);
+            m_jumpAt = jumpOnset(bin * m_binHz, m_bank.rate(rate), floor, now);
         }
     }
     const bool wasLocked = m_locked;
@@ -234,8 +262,12 @@ void ToneTracker::update()
     }
     const double estimate = interpolate(rate, bin) + rateOffset * m_bank.averageSeconds();
     const double step = slewHzPerSecond * hopSeconds;
-    m_frequency = jumped ? estimate : std::clamp(estimate, m_frequency - step, m_frequency + step);
-    m_rate = m_bank.rate(rate) + rateOffset;
+    if (keyed) {
+        m_frequency = jumped ? estimate : std::clamp(estimate, m_frequency - step, m_frequency + step);
+        m_rate = m_bank.rate(rate) + rateOffset;
+    } else {
+        m_frequency = std::clamp(predicted, m_bandFirst * m_binHz, m_bandLast * m_binHz);
+    }
     // A drift-matched average shows the tone where it is now, so each estimate holds for its own
     // moment; after a jump the moments since it began get the new tone.
     // On first finding a tone, what came before it followed noise peaks: the tone holds for it too.

@@ -56,8 +56,8 @@ private:
     // left out; returns the rate index, sets `bin`.
     int peakIn(int first, int last, int& bin) const;
     double interpolate(int rateIndex, int bin) const;
-    // The input sample where the tone left `oldBin`: after the last recent frame that held it.
-    std::int64_t jumpOnset(int oldBin, float floor, std::int64_t now) const;
+    // The input sample where the tone followed so far gave way to the one at `newHz`.
+    std::int64_t jumpOnset(double newHz, double newRate, float floor, std::int64_t now) const;
 
     const DriftBank& m_bank;
     double m_sampleRate;
