@@ -342,9 +342,7 @@ void TestCwAudio::toneThroughJump()
         const auto unit = static_cast<int>(t / 0.06);
         return unit % 8 < 3 || unit % 8 == 4;
     };
-    const auto truth = [&](double t) {
-        return 700.0 + rateHzPerSecond * t + (t >= jumpAt ? stepHz : 0.0);
-    };
+    const auto truth = [&](double t) { return 700.0 + rateHzPerSecond * t + (t >= jumpAt ? stepHz : 0.0); };
     cwaudio::DriftBank bank(rate);
     cwaudio::ToneTracker tracker(bank);
     // Noise 20 dB under the tone in 2500 Hz: a floor for the tracker to read tones against.

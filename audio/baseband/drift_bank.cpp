@@ -72,7 +72,8 @@ DriftBank::DriftBank(double sampleRate)
     m_slowAlpha = static_cast<float>(m_hop / (slowSeconds * sampleRate));
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
     // Frames kept to date a jump: as far back as the long average reaches.
-    const auto framesInAverage = static_cast<std::size_t>((slowSeconds * sampleRate + n / 2) / m_hop);
+    const int reach = static_cast<int>(slowSeconds * sampleRate) + n / 2;
+    const auto framesInAverage = static_cast<std::size_t>(reach / m_hop);
     m_recent.assign(framesInAverage + 2, std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
 }
 
@@ -120,25 +121,26 @@ int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& b
         const float* average = m_slow[static_cast<std::size_t>(r)].data();
         const float* blockMax = m_blockMax[static_cast<std::size_t>(r)].data();
         const auto search = [&](int from, int to) {
-            forStoredRuns(from, to, m_shift[static_cast<std::size_t>(r)], m_bins, [&](int k, int at, int count) {
-                // Whole blocks whose maximum cannot beat the best are passed over unread.
-                const int end = at + count;
-                while (at < end) {
-                    const int blockEnd = std::min(end, (at / block + 1) * block);
-                    if (at % block != 0 || blockEnd - at < block || blockMax[at / block] > best) {
-                        for (; at < blockEnd; ++at, ++k) {
-                            if (average[at] > best) {
-                                best = average[at];
-                                bestRate = r;
-                                bin = k;
+            forStoredRuns(
+                from, to, m_shift[static_cast<std::size_t>(r)], m_bins, [&](int k, int at, int count) {
+                    // Whole blocks whose maximum cannot beat the best are passed over unread.
+                    const int end = at + count;
+                    while (at < end) {
+                        const int blockEnd = std::min(end, (at / block + 1) * block);
+                        if (at % block != 0 || blockEnd - at < block || blockMax[at / block] > best) {
+                            for (; at < blockEnd; ++at, ++k) {
+                                if (average[at] > best) {
+                                    best = average[at];
+                                    bestRate = r;
+                                    bin = k;
+                                }
                             }
+                        } else {
+                            k += blockEnd - at;
+                            at = blockEnd;
                         }
-                    } else {
-                        k += blockEnd - at;
-                        at = blockEnd;
                     }
-                }
-            });
+                });
         };
         // Left of the avoided bins, then right of them, in rising order.
         search(first, std::min(last, avoidFirst - 1));
@@ -188,7 +190,7 @@ void DriftBank::analyse()
         }
         float* blockMax = m_blockMax[r].data();
         for (int b = 0; b < m_bins / block; ++b) {
-            const float* q = halves + b * (block / 4);
+            const float* q = halves + static_cast<std::ptrdiff_t>(b) * (block / 4);
             blockMax[b] = std::max(std::max(q[0], q[1]), std::max(q[2], q[3]));
         }
     }

@@ -80,7 +80,8 @@ void Fft::power(std::span<const float> input, std::span<float> power)
 {
     assert(static_cast<int>(input.size()) == m_size && static_cast<int>(power.size()) >= m_half);
     // Even samples as the real part, odd ones as the imaginary part of a half-size frame.
-    for (int i = 0; i < m_half; ++i) {
+    const auto half = static_cast<std::size_t>(m_half);
+    for (std::size_t i = 0; i < half; ++i) {
         m_re[i] = input[2 * i];
         m_im[i] = input[2 * i + 1];
     }

@@ -224,7 +224,8 @@ void ToneTracker::update()
         // In a pause the averages only fade and noise takes over their peaks: the tone goes on
         // moving as it did, and is found there when the keying comes back.
         float recent = 1e-30f;
-        for (int k = std::max(m_firstBin, current - m_trackBins); k <= std::min(m_lastBin, current + m_trackBins); ++k) {
+        for (int k = std::max(m_firstBin, current - m_trackBins);
+             k <= std::min(m_lastBin, current + m_trackBins); ++k) {
             recent = std::max(recent, m_bank.fast(k));
         }
         keyed = jumped || 10 * std::log10(recent / floor) >= keyedDb;
@@ -256,9 +257,8 @@ void ToneTracker::update()
         const double centre = peakNear(rate);
         const double right = peakNear(rate + 1);
         const double curvature = left - 2 * centre + right;
-        rateOffset = curvature < 0
-            ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) * m_bank.rateStep()
-            : 0.0;
+        rateOffset =
+            curvature < 0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) * m_bank.rateStep() : 0.0;
     }
     const double estimate = interpolate(rate, bin) + rateOffset * m_bank.averageSeconds();
     const double step = slewHzPerSecond * hopSeconds;
