@@ -50,6 +50,8 @@ private:
         return static_cast<std::size_t>(first) * (dashMax + 1) + static_cast<std::size_t>(length);
     }
     double pieceLlr(int first, int last, double amplitude) const;
+    // Log-likelihood of a mark at `amplitude` against noise, from the magnitude of `n` ticks summed.
+    double markLlr(double magnitude, double n, double amplitude) const;
     double piece(int first, int length) const;
 
     const TickHistory& m_ticks;
