@@ -209,7 +209,15 @@ void Lane::evaluate(double endGap, bool final)
     const bool marksSure = sureEnough(*found, Acceptance {});
     const bool jumped = m_history.phaseLost(
         std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
-    if (!soft || (marksSure && soft->text != found->text) ||
+    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
+    bool guessed = false;
+    for (std::size_t p = 0; soft && p < beaconLength; ++p) {
+        guessed = guessed ||
+            (soft->text[p] != found->text[p] &&
+                m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
+                    std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale))));
+    }
+    if (!soft || guessed || (marksSure && soft->text != found->text) ||
         ((!marksSure || jumped) &&
             !(sureEnough(soft->framed, minFramedConfidence) &&
                 sureEnough(soft->confidence, minOpenConfidence)))) {
