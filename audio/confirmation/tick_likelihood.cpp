@@ -108,6 +108,12 @@ double TickLikelihood::pieceLlr(int first, int last, double amplitude) const
     return markLlr(std::abs(m_ticks.sum(a, b)), static_cast<double>(b - a), amplitude);
 }
 
+bool TickLikelihood::phaseKept(int first, int length) const
+{
+    return !m_ticks.phaseLost(
+        std::llround(m_origin + first * m_cell), std::llround(m_origin + (first + length) * m_cell));
+}
+
 double TickLikelihood::markLlr(double magnitude, double n, double amplitude) const
 {
     const double level = std::clamp(magnitude / n, amplitude, strongest * amplitude);

@@ -37,6 +37,9 @@ public:
     double dotAt(int first, int length) const { return m_dots[index(first, length)]; }
     double dashAt(int first, int length) const { return m_dashes[index(first, length)]; }
 
+    // Whether the ticks of cells [first, first + length) kept their phase (see TickHistory).
+    bool phaseKept(int first, int length) const;
+
     // Energy over noise density of a unit-long mark starting at `cell`, at the amplitude assumed
     // there: what a whole dot scores, roughly, when it is there.
     double unitEnergy(int cell) const;
