@@ -25,15 +25,15 @@ bool TickHistory::holds(std::int64_t first, std::int64_t last) const
 
 void TickHistory::losePhase(std::int64_t first, std::int64_t last)
 {
-    add(m_phaseLost, first, last);
+    add(m_phaseLost, first, last, begin());
 }
 
 void TickHistory::loseTone(std::int64_t first, std::int64_t last)
 {
-    add(m_toneLost, first, last);
+    add(m_toneLost, first, last, begin());
 }
 
-void TickHistory::add(Spans& spans, std::int64_t first, std::int64_t last)
+void TickHistory::add(Spans& spans, std::int64_t first, std::int64_t last, std::int64_t oldest)
 {
     if (last <= first) {
         return;
@@ -44,7 +44,7 @@ void TickHistory::add(Spans& spans, std::int64_t first, std::int64_t last)
     } else {
         spans.emplace_back(first, last);
     }
-    while (!spans.empty() && spans.front().second < begin()) {
+    while (!spans.empty() && spans.front().second < oldest) {
         spans.pop_front();
     }
 }

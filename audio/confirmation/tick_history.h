@@ -43,7 +43,8 @@ public:
 
 private:
     using Spans = std::deque<std::pair<std::int64_t, std::int64_t>>; // oldest first, merged
-    void add(Spans& spans, std::int64_t first, std::int64_t last);
+    // Adds [first, last) to `spans`, dropping those that end before `oldest`.
+    static void add(Spans& spans, std::int64_t first, std::int64_t last, std::int64_t oldest);
     static bool overlaps(const Spans& spans, std::int64_t first, std::int64_t last);
     std::complex<double> runningSum(std::int64_t index) const;
 
