@@ -4,6 +4,7 @@
 #include "soft_beacon.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace cwaudio {
 
@@ -28,6 +29,15 @@ constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 constexpr Acceptance markAcceptance { 25.0, 0.0 };
 constexpr double minFramedConfidence = 0.9;
 constexpr double minOpenConfidence = 0.02;
+// The filter's tone moving faster than any Doppler is a jump (smoothed over one of the tracker's
+// estimates). Where it really fell is known to within the tracker's frame and a hop, and the new
+// tone's estimate settles over its quarter-second average: the ticks there keep no steady phase.
+constexpr double jumpHzPerSecond = 400.0;
+constexpr int phaseLostHopsBefore = 3;
+constexpr int phaseLostHopsAfter = 6;
+// The ramp starts at the old tone's last estimate; the jump may have come up to one estimate
+// earlier, and until the filter followed it the new tone's keying left no trace.
+constexpr int toneLostHopsBefore = 1;
 
 } // namespace
 
@@ -39,6 +49,7 @@ Lane::Lane(const DriftBank& bank, DecodeHandlers handlers)
     , m_history(historyTicks)
     , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
     , m_speedRange(speedRangeFor(m_filter.outputRate()))
+    , m_jumpHz(jumpHzPerSecond * m_filter.block() / workingRate)
 {
     m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
 }
@@ -59,8 +70,7 @@ void Lane::feed(std::span<const float> samples, bool newFrame)
         }
         // The delayed sample's tone, updated once a filter block so a drift is followed smoothly.
         if (m_filter.blockStart()) {
-            m_filter.setFrequency(
-                m_tracker.frequencyAt(m_workSamples - static_cast<std::int64_t>(m_delay.size())));
+            tuneFilter(m_workSamples - static_cast<std::int64_t>(m_delay.size()));
         }
         ++m_workSamples;
         const float delayed = m_delay[m_delayPos];
@@ -75,6 +85,19 @@ void Lane::feed(std::span<const float> samples, bool newFrame)
             processTick(tick);
         }
     }
+}
+
+void Lane::tuneFilter(std::int64_t sample)
+{
+    const double hz = m_tracker.frequencyAt(sample);
+    if (m_primed == m_delay.size() && std::abs(hz - m_filterHz) > m_jumpHz) {
+        const auto hop = static_cast<std::int64_t>(m_tracker.hop() / m_filter.block());
+        const std::int64_t tick = m_history.end();
+        m_history.losePhase(tick - phaseLostHopsBefore * hop, tick + phaseLostHopsAfter * hop);
+        m_history.loseTone(tick - toneLostHopsBefore * hop, tick + 1);
+    }
+    m_filterHz = hz;
+    m_filter.setFrequency(hz);
 }
 
 void Lane::processTick(std::complex<float> tick)
@@ -201,11 +224,23 @@ void Lane::evaluate(double endGap, bool final)
     // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
     // decide alone if every character is clear among what its position may hold, and the signal
     // does not speak overwhelmingly for a letter or digit the position cannot hold.
+    // Across a jump of the tone the marks are no witness (a dash filtered partly off the tone comes
+    // out as two dots): the ticks, read there one by one, must decide.
     const bool marksSure = sureEnough(*found, Acceptance {});
-    if (!soft ||
-        (marksSure ? soft->text != found->text
-                   : !(sureEnough(soft->framed, minFramedConfidence) &&
-                         sureEnough(soft->confidence, minOpenConfidence)))) {
+    const bool jumped = m_history.phaseLost(
+        std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
+    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
+    bool guessed = false;
+    for (std::size_t p = 0; soft && p < beaconLength; ++p) {
+        guessed = guessed ||
+            (soft->text[p] != found->text[p] &&
+                m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
+                    std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale))));
+    }
+    if (!soft || guessed || (marksSure && soft->text != found->text) ||
+        ((!marksSure || jumped) &&
+            !(sureEnough(soft->framed, minFramedConfidence) &&
+                sureEnough(soft->confidence, minOpenConfidence)))) {
         return;
     }
     const double tickRate = m_filter.outputRate();
@@ -243,8 +278,7 @@ void Lane::finish()
     std::complex<float> tick;
     for (std::size_t k = 0; k < held; ++k) {
         if (m_filter.blockStart()) {
-            m_filter.setFrequency(m_tracker.frequencyAt(
-                m_workSamples - static_cast<std::int64_t>(held) + static_cast<std::int64_t>(k)));
+            tuneFilter(m_workSamples - static_cast<std::int64_t>(held) + static_cast<std::int64_t>(k));
         }
         if (m_filter.push(m_delay[pos], tick)) {
             processTick(tick);

@@ -53,6 +53,8 @@ private:
         bool operator==(const SearchedMarks&) const = default;
     };
 
+    // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
+    void tuneFilter(std::int64_t sample);
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
     void closeGap(const KeyRun& space);
@@ -80,6 +82,8 @@ private:
     std::string m_text;
     std::vector<float> m_textConfidence;
     std::int64_t m_workSamples = 0;
+    double m_jumpHz; // a larger step between two filter blocks is a jump
+    double m_filterHz = 0.0;
 };
 
 } // namespace cwaudio

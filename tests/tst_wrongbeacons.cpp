@@ -43,7 +43,10 @@ enum Oddity {
     hollowed, // a silent 0.3 unit in the middle of the first dash of G, as in a deep fade
     crash, // 10 ms of static one unit after G: broadband, many times the tone's amplitude
     weakDot, // the last dot of Z (--..) at position 12 faded to 0.6, below the keying threshold
+    retuned, // the tone jumps 200 Hz up in the middle of the first dash of G, as a listener retunes
 };
+
+constexpr double retunedHz = toneHz + 200.0;
 
 // Tone from `on` to `off` (seconds); `crash` marks static instead.
 struct Key
@@ -52,15 +55,24 @@ struct Key
     double off;
     bool crash = false;
     double level = 1.0;
+    double hz = toneHz;
 };
 
 // Keys `text` from `t` with textbook timing and returns its end.
 double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity oddity = clean)
 {
+    double hz = toneHz;
     for (std::size_t p = 0; p < text.size(); ++p) {
         const std::string_view code = morse(text[p]);
         for (std::size_t e = 0; e < code.size(); ++e) {
             const bool odd = p == oddPosition;
+            if (odd && oddity == retuned && e == 0) {
+                keys.push_back({ t, t + 1.5 * dot });
+                hz = retunedHz;
+                keys.push_back({ t + 1.5 * dot, t + 3.0 * dot, false, 1.0, hz });
+                t += 3.0 * dot + dot;
+                continue;
+            }
             double length = (code[e] == '-' ? 3.0 : 1.0) * dot;
             if (odd && oddity == halfway && e == 1) {
                 length = 1.8 * dot;
@@ -70,7 +82,7 @@ double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity o
                 keys.push_back({ t + 1.65 * dot, t + length });
             } else {
                 const bool faded = oddity == weakDot && p == 11 && e == 3;
-                keys.push_back({ t, t + length, false, faded ? 0.6 : 1.0 });
+                keys.push_back({ t, t + length, false, faded ? 0.6 : 1.0, hz });
             }
             t += length;
             if (odd && oddity == crash && e + 1 == code.size()) {
@@ -103,7 +115,7 @@ std::vector<float> render(const std::vector<Key>& keys, double seconds, double s
             const double envelope =
                 in >= edgeSeconds ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * in / edgeSeconds);
             x += k.crash ? 6.0 * amplitude * gauss(random)
-                         : k.level * amplitude * envelope * std::sin(2 * std::numbers::pi * toneHz * t);
+                         : k.level * amplitude * envelope * std::sin(2 * std::numbers::pi * k.hz * t);
         }
         samples[i] = static_cast<float>(x);
     }
@@ -145,6 +157,7 @@ void TestWrongBeacons::rightOrNone_data()
         QTest::addRow("element halfway, %g dB", snr) << int(halfway) << snr << false;
         QTest::addRow("dash hollowed, %g dB", snr) << int(hollowed) << snr << false;
         QTest::addRow("static crash on a gap, %g dB", snr) << int(crash) << snr << false;
+        QTest::addRow("retuned inside a dash, %g dB", snr) << int(retuned) << snr << false;
     }
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
     // restore it rather than the marks' G turn the beacon down.

@@ -212,6 +212,10 @@ bool keyedIn(const TickLikelihood& t, int from, int to)
     from = std::max(from, 0);
     to = std::min(to, t.cells());
     for (int j = from; j + TickLikelihood::dotMin <= to; ++j) {
+        // Read one tick at a time, a station beside the tone leaks in: no witness there.
+        if (!t.phaseKept(j, TickLikelihood::dotMax)) {
+            continue;
+        }
         const double threshold = std::max(quietLlr, unexplainedShare * t.unitEnergy(j));
         for (int d = TickLikelihood::dotMin; d <= TickLikelihood::dotMax && j + d <= to; ++d) {
             if (t.dotAt(j, d) > threshold) {

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <complex>
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <vector>
 
 namespace cwaudio {
@@ -29,12 +31,28 @@ public:
     // Sum of the ticks in [first, last); the span must be held.
     std::complex<double> sum(std::int64_t first, std::int64_t last) const;
 
+    // Ticks [first, last) keep no steady phase (filtered while the tone jumped, or just after,
+    // while its new estimate settles): there only their amplitudes say anything.
+    void losePhase(std::int64_t first, std::int64_t last);
+    // Ticks [first, last) may have been filtered off the tone altogether (between where a jump may
+    // have fallen and where the filter followed it): there a quiet tick says nothing either.
+    void loseTone(std::int64_t first, std::int64_t last);
+    // Whether any tick of [first, last) lost its phase, or the tone.
+    bool phaseLost(std::int64_t first, std::int64_t last) const { return overlaps(m_phaseLost, first, last); }
+    bool toneLost(std::int64_t first, std::int64_t last) const { return overlaps(m_toneLost, first, last); }
+
 private:
+    using Spans = std::deque<std::pair<std::int64_t, std::int64_t>>; // oldest first, merged
+    // Adds [first, last) to `spans`, dropping those that end before `oldest`.
+    static void add(Spans& spans, std::int64_t first, std::int64_t last, std::int64_t oldest);
+    static bool overlaps(const Spans& spans, std::int64_t first, std::int64_t last);
     std::complex<double> runningSum(std::int64_t index) const;
 
     std::vector<std::complex<double>> m_sums; // ring: sum of all ticks before index
     std::complex<double> m_total;
     std::int64_t m_count = 0;
+    Spans m_phaseLost;
+    Spans m_toneLost;
 };
 
 } // namespace cwaudio

@@ -94,8 +94,28 @@ double TickLikelihood::pieceLlr(int first, int last, double amplitude) const
     if (b <= a) {
         return 0.0;
     }
-    const auto n = static_cast<double>(b - a);
-    const double magnitude = std::abs(m_ticks.sum(a, b));
+    // Where the phase was lost the ticks cannot be summed: each speaks for itself; where the tone
+    // may have been lost, only for a mark, since keying filtered off the tone leaves no trace.
+    if (m_ticks.phaseLost(a, b)) {
+        const bool toneLost = m_ticks.toneLost(a, b);
+        double llr = 0.0;
+        for (std::int64_t k = a; k < b; ++k) {
+            const double tick = markLlr(std::abs(m_ticks.sum(k, k + 1)), 1.0, amplitude);
+            llr += toneLost ? std::max(tick, 0.0) : tick;
+        }
+        return llr;
+    }
+    return markLlr(std::abs(m_ticks.sum(a, b)), static_cast<double>(b - a), amplitude);
+}
+
+bool TickLikelihood::phaseKept(int first, int length) const
+{
+    return !m_ticks.phaseLost(
+        std::llround(m_origin + first * m_cell), std::llround(m_origin + (first + length) * m_cell));
+}
+
+double TickLikelihood::markLlr(double magnitude, double n, double amplitude) const
+{
     const double level = std::clamp(magnitude / n, amplitude, strongest * amplitude);
     return logBesselI0(2.0 * level * magnitude / m_noise) - n * level * level / m_noise;
 }

@@ -37,6 +37,9 @@ public:
     double dotAt(int first, int length) const { return m_dots[index(first, length)]; }
     double dashAt(int first, int length) const { return m_dashes[index(first, length)]; }
 
+    // Whether the ticks of cells [first, first + length) kept their phase (see TickHistory).
+    bool phaseKept(int first, int length) const;
+
     // Energy over noise density of a unit-long mark starting at `cell`, at the amplitude assumed
     // there: what a whole dot scores, roughly, when it is there.
     double unitEnergy(int cell) const;
@@ -50,6 +53,8 @@ private:
         return static_cast<std::size_t>(first) * (dashMax + 1) + static_cast<std::size_t>(length);
     }
     double pieceLlr(int first, int last, double amplitude) const;
+    // Log-likelihood of a mark at `amplitude` against noise, from the magnitude of `n` ticks summed.
+    double markLlr(double magnitude, double n, double amplitude) const;
     double piece(int first, int length) const;
 
     const TickHistory& m_ticks;
