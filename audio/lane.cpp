@@ -49,7 +49,7 @@ Lane::Lane(const DriftBank& bank, DecodeHandlers handlers)
     , m_history(historyTicks)
     , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
     , m_speedRange(speedRangeFor(m_filter.outputRate()))
-    , m_jumpHz(jumpHzPerSecond * m_filter.block() / workingRate)
+    , m_jumpHz(jumpHzPerSecond * m_filter.block() / bank.sampleRate())
 {
     m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
 }
