@@ -547,8 +547,10 @@ void Receiver::showText(const QString& text, const QList<float>& confidence)
 void Receiver::showStatus(const cwaudio::DecoderStatus& status)
 {
     if (status.locked) {
-        snrMeter->setValue(std::clamp(int(std::lround(status.snrDb)), minSnrDb, maxSnrDb));
-        snrMeter->setFormat(u"SNR %1 dB"_s.arg(status.snrDb, 0, 'f', 1));
+        // Whole decibels: the meter repaints (its costliest part) only when the reading moves.
+        const int snrDb = int(std::lround(status.snrDb));
+        snrMeter->setValue(std::clamp(snrDb, minSnrDb, maxSnrDb));
+        snrMeter->setFormat(u"SNR %1 dB"_s.arg(snrDb));
     } else {
         snrMeter->setValue(minSnrDb);
         snrMeter->setFormat(u"SNR \u2013"_s);

@@ -28,12 +28,14 @@ void LiveWorker::run()
         emit textDecoded(text, confidence);
     };
     output.status = [this](const cwaudio::DecoderStatus& status) { emit statusChanged(status); };
-    output.spectrum = [this](const QList<float>& row) { emit spectrumRow(row); };
-    m_pipeline = std::make_unique<DecodingPipeline>(m_source->sampleRate(), liveRowSeconds, output);
-    m_source->setSink([this](std::span<const float> samples) {
-        m_pipeline->feed(samples);
+    // Text and status go out with each row, ten times a second, so one repaint shows them all
+    // (beacons go out at once).
+    output.spectrum = [this](const QList<float>& row) {
         m_pipeline->flush();
-    });
+        emit spectrumRow(row);
+    };
+    m_pipeline = std::make_unique<DecodingPipeline>(m_source->sampleRate(), liveRowSeconds, output);
+    m_source->setSink([this](std::span<const float> samples) { m_pipeline->feed(samples); });
     connect(m_source.get(), &AudioSource::failed, this, &LiveWorker::end);
     connect(m_source.get(), &AudioSource::notice, this, &LiveWorker::notice);
     emit started(m_source->name(), m_source->sampleRate());
