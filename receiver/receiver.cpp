@@ -182,6 +182,7 @@ void Receiver::createControls()
     wpmLabel->setObjectName(u"WpmLabel"_s);
     wpmLabel->setMinimumWidth(70);
     autoToneButton = new QPushButton(u"Search whole band"_s, client);
+    autoToneButton->setObjectName(u"AutoToneButton"_s);
     autoToneButton->setToolTip(u"Forget the tone clicked on the waterfall"_s);
     autoToneButton->setEnabled(false);
     meterRow->addWidget(snrMeter, 1);
@@ -368,6 +369,7 @@ void Receiver::start()
         beginRun();
         m_recordingPath = path;
         m_recordingBusy = true;
+        m_recordingShown = true;
         recordingRow->setVisible(true);
         progressBar->setValue(0);
         cancelButton->setEnabled(true);
@@ -401,6 +403,7 @@ void Receiver::listen(audiostream::LiveDecoder::SourceFactory factory, const QSt
     stop();
     beginRun();
     m_liveKind = kind;
+    m_recordingShown = false;
     recordingRow->setVisible(false);
     setMessage(u"Starting\u2026"_s);
     setBusy(true);
@@ -500,6 +503,7 @@ void Receiver::recordingFinished(RecordingDecoder::Outcome outcome, const QStrin
         setMessage(u"%1: cancelled."_s.arg(name));
         break;
     case RecordingDecoder::Outcome::failed:
+        m_recordingShown = false;
         recordingRow->setVisible(false);
         setMessage(message, true);
         break;
@@ -571,8 +575,10 @@ void Receiver::toneClicked(double hz)
     if (m_live.isRunning()) {
         m_live.setToneHint(hz);
         toneLabel->setText(u"Tone near %1 Hz"_s.arg(hz, 0, 'f', 0));
+    } else if (m_recordingShown) {
+        decodeRecordingAgain(u"near %1 Hz"_s.arg(hz, 0, 'f', 0));
     } else {
-        setMessage(u"Start again to decode near %1 Hz."_s.arg(hz, 0, 'f', 0));
+        setMessage(u"Start decodes near %1 Hz."_s.arg(hz, 0, 'f', 0));
     }
 }
 
@@ -582,6 +588,20 @@ void Receiver::autoToneClicked()
     autoToneButton->setEnabled(false);
     if (m_live.isRunning()) {
         m_live.clearToneHint();
+    } else if (m_recordingShown) {
+        decodeRecordingAgain(u"over the whole band"_s);
+    }
+}
+
+// A recording on screen is what the click was about: it is decoded again from its start with the
+// new choice, as a live source would go on with it.
+void Receiver::decodeRecordingAgain(const QString& how)
+{
+    sourceBox->setCurrentIndex(sourceBox->findData(int(ReceiverSettings::Source::recording)));
+    pathEdit->setText(m_recordingPath);
+    start();
+    if (m_recordingBusy) {
+        setMessage(u"Decoding %1 again %2\u2026"_s.arg(QFileInfo(m_recordingPath).fileName(), how));
     }
 }
 
