@@ -137,7 +137,9 @@ void BatchDecoder::decodeAudio(const QString& path)
     bool any = false;
     const cwaudio::DecodeHandlers handlers = audioHandlers(
         origin, any,
-        [start](double time) { return start.isValid() ? start.addMSecs(std::llround(time * 1000.0)) : QDateTime(); },
+        [start](double time) {
+            return start.isValid() ? start.addMSecs(std::llround(time * 1000.0)) : QDateTime();
+        },
         standardInput);
     const QString error = standardInput
         ? cwaudio::decodeRawStream(stdin, m_options.rate, u"(standard input)"_s, handlers)

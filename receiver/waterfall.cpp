@@ -201,8 +201,8 @@ void Waterfall::paintEvent(QPaintEvent* event)
         const int below = m_view.height() - m_viewTop;
         painter.drawImage(area.topLeft(), m_view, QRect(0, m_viewTop, m_view.width(), below));
         if (m_viewTop > 0) {
-            painter.drawImage(QPoint(area.left(), area.top() + below), m_view,
-                QRect(0, 0, m_view.width(), m_viewTop));
+            painter.drawImage(
+                QPoint(area.left(), area.top() + below), m_view, QRect(0, 0, m_view.width(), m_viewTop));
         }
     }
     if (event->rect().intersects(scaleArea())) {

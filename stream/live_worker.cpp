@@ -45,9 +45,8 @@ void LiveWorker::run()
     connect(m_source.get(), &AudioSource::notice, this, [this](const QString& message) {
         m_post([message](LiveDecoder& out) { emit out.notice(message); });
     });
-    m_post([name = m_source->name(), rate = m_source->sampleRate()](LiveDecoder& out) {
-        emit out.started(name, rate);
-    });
+    m_post([name = m_source->name(), rate = m_source->sampleRate()](
+               LiveDecoder& out) { emit out.started(name, rate); });
 }
 
 void LiveWorker::shutDown()

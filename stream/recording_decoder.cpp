@@ -66,9 +66,8 @@ void RecordingDecoder::shutDown()
 void RecordingDecoder::decode(const QString& path, int generation, double toneHintHz)
 {
     // Everything goes out from the owner's thread, and only while this run is the current one.
-    const auto post = [this, generation](auto emitIt) {
-        postIfCurrent(this, m_generation, generation, std::move(emitIt));
-    };
+    const auto post = [this, generation](
+                          auto emitIt) { postIfCurrent(this, m_generation, generation, std::move(emitIt)); };
     QString error;
     const std::unique_ptr<cwaudio::AudioFile> file = cwaudio::AudioFile::open(path, &error);
     if (!file) {

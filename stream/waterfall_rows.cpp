@@ -29,7 +29,7 @@ WaterfallRows::WaterfallRows(double sampleRate, double rowSeconds)
     for (int i = 0; i < m_window; ++i) {
         m_taper[std::size_t(i)] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (i + 0.5) / m_window));
     }
-    m_coefficients.resize((columns + lanes - 1) / lanes * lanes, 0.0F);
+    m_coefficients.resize(std::size_t((columns + lanes - 1) / lanes) * lanes, 0.0F);
     for (int c = 0; c < columns; ++c) {
         m_coefficients[std::size_t(c)] =
             float(2.0 * std::cos(2.0 * std::numbers::pi * columnFrequency(c) / rate));
