@@ -493,8 +493,10 @@ void Receiver::recordingFinished(RecordingDecoder::Outcome outcome, const QStrin
     case RecordingDecoder::Outcome::done:
         progressBar->setValue(1000);
         if (message.isEmpty()) {
-            setMessage(found == 1 ? u"%1: 1 beacon found."_s.arg(name)
-                                  : u"%1: %2 beacons found."_s.arg(name).arg(found));
+            const double near = waterfall->requestedTone();
+            const QString where = near > 0.0 ? u" near %1 Hz"_s.arg(near, 0, 'f', 0) : QString();
+            setMessage(found == 1 ? u"%1: 1 beacon found%2."_s.arg(name, where)
+                                  : u"%1: %2 beacons found%3."_s.arg(name).arg(found).arg(where));
         } else {
             setMessage(message, true);
         }

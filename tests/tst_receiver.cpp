@@ -247,6 +247,7 @@ void TestReceiver::toneClickedOnRecording()
     QVERIFY(receiver->isBusy());
     QVERIFY(idle.wait(decodeTimeoutMs));
     QCOMPARE(listedBeacons(), heard ? shortRecording.sent : QStringList());
+    QVERIFY2(receiver->message().contains(u" near "_s), qPrintable(receiver->message()));
 
     // And "Search whole band" decodes it again without the tone.
     QTest::mouseClick(child<QPushButton>(u"AutoToneButton"_s), Qt::LeftButton);
