@@ -134,33 +134,13 @@ void BatchDecoder::decodeAudio(const QString& path)
         start = standardInput ? QDateTime::currentDateTimeUtc()
                               : logbook::recordingStart(path, recordingDuration(path));
     }
-    cwaudio::DecodeHandlers handlers;
     bool any = false;
-    if (m_options.morseText) {
-        handlers.text = [this, standardInput](std::string_view text, std::span<const float>) {
-            m_out.buffer().append(text.data(), qsizetype(text.size()));
-            if (standardInput) {
-                m_out.flush();
-            }
-        };
-    } else {
-        handlers.beacon = [this, &origin, &any, &start](const cwaudio::AudioBeacon& heard) {
-            any = true;
-            ++origin.line;
-            Measurement measured;
-            measured.time = heard.time;
-            if (start.isValid()) {
-                measured.utc = start.addMSecs(std::llround(heard.time * 1000.0));
-            }
-            measured.wpm = heard.wpm;
-            measured.toneHz = heard.toneHz;
-            measured.snrDb = heard.snrDb;
-            measured.confidence = heard.confidence;
-            handle(origin, origin.file(), receiveText(heard.text), &measured);
-            // Live listeners want every beacon the moment it is complete.
-            m_out.flush();
-        };
-    }
+    const cwaudio::DecodeHandlers handlers = audioHandlers(
+        origin, any,
+        [start](double time) {
+            return start.isValid() ? start.addMSecs(std::llround(time * 1000.0)) : QDateTime();
+        },
+        standardInput);
     const QString error = standardInput
         ? cwaudio::decodeRawStream(stdin, m_options.rate, u"(standard input)"_s, handlers)
         : cwaudio::decodeAudioFile(path, handlers);
@@ -173,6 +153,36 @@ void BatchDecoder::decodeAudio(const QString& path)
     } else if (!any && !m_options.morseText) {
         m_sawNotBeacon = true;
     }
+}
+
+cwaudio::DecodeHandlers BatchDecoder::audioHandlers(
+    Origin& origin, bool& any, std::function<QDateTime(double time)> utcOf, bool live)
+{
+    cwaudio::DecodeHandlers handlers;
+    if (m_options.morseText) {
+        handlers.text = [this, live](std::string_view text, std::span<const float>) {
+            m_out.buffer().append(text.data(), qsizetype(text.size()));
+            if (live) {
+                m_out.flush();
+            }
+        };
+        return handlers;
+    }
+    handlers.beacon = [this, &origin, &any, utcOf = std::move(utcOf)](const cwaudio::AudioBeacon& heard) {
+        any = true;
+        ++origin.line;
+        Measurement measured;
+        measured.time = heard.time;
+        measured.utc = utcOf(heard.time);
+        measured.wpm = heard.wpm;
+        measured.toneHz = heard.toneHz;
+        measured.snrDb = heard.snrDb;
+        measured.confidence = heard.confidence;
+        handle(origin, origin.file(), receiveText(heard.text), &measured);
+        // Live listeners want every beacon the moment it is complete.
+        m_out.flush();
+    };
+    return handlers;
 }
 
 void BatchDecoder::handle(const Origin& origin, const QString& shownName, const ReceivedText& received,

@@ -6,8 +6,11 @@
 #include "output_stream.h"
 #include "record_writer.h"
 
+#include "cw_audio.h"
+
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace decodecli {
@@ -31,6 +34,11 @@ private:
     void decodeAudio(const QString& path);
     // Listens to --udp until --duration has passed, SIGINT or SIGTERM (udp_listen.cpp).
     void decodeUdp();
+    // What the audio decoder calls for `origin`: each beacon written as soon as it is complete,
+    // `utcOf` dating it from its offset, `any` set; with --morse-text the decoded text instead,
+    // flushed as it comes when `live`.
+    cwaudio::DecodeHandlers audioHandlers(
+        Origin& origin, bool& any, std::function<QDateTime(double time)> utcOf, bool live);
     void handle(const Origin& origin, const QString& shownName, const ReceivedText& received,
         const Measurement* measurement = nullptr);
     void warn(const Origin& origin, const QString& shownName, const char* what);

@@ -76,29 +76,12 @@ void BatchDecoder::decodeUdp()
     if (m_log) {
         m_log->setLiveSource(u"udp"_s);
     }
-    cwaudio::DecodeHandlers handlers;
-    if (m_options.morseText) {
-        handlers.text = [this](std::string_view text, std::span<const float>) {
-            m_out.buffer().append(text.data(), qsizetype(text.size()));
-            m_out.flush();
-        };
-    } else {
-        handlers.beacon = [this, &origin, &any, &samplesHeard](const cwaudio::AudioBeacon& heard) {
-            any = true;
-            ++origin.line;
-            Measurement measured;
-            measured.time = heard.time;
-            // Counted back from now, so pauses in the stream do not shift it.
-            const double ago = double(samplesHeard) / m_options.rate - heard.time;
-            measured.utc = QDateTime::currentDateTimeUtc().addMSecs(-std::llround(ago * 1000.0));
-            measured.wpm = heard.wpm;
-            measured.toneHz = heard.toneHz;
-            measured.snrDb = heard.snrDb;
-            measured.confidence = heard.confidence;
-            handle(origin, origin.file(), receiveText(heard.text), &measured);
-            m_out.flush();
-        };
-    }
+    // Counted back from now, so pauses in the stream do not shift it.
+    const auto utcOf = [this, &samplesHeard](double time) {
+        const double ago = double(samplesHeard) / m_options.rate - time;
+        return QDateTime::currentDateTimeUtc().addMSecs(-std::llround(ago * 1000.0));
+    };
+    const cwaudio::DecodeHandlers handlers = audioHandlers(origin, any, utcOf, true);
     // A CSV header goes out now, not when listening ends.
     m_out.flush();
     cwaudio::CwDecoder decoder(m_options.rate, handlers);

@@ -182,6 +182,7 @@ void Receiver::createControls()
     wpmLabel->setObjectName(u"WpmLabel"_s);
     wpmLabel->setMinimumWidth(70);
     autoToneButton = new QPushButton(u"Search whole band"_s, client);
+    autoToneButton->setObjectName(u"AutoToneButton"_s);
     autoToneButton->setToolTip(u"Forget the tone clicked on the waterfall"_s);
     autoToneButton->setEnabled(false);
     meterRow->addWidget(snrMeter, 1);
@@ -368,6 +369,7 @@ void Receiver::start()
         beginRun();
         m_recordingPath = path;
         m_recordingBusy = true;
+        m_recordingShown = true;
         recordingRow->setVisible(true);
         progressBar->setValue(0);
         cancelButton->setEnabled(true);
@@ -401,6 +403,7 @@ void Receiver::listen(audiostream::LiveDecoder::SourceFactory factory, const QSt
     stop();
     beginRun();
     m_liveKind = kind;
+    m_recordingShown = false;
     recordingRow->setVisible(false);
     setMessage(u"Starting\u2026"_s);
     setBusy(true);
@@ -490,8 +493,10 @@ void Receiver::recordingFinished(RecordingDecoder::Outcome outcome, const QStrin
     case RecordingDecoder::Outcome::done:
         progressBar->setValue(1000);
         if (message.isEmpty()) {
-            setMessage(found == 1 ? u"%1: 1 beacon found."_s.arg(name)
-                                  : u"%1: %2 beacons found."_s.arg(name).arg(found));
+            const double near = waterfall->requestedTone();
+            const QString where = near > 0.0 ? u" near %1 Hz"_s.arg(near, 0, 'f', 0) : QString();
+            setMessage(found == 1 ? u"%1: 1 beacon found%2."_s.arg(name, where)
+                                  : u"%1: %2 beacons found%3."_s.arg(name).arg(found).arg(where));
         } else {
             setMessage(message, true);
         }
@@ -500,6 +505,7 @@ void Receiver::recordingFinished(RecordingDecoder::Outcome outcome, const QStrin
         setMessage(u"%1: cancelled."_s.arg(name));
         break;
     case RecordingDecoder::Outcome::failed:
+        m_recordingShown = false;
         recordingRow->setVisible(false);
         setMessage(message, true);
         break;
@@ -547,8 +553,10 @@ void Receiver::showText(const QString& text, const QList<float>& confidence)
 void Receiver::showStatus(const cwaudio::DecoderStatus& status)
 {
     if (status.locked) {
-        snrMeter->setValue(std::clamp(int(std::lround(status.snrDb)), minSnrDb, maxSnrDb));
-        snrMeter->setFormat(u"SNR %1 dB"_s.arg(status.snrDb, 0, 'f', 1));
+        // Whole decibels: the meter repaints (its costliest part) only when the reading moves.
+        const int snrDb = int(std::lround(status.snrDb));
+        snrMeter->setValue(std::clamp(snrDb, minSnrDb, maxSnrDb));
+        snrMeter->setFormat(u"SNR %1 dB"_s.arg(snrDb));
     } else {
         snrMeter->setValue(minSnrDb);
         snrMeter->setFormat(u"SNR \u2013"_s);
@@ -569,8 +577,10 @@ void Receiver::toneClicked(double hz)
     if (m_live.isRunning()) {
         m_live.setToneHint(hz);
         toneLabel->setText(u"Tone near %1 Hz"_s.arg(hz, 0, 'f', 0));
+    } else if (m_recordingShown) {
+        decodeRecordingAgain(u"near %1 Hz"_s.arg(hz, 0, 'f', 0));
     } else {
-        setMessage(u"Start again to decode near %1 Hz."_s.arg(hz, 0, 'f', 0));
+        setMessage(u"Start decodes near %1 Hz."_s.arg(hz, 0, 'f', 0));
     }
 }
 
@@ -580,6 +590,20 @@ void Receiver::autoToneClicked()
     autoToneButton->setEnabled(false);
     if (m_live.isRunning()) {
         m_live.clearToneHint();
+    } else if (m_recordingShown) {
+        decodeRecordingAgain(u"over the whole band"_s);
+    }
+}
+
+// A recording on screen is what the click was about: it is decoded again from its start with the
+// new choice, as a live source would go on with it.
+void Receiver::decodeRecordingAgain(const QString& how)
+{
+    sourceBox->setCurrentIndex(sourceBox->findData(int(ReceiverSettings::Source::recording)));
+    pathEdit->setText(m_recordingPath);
+    start();
+    if (m_recordingBusy) {
+        setMessage(u"Decoding %1 again %2\u2026"_s.arg(QFileInfo(m_recordingPath).fileName(), how));
     }
 }
 

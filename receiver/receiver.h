@@ -77,6 +77,7 @@ private:
     void startTimeEdited();
     void toneClicked(double hz);
     void autoToneClicked();
+    void decodeRecordingAgain(const QString& how);
 
     void liveStarted(const QString& sourceName, double sampleRate);
     void liveStopped(const QString& message);
@@ -101,6 +102,7 @@ private:
     QString m_liveKind;
     QString m_listening; // the message while listening goes well
     bool m_recordingBusy = false;
+    bool m_recordingShown = false; // the waterfall and list show a recording, not live audio
     QString m_recordingPath;
 
     QComboBox* sourceBox = nullptr;

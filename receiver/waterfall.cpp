@@ -2,6 +2,7 @@
 #include "waterfall.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -36,7 +37,7 @@ Waterfall::Waterfall(double lowHz, double highHz, int columns, QWidget* parent)
     : QWidget(parent)
     , m_lowHz(lowHz)
     , m_highHz(highHz)
-    // RGB32 rather than indexed: painting then scales without converting the whole picture.
+    // RGB32 rather than indexed: a resize then scales without converting the whole picture.
     , m_image(columns, history, QImage::Format_RGB32)
     , m_palette(makePalette())
 {
@@ -58,19 +59,36 @@ void Waterfall::addRow(const QList<float>& levelsDb)
     m_floorDb = m_rowsAdded == 0 ? *at : 0.9F * m_floorDb + 0.1F * *at;
 
     m_top = (m_top + history - 1) % history;
-    auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(m_top));
+    auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(m_top));
     const int columns = int(std::min<qsizetype>(levelsDb.size(), m_image.width()));
     for (int c = 0; c < columns; ++c) {
         const float level = (levelsDb.at(c) - m_floorDb + 3.0F) / rangeDb;
-        line[c] = m_palette.at(int(std::clamp(level, 0.0F, 1.0F) * 255.0F));
+        row[c] = m_palette.at(int(std::clamp(level, 0.0F, 1.0F) * 255.0F));
     }
     ++m_rowsAdded;
-    update();
+    if (m_view.isNull()) {
+        return;
+    }
+
+    // The ring moves on by the row's share of the lines; one that gets none replaces the newest.
+    const int height = m_view.height();
+    m_linesOwed += double(height) / history;
+    const int lines = std::min(height, int(m_linesOwed));
+    m_linesOwed -= lines;
+    m_viewTop = (m_viewTop + height - lines) % height;
+    for (int i = 0; i < std::max(1, lines); ++i) {
+        auto* line = reinterpret_cast<QRgb*>(m_view.scanLine((m_viewTop + i) % height));
+        for (int x = 0; x < m_view.width(); ++x) {
+            line[x] = row[m_columnAt[std::size_t(x)]];
+        }
+    }
+    update(plotArea());
 }
 
 void Waterfall::clear()
 {
     m_image.fill(m_palette.front());
+    m_view.fill(m_palette.front());
     m_rowsAdded = 0;
     m_followedHz = 0.0;
     update();
@@ -78,9 +96,16 @@ void Waterfall::clear()
 
 void Waterfall::setFollowedTone(double hz)
 {
-    if (hz != m_followedHz) {
-        m_followedHz = hz;
-        update();
+    if (hz == m_followedHz) {
+        return;
+    }
+    const QRect before = followedMarks(m_followedHz);
+    const QRect after = followedMarks(hz);
+    m_followedHz = hz;
+    // The tone drifts by fractions of a pixel; only a move one can see costs a repaint.
+    if (before != after) {
+        update(before);
+        update(after);
     }
 }
 
@@ -95,6 +120,20 @@ QRect Waterfall::plotArea() const
     return rect().adjusted(0, scaleHeight, 0, 0);
 }
 
+QRect Waterfall::scaleArea() const
+{
+    return { 0, 0, width(), scaleHeight };
+}
+
+QRect Waterfall::followedMarks(double hz) const
+{
+    if (hz <= 0.0) {
+        return {};
+    }
+    const int x = xOf(hz);
+    return { x - 8, 0, 17, scaleHeight + 14 };
+}
+
 double Waterfall::frequencyAt(int x) const
 {
     const QRect area = plotArea();
@@ -107,22 +146,41 @@ int Waterfall::xOf(double hz) const
     return area.left() + int(std::lround((hz - m_lowHz) / (m_highHz - m_lowHz) * area.width()));
 }
 
-void Waterfall::paintEvent(QPaintEvent* /*event*/)
+void Waterfall::resizeEvent(QResizeEvent* /*event*/)
 {
-    QPainter painter(this);
-    const QRect area = plotArea();
+    rebuildView();
+}
+
+void Waterfall::rebuildView()
+{
+    const QSize size = plotArea().size();
+    if (size.isEmpty()) {
+        m_view = QImage();
+        return;
+    }
+    m_view = QImage(size, QImage::Format_RGB32);
+    m_viewTop = 0;
+    m_linesOwed = 0.0;
+    m_columnAt.resize(std::size_t(size.width()));
+    for (int x = 0; x < size.width(); ++x) {
+        m_columnAt[std::size_t(x)] =
+            std::min(m_image.width() - 1, int((x + 0.5) * m_image.width() / size.width()));
+    }
     // The ring drawn in two parts: newest rows from m_top down, then the older ones that wrapped.
+    QPainter painter(&m_view);
     const int rowsBelowTop = history - m_top;
-    const double rowHeight = double(area.height()) / history;
-    const int split = area.top() + int(std::lround(rowsBelowTop * rowHeight));
-    painter.drawImage(QRect(area.left(), area.top(), area.width(), split - area.top()), m_image,
-        QRect(0, m_top, m_image.width(), rowsBelowTop));
+    const int split = int(std::lround(rowsBelowTop * double(size.height()) / history));
+    painter.drawImage(
+        QRect(0, 0, size.width(), split), m_image, QRect(0, m_top, m_image.width(), rowsBelowTop));
     if (m_top > 0) {
-        painter.drawImage(QRect(area.left(), split, area.width(), area.bottom() + 1 - split), m_image,
+        painter.drawImage(QRect(0, split, size.width(), size.height() - split), m_image,
             QRect(0, 0, m_image.width(), m_top));
     }
+}
 
-    painter.fillRect(0, 0, width(), scaleHeight, palette().window());
+void Waterfall::drawScale(QPainter& painter)
+{
+    painter.fillRect(scaleArea(), palette().window());
     painter.setPen(palette().windowText().color());
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
@@ -131,6 +189,24 @@ void Waterfall::paintEvent(QPaintEvent* /*event*/)
         const int x = xOf(hz);
         painter.drawLine(x, scaleHeight - 4, x, scaleHeight - 1);
         painter.drawText(QRect(x - 30, 0, 60, scaleHeight - 3), Qt::AlignCenter, QString::number(hz));
+    }
+}
+
+void Waterfall::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QRect area = plotArea();
+    if (!m_view.isNull() && event->rect().intersects(area)) {
+        // Pixels copied one to one: the newest lines from m_viewTop down, then those that wrapped.
+        const int below = m_view.height() - m_viewTop;
+        painter.drawImage(area.topLeft(), m_view, QRect(0, m_viewTop, m_view.width(), below));
+        if (m_viewTop > 0) {
+            painter.drawImage(
+                QPoint(area.left(), area.top() + below), m_view, QRect(0, 0, m_view.width(), m_viewTop));
+        }
+    }
+    if (event->rect().intersects(scaleArea())) {
+        drawScale(painter);
     }
 
     if (m_requestedHz > 0.0) {

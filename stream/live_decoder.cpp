@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "live_decoder.h"
+#include "current_run.h"
 #include "live_worker.h"
 
 #include <QThread>
@@ -22,22 +23,19 @@ void LiveDecoder::start(SourceFactory factory)
     tearDown();
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("live decoding"));
-    m_worker = new LiveWorker(std::move(factory));
+    const int run = ++m_generation;
+    // What the run finds goes out from here; what it decodes while stop() finishes it still does.
+    m_worker = new LiveWorker(std::move(factory), [this, run](std::function<void(LiveDecoder&)> deliver) {
+        postIfCurrent(this, m_generation, run, [this, deliver = std::move(deliver)] { deliver(*this); });
+    });
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, m_worker, &LiveWorker::run);
-    connect(m_worker, &LiveWorker::started, this, &LiveDecoder::started);
-    // A worker stopped by stop() still reports its end; by then another may be running.
-    const int generation = ++m_generation;
-    connect(m_worker, &LiveWorker::ended, this, [this, generation](const QString& message) {
-        if (generation == m_generation) {
+    // A worker stopped by stop() still reports its end; by then it is gone or another is running.
+    connect(m_worker, &LiveWorker::ended, this, [this, run](const QString& message) {
+        if (run == m_generation && m_thread) {
             workerEnded(message);
         }
     });
-    connect(m_worker, &LiveWorker::notice, this, &LiveDecoder::notice);
-    connect(m_worker, &LiveWorker::beaconHeard, this, &LiveDecoder::beaconHeard);
-    connect(m_worker, &LiveWorker::textDecoded, this, &LiveDecoder::textDecoded);
-    connect(m_worker, &LiveWorker::statusChanged, this, &LiveDecoder::statusChanged);
-    connect(m_worker, &LiveWorker::spectrumRow, this, &LiveDecoder::spectrumRow);
     m_thread->start();
 }
 
@@ -55,13 +53,11 @@ void LiveDecoder::shutDown()
         return;
     }
     QMetaObject::invokeMethod(m_worker, &LiveWorker::shutDown, Qt::BlockingQueuedConnection);
-    ++m_generation;
     tearDown();
 }
 
 void LiveDecoder::workerEnded(const QString& message)
 {
-    ++m_generation;
     tearDown();
     emit stopped(message);
 }

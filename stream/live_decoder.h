@@ -56,7 +56,7 @@ private:
 
     QThread* m_thread = nullptr;
     LiveWorker* m_worker = nullptr;
-    int m_generation = 0;
+    int m_generation = 0; // the current run, counted from 1
 };
 
 } // namespace audiostream

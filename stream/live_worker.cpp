@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "live_worker.h"
+#include "live_decoder.h"
 
 namespace audiostream {
 
-LiveWorker::LiveWorker(std::function<std::unique_ptr<AudioSource>()> factory)
+LiveWorker::LiveWorker(std::function<std::unique_ptr<AudioSource>()> factory, Post post)
     : m_factory(std::move(factory))
+    , m_post(std::move(post))
 {
 }
 
@@ -22,21 +24,29 @@ void LiveWorker::run()
     output.beacon = [this](const cwaudio::AudioBeacon& beacon) {
         // Counted back from now, so gaps in the stream do not shift the time.
         const double ago = m_pipeline->secondsFed() - beacon.time;
-        emit beaconHeard(beacon, QDateTime::currentDateTimeUtc().addMSecs(-qint64(ago * 1000.0)));
+        const QDateTime utc = QDateTime::currentDateTimeUtc().addMSecs(-qint64(ago * 1000.0));
+        m_post([beacon, utc](LiveDecoder& out) { emit out.beaconHeard(beacon, utc); });
     };
     output.text = [this](const QString& text, const QList<float>& confidence) {
-        emit textDecoded(text, confidence);
+        m_post([text, confidence](LiveDecoder& out) { emit out.textDecoded(text, confidence); });
     };
-    output.status = [this](const cwaudio::DecoderStatus& status) { emit statusChanged(status); };
-    output.spectrum = [this](const QList<float>& row) { emit spectrumRow(row); };
-    m_pipeline = std::make_unique<DecodingPipeline>(m_source->sampleRate(), liveRowSeconds, output);
-    m_source->setSink([this](std::span<const float> samples) {
-        m_pipeline->feed(samples);
+    output.status = [this](const cwaudio::DecoderStatus& status) {
+        m_post([status](LiveDecoder& out) { emit out.statusChanged(status); });
+    };
+    // Text and status go out with each row, ten times a second, so one repaint shows them all
+    // (beacons go out at once).
+    output.spectrum = [this](const QList<float>& row) {
         m_pipeline->flush();
-    });
+        m_post([row](LiveDecoder& out) { emit out.spectrumRow(row); });
+    };
+    m_pipeline = std::make_unique<DecodingPipeline>(m_source->sampleRate(), liveRowSeconds, output);
+    m_source->setSink([this](std::span<const float> samples) { m_pipeline->feed(samples); });
     connect(m_source.get(), &AudioSource::failed, this, &LiveWorker::end);
-    connect(m_source.get(), &AudioSource::notice, this, &LiveWorker::notice);
-    emit started(m_source->name(), m_source->sampleRate());
+    connect(m_source.get(), &AudioSource::notice, this, [this](const QString& message) {
+        m_post([message](LiveDecoder& out) { emit out.notice(message); });
+    });
+    m_post([name = m_source->name(), rate = m_source->sampleRate()](
+               LiveDecoder& out) { emit out.started(name, rate); });
 }
 
 void LiveWorker::shutDown()

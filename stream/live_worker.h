@@ -5,7 +5,6 @@
 #include "cw_audio.h"
 #include "decoding_pipeline.h"
 
-#include <QDateTime>
 #include <QObject>
 
 #include <functional>
@@ -13,16 +12,22 @@
 
 namespace audiostream {
 
+class LiveDecoder;
+
 // How often the live waterfall gets a row.
 inline constexpr double liveRowSeconds = 0.1;
 
-// The decoding thread's side of a LiveDecoder: owns the source and the pipeline.
+// The decoding thread's side of a LiveDecoder: owns the source and the pipeline, and hands what
+// it finds to the LiveDecoder's own signals through `post`.
 class LiveWorker : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit LiveWorker(std::function<std::unique_ptr<AudioSource>()> factory);
+    // Runs its argument in the LiveDecoder's thread, as long as this worker's run is its current one.
+    using Post = std::function<void(std::function<void(LiveDecoder&)>)>;
+
+    LiveWorker(std::function<std::unique_ptr<AudioSource>()> factory, Post post);
     ~LiveWorker() override;
 
     void run();
@@ -32,18 +37,14 @@ public:
     void clearToneHint();
 
 signals:
-    void started(const QString& sourceName, double sampleRate);
+    // The source has ended or could not start (`message` says why), or shutDown() was called.
     void ended(const QString& message);
-    void notice(const QString& message);
-    void beaconHeard(const cwaudio::AudioBeacon& beacon, const QDateTime& utc);
-    void textDecoded(const QString& text, const QList<float>& confidence);
-    void statusChanged(const cwaudio::DecoderStatus& status);
-    void spectrumRow(const QList<float>& levelsDb);
 
 private:
     void end(const QString& message);
 
     std::function<std::unique_ptr<AudioSource>()> m_factory;
+    Post m_post;
     std::unique_ptr<AudioSource> m_source;
     std::unique_ptr<DecodingPipeline> m_pipeline;
     bool m_ended = false;

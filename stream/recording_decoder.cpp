@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recording_decoder.h"
+#include "current_run.h"
 #include "decoding_pipeline.h"
 
 #include <QElapsedTimer>
@@ -64,18 +65,9 @@ void RecordingDecoder::shutDown()
 
 void RecordingDecoder::decode(const QString& path, int generation, double toneHintHz)
 {
-    // Everything goes out from the owner's thread, and only while this run is the current one:
-    // a run replaced by the next must not reach the display of that one.
-    const auto post = [this, generation](auto emitIt) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, emitIt = std::move(emitIt)] {
-                if (generation == m_generation) {
-                    emitIt();
-                }
-            },
-            Qt::QueuedConnection);
-    };
+    // Everything goes out from the owner's thread, and only while this run is the current one.
+    const auto post = [this, generation](
+                          auto emitIt) { postIfCurrent(this, m_generation, generation, std::move(emitIt)); };
     QString error;
     const std::unique_ptr<cwaudio::AudioFile> file = cwaudio::AudioFile::open(path, &error);
     if (!file) {

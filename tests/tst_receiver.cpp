@@ -8,6 +8,7 @@
 #include "logbook.h"
 #include "receiver.h"
 #include "typed_beacon_log.h"
+#include "waterfall.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,6 +51,8 @@ private slots:
     void beaconsKeptFromMainWindow();
     void heardBeaconsLogged();
     void cancel();
+    void toneClickedOnRecording_data();
+    void toneClickedOnRecording();
     void unreadableFile_data();
     void unreadableFile();
     void portInUse();
@@ -218,6 +221,38 @@ void TestReceiver::cancel()
     // And the next recording decodes in full.
     openAndWait(shortPath);
     QCOMPARE(text(u"Text3"_s), reportFor(shortRecording.sent.last()));
+}
+
+void TestReceiver::toneClickedOnRecording_data()
+{
+    QTest::addColumn<double>("hz");
+    QTest::addColumn<bool>("heard");
+
+    // The recording's tone is 700 Hz.
+    QTest::newRow("on the tone") << 700.0 << true;
+    QTest::newRow("far from it") << 2500.0 << false;
+}
+
+void TestReceiver::toneClickedOnRecording()
+{
+    QFETCH(double, hz);
+    QFETCH(bool, heard);
+    openAndWait(shortPath);
+    Receiver* receiver = form->receiverWindow();
+    auto* waterfall = child<Waterfall>(u"Waterfall"_s);
+
+    // The click decodes the recording on screen again near the tone, not at some later Start.
+    QSignalSpy idle(receiver, &Receiver::idle);
+    QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(waterfall->xOf(hz), waterfall->height() / 2));
+    QVERIFY(receiver->isBusy());
+    QVERIFY(idle.wait(decodeTimeoutMs));
+    QCOMPARE(listedBeacons(), heard ? shortRecording.sent : QStringList());
+    QVERIFY2(receiver->message().contains(u" near "_s), qPrintable(receiver->message()));
+
+    // And "Search whole band" decodes it again without the tone.
+    QTest::mouseClick(child<QPushButton>(u"AutoToneButton"_s), Qt::LeftButton);
+    QVERIFY(idle.wait(decodeTimeoutMs));
+    QCOMPARE(listedBeacons(), shortRecording.sent);
 }
 
 void TestReceiver::unreadableFile_data()
