@@ -35,9 +35,9 @@ constexpr double minOpenConfidence = 0.02;
 constexpr double jumpHzPerSecond = 400.0;
 constexpr int phaseLostHopsBefore = 3;
 constexpr int phaseLostHopsAfter = 6;
-// The ramp starts at the old tone's last estimate; the jump may have come up to one estimate
-// earlier, and until the filter followed it the new tone's keying left no trace.
-constexpr int toneLostHopsBefore = 1;
+// The jump is dated to within one of the tracker's frames (two hops) either way, and until the
+// filter followed it the new tone's keying left no trace.
+constexpr int toneLostHops = 2;
 
 } // namespace
 
@@ -94,7 +94,7 @@ void Lane::tuneFilter(std::int64_t sample)
         const auto hop = static_cast<std::int64_t>(m_tracker.hop() / m_filter.block());
         const std::int64_t tick = m_history.end();
         m_history.losePhase(tick - phaseLostHopsBefore * hop, tick + phaseLostHopsAfter * hop);
-        m_history.loseTone(tick - toneLostHopsBefore * hop, tick + 1);
+        m_history.loseTone(tick - toneLostHops * hop, tick + toneLostHops * hop + 1);
     }
     m_filterHz = hz;
     m_filter.setFrequency(hz);
