@@ -17,8 +17,9 @@ public:
     static constexpr int dotMax = 7;
     static constexpr int dashMin = 7;
     static constexpr int dashMax = 19;
-    // Marks are summed coherently a unit at a time: over a longer stretch the tone's phase wanders.
-    static constexpr int pieceCells = 4;
+    // Marks are summed coherently half a unit at a time: under fast Doppler the followed tone is a
+    // few hertz off, and over a whole unit at slow speeds its phase turns far enough to cancel.
+    static constexpr int pieceCells = 2;
 
     // Cell 0 starts at tick `origin`; `noise` is the complex noise variance of one tick, `dot` one
     // unit in ticks. Holds nothing when the ticks are no longer all held.
