@@ -66,7 +66,6 @@ private:
     std::vector<double> m_offset; // per rate, bins slid so far
     std::vector<int> m_shift; // ...rounded, modulo the bins
     std::vector<std::vector<float>> m_blockMax; // per rate, the maximum of each block of storage
-    std::vector<float> m_halves;
     std::vector<float> m_fast;
     std::vector<std::vector<float>> m_recent; // ring of the last frames' power
     std::size_t m_recentNext = 0;
