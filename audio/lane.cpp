@@ -38,6 +38,12 @@ constexpr int phaseLostHopsAfter = 6;
 // The jump is dated to within one of the tracker's frames (two hops) either way, and until the
 // filter followed it the new tone's keying left no trace.
 constexpr int toneLostHops = 2;
+// A lane searches its marks for beacons only while its tone has been keyed lately (the second
+// lane mostly follows noise, whose marks would be searched in vain): keyed at this share of the
+// tracker's estimates over about this long, until this long after.
+constexpr double keyedShareSeconds = 5.0;
+constexpr double readingShare = 0.15;
+constexpr double readingHoldSeconds = 5.0;
 
 } // namespace
 
@@ -50,6 +56,8 @@ Lane::Lane(const DriftBank& bank, DecodeHandlers handlers)
     , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
     , m_speedRange(speedRangeFor(m_filter.outputRate()))
     , m_jumpHz(jumpHzPerSecond * m_filter.block() / bank.sampleRate())
+    , m_keyedShareStep(bank.hop() / (keyedShareSeconds * bank.sampleRate()))
+    , m_readingHold(std::llround(readingHoldSeconds * bank.sampleRate()))
 {
     m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
 }
@@ -67,6 +75,10 @@ void Lane::feed(std::span<const float> samples, bool newFrame)
         if (newFrame && &x == last) {
             m_tracker.update();
             m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
+            m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
+            if (m_keyedShare >= readingShare) {
+                m_lastKeyed = m_workSamples;
+            }
         }
         // The delayed sample's tone, updated once a filter block so a drift is followed smoothly.
         if (m_filter.blockStart()) {
@@ -181,6 +193,9 @@ void Lane::emitText(std::size_t end)
 
 void Lane::evaluate(double endGap, bool final)
 {
+    if (!final && m_workSamples - m_lastKeyed > m_readingHold) {
+        return;
+    }
     // Below this the keying loses and gains whole elements too often for any frame to be vouched for.
     if (m_detector.snrDb() < minSnrDb) {
         return;

@@ -84,6 +84,10 @@ private:
     std::int64_t m_workSamples = 0;
     double m_jumpHz; // a larger step between two filter blocks is a jump
     double m_filterHz = 0.0;
+    double m_keyedShareStep; // per estimate of the tracker
+    double m_keyedShare = 0.0; // of the tracker's recent estimates that found the tone keyed
+    std::int64_t m_readingHold; // working-rate samples
+    std::int64_t m_lastKeyed = 0; // sample of the last estimate at which that share was high enough
 };
 
 } // namespace cwaudio

@@ -228,11 +228,15 @@ void ToneTracker::update()
              k <= std::min(m_lastBin, current + m_trackBins); ++k) {
             recent = std::max(recent, m_bank.fast(k));
         }
-        keyed = jumped || 10 * std::log10(recent / floor) >= keyedDb;
+        m_keyed = 10 * std::log10(recent / floor) >= keyedDb;
+        keyed = jumped || m_keyed;
         if (jumped) {
             m_jumpSeen = now;
             m_jumpAt = jumpOnset(bin * m_binHz, m_bank.rate(rate), floor, now);
         }
+    }
+    if (!m_locked) {
+        m_keyed = false;
     }
     const bool wasLocked = m_locked;
     const double peakDb = 10 * std::log10(std::max(slow(rate, bin), m_bank.fast(bin)) / floor);
