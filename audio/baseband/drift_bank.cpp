@@ -133,8 +133,34 @@ bool DriftBank::push(float sample)
 float DriftBank::slow(int rateIndex, int bin) const
 {
     const auto r = static_cast<std::size_t>(rateIndex);
-    const int at = (bin - m_shift[r]) % m_bins;
-    return m_slow[r][static_cast<std::size_t>(at < 0 ? at + m_bins : at)];
+    int at = bin - m_shift[r];
+    if (at < 0) {
+        at += m_bins;
+    }
+    if (at < 0 || at >= m_bins) {
+        at = (at % m_bins + m_bins) % m_bins;
+    }
+    return m_slow[r][static_cast<std::size_t>(at)];
+}
+
+void DriftBank::appendSlow(int rateIndex, int first, int last, std::vector<float>& out) const
+{
+    const auto r = static_cast<std::size_t>(rateIndex);
+    const float* average = m_slow[r].data();
+    forStoredRuns(first, last, m_shift[r], m_bins,
+        [&](int /*k*/, int at, int count) { out.insert(out.end(), average + at, average + at + count); });
+}
+
+float DriftBank::stillMedian(int first, int last) const
+{
+    if (m_median.frames != m_frames || m_median.first != first || m_median.last != last) {
+        m_medianScratch.clear();
+        appendSlow(stillRate(), first, last, m_medianScratch);
+        auto middle = m_medianScratch.begin() + static_cast<std::ptrdiff_t>(m_medianScratch.size() / 2);
+        std::nth_element(m_medianScratch.begin(), middle, m_medianScratch.end());
+        m_median = { m_frames, first, last, *middle };
+    }
+    return m_median.value;
 }
 
 const std::vector<float>& DriftBank::recent(std::size_t back) const

@@ -162,14 +162,7 @@ void ToneTracker::update()
     const int n = m_bank.fftSize();
     const double hopSeconds = m_hop / m_sampleRate;
     const auto slow = [this](int rate, int bin) { return m_bank.slow(rate, bin); };
-    const int still = m_bank.stillRate();
-    m_scratch.clear();
-    for (int k = m_firstBin; k <= m_lastBin; ++k) {
-        m_scratch.push_back(slow(still, k));
-    }
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(m_scratch.size() / 2);
-    std::nth_element(m_scratch.begin(), middle, m_scratch.end());
-    const float floor = std::max(*middle, 1e-30f);
+    const float floor = std::max(m_bank.stillMedian(m_firstBin, m_lastBin), 1e-30f);
 
     const std::int64_t now = m_bank.samples() - n / 2;
     int globalBin = 0;
@@ -290,11 +283,10 @@ void ToneTracker::update()
     const int nearBins = static_cast<int>(noiseNearHz / m_binHz) + 1;
     const int farBins = static_cast<int>(noiseFarHz / m_binHz);
     m_nearby.clear();
-    for (int k = std::max(1, peak - farBins); k <= std::min(m_bins - 2, peak + farBins); ++k) {
-        if (std::abs(k - peak) >= nearBins) {
-            m_nearby.push_back(slow(rate, k));
-        }
-    }
+    const int low = std::max(1, peak - farBins);
+    const int high = std::min(m_bins - 2, peak + farBins);
+    m_bank.appendSlow(rate, low, std::min(high, peak - nearBins), m_nearby);
+    m_bank.appendSlow(rate, std::max(low, peak + nearBins), high, m_nearby);
     if (!m_nearby.empty()) {
         auto mid = m_nearby.begin() + static_cast<std::ptrdiff_t>(m_nearby.size() / 2);
         std::nth_element(m_nearby.begin(), mid, m_nearby.end());

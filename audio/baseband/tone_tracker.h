@@ -68,7 +68,6 @@ private:
     int m_lag;
     int m_bins;
     double m_binHz;
-    std::vector<float> m_scratch;
     int m_firstBin; // the band searched now
     int m_lastBin;
     int m_bandFirst; // the whole band
