@@ -69,31 +69,48 @@ double Lane::wpm() const
 
 void Lane::feed(std::span<const float> samples, bool newFrame)
 {
+    if (!newFrame || samples.empty()) {
+        filter(samples);
+        return;
+    }
+    // The new estimate holds from the frame's last sample on.
+    filter(samples.first(samples.size() - 1));
+    m_tracker.update();
+    m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
+    m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
+    if (m_keyedShare >= readingShare) {
+        m_lastKeyed = m_workSamples;
+    }
+    filter(samples.last(1));
+}
+
+void Lane::filter(std::span<const float> samples)
+{
     std::complex<float> tick;
-    const float* const last = samples.empty() ? nullptr : &samples.back();
-    for (const float& x : samples) {
-        if (newFrame && &x == last) {
-            m_tracker.update();
-            m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
-            m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
-            if (m_keyedShare >= readingShare) {
-                m_lastKeyed = m_workSamples;
-            }
-        }
+    while (!samples.empty()) {
         // The delayed sample's tone, updated once a filter block so a drift is followed smoothly.
         if (m_filter.blockStart()) {
             tuneFilter(m_workSamples - static_cast<std::int64_t>(m_delay.size()));
         }
-        ++m_workSamples;
-        const float delayed = m_delay[m_delayPos];
-        m_delay[m_delayPos] = x;
-        m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
+        float* const delayed = m_delay.data() + m_delayPos;
         // The line starts empty: its zeros are no part of the input, and would pass for a noise floor.
         if (m_primed < m_delay.size()) {
+            *delayed = samples.front();
+            ++m_workSamples;
             ++m_primed;
+            m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
+            samples = samples.subspan(1);
             continue;
         }
-        if (m_filter.push(delayed, tick)) {
+        // The rest of the filter's block, as far as the line runs on without wrapping.
+        const std::size_t n = std::min(
+            { samples.size(), static_cast<std::size_t>(m_filter.remaining()), m_delay.size() - m_delayPos });
+        const bool complete = m_filter.push(std::span<const float>(delayed, n), tick);
+        std::copy_n(samples.begin(), n, delayed);
+        m_workSamples += static_cast<std::int64_t>(n);
+        m_delayPos = m_delayPos + n == m_delay.size() ? 0 : m_delayPos + n;
+        samples = samples.subspan(n);
+        if (complete) {
             processTick(tick);
         }
     }

@@ -53,6 +53,8 @@ private:
         bool operator==(const SearchedMarks&) const = default;
     };
 
+    // Delays `samples` by the tracker's lag and filters them into ticks.
+    void filter(std::span<const float> samples);
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
     void processTick(std::complex<float> tick);
