@@ -82,8 +82,9 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
     // The estimates bracketing `sample`, from the ring (oldest first after m_historyNext).
     const Estimate* before = nullptr;
     const Estimate* after = nullptr;
-    for (std::size_t k = 0; k < m_history.size(); ++k) {
-        const Estimate& e = m_history[(m_historyNext + k) % m_history.size()];
+    for (std::size_t k = 0, at = m_historyNext; k < m_history.size();
+         ++k, at = at + 1 == m_history.size() ? 0 : at + 1) {
+        const Estimate& e = m_history[at];
         if (e.at < 0) {
             continue;
         }
