@@ -50,16 +50,26 @@ enum Oddity {
     weakDot, // the last dot of Z (--..) at position 12 faded to 0.6, below the keying threshold
     retuned, // the tone jumps 200 Hz up in the middle of the first dash of G, as a listener retunes
     // Q, C and the last G keyed as two characters each (M A, T R, T N): a full character space
-    // where an element space belongs, so what was sent is no beacon at all.
+    // where an element space belongs, so what was sent is no beacon at all. Also Q alone, and Q
+    // and C.
+    brokenOnce,
+    brokenTwice,
     brokenApart,
 };
 
 constexpr double retunedHz = toneHz + 200.0;
 
-bool brokenAfter(std::size_t position, std::size_t element)
+// How many characters `oddity` keys as two: Q, then C, then the last G.
+int brokenPairs(Oddity oddity)
 {
-    return (position == 7 && element == 1) || (position == 9 && element == 0) ||
-        (position == 18 && element == 0);
+    return oddity == brokenOnce ? 1 : oddity == brokenTwice ? 2 : oddity == brokenApart ? 3 : 0;
+}
+
+bool brokenAfter(Oddity oddity, std::size_t position, std::size_t element)
+{
+    const int pairs = brokenPairs(oddity);
+    return (pairs >= 1 && position == 7 && element == 1) || (pairs >= 2 && position == 9 && element == 0) ||
+        (pairs >= 3 && position == 18 && element == 0);
 }
 
 // Tone from `on` to `off` (seconds); `crash` marks static instead.
@@ -102,7 +112,7 @@ double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity o
             if (odd && oddity == crash && e + 1 == code.size()) {
                 keys.push_back({ t + dot, t + dot + 0.01, true });
             }
-            const bool broken = oddity == brokenApart && brokenAfter(p, e);
+            const bool broken = brokenAfter(oddity, p, e);
             t += (e + 1 < code.size() && !broken ? 1.0 : 3.0) * dot;
         }
     }
@@ -204,6 +214,8 @@ void TestWrongBeacons::rightOrNone_data()
         QTest::addRow("static crash on a gap, %g dB", snr) << int(crash) << snr << -1;
         QTest::addRow("retuned inside a dash, %g dB", snr) << int(retuned) << snr << -1;
         // Every character reads clearly on its own; only the marks' timing shows the frame is wrong.
+        QTest::addRow("one character broken apart, %g dB", snr) << int(brokenOnce) << snr << 0;
+        QTest::addRow("two characters broken apart, %g dB", snr) << int(brokenTwice) << snr << 0;
         QTest::addRow("characters broken apart, %g dB", snr) << int(brokenApart) << snr << 0;
     }
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must

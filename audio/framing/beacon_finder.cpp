@@ -108,6 +108,9 @@ public:
 
     double gap(std::size_t i) const { return i + 1 == m_marks.size() ? m_endGap : m_marks[i].gap; }
 
+    // How much less likely gap `i` is inside a character than between two.
+    double mergeCost(std::size_t i) const { return m_elementGap[i] - m_charGap[i]; }
+
     // Marks of `seen` from mark `first` on.
     double marks(std::size_t first, std::string_view seen) const
     {
@@ -340,6 +343,11 @@ std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double e
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
+        for (std::size_t k = 0; k + 1 < r.seen.size(); ++k) {
+            if (r.lostAt != k + 1 && c.mergeCost(first + k) >= lostDotCost) {
+                found.merged.push_back(before.size() + first + k);
+            }
+        }
     }
     if (!sureEnough(found.confidence, acceptance.minConfidence)) {
         return std::nullopt;
