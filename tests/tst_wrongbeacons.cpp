@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "acceptance.h"
 #include "beacon_finder.h"
 #include "cw_audio.h"
 
@@ -199,6 +200,8 @@ private slots:
     void marginalNoise();
     void marksAcceptance_data();
     void marksAcceptance();
+    void readingAcceptance_data();
+    void readingAcceptance();
 };
 
 void TestWrongBeacons::rightOrNone_data()
@@ -288,6 +291,65 @@ void TestWrongBeacons::marksAcceptance()
         found.confidence.at(std::size_t(doubtfulAt)) = confidence;
     }
     QCOMPARE(cwaudio::sureEnough(found, cwaudio::Acceptance {}), sure);
+}
+
+void TestWrongBeacons::readingAcceptance_data()
+{
+    QTest::addColumn<double>("marksCost");
+    QTest::addColumn<bool>("ticksDiffer"); // the ticks read position 10 otherwise than the marks
+    QTest::addColumn<double>("framed"); // the ticks' confidence at 10 among what it may hold
+    QTest::addColumn<double>("open"); // ...and against every letter and digit
+    QTest::addColumn<bool>("jumped");
+    QTest::addColumn<bool>("toneLost"); // at position 10
+    QTest::addColumn<bool>("reported");
+
+    QTest::newRow("both sure and alike") << 0.0 << false << 1.0 << 1.0 << false << false << true;
+    QTest::newRow("both sure, one character differs") << 0.0 << true << 1.0 << 1.0 << false << false << false;
+    QTest::newRow("marks unsure, ticks sure otherwise")
+        << 12.0 << true << 1.0 << 1.0 << false << false << true;
+    QTest::newRow("marks unsure, ticks torn between two symbols")
+        << 12.0 << true << 0.8 << 0.8 << false << false << false;
+    // Clear among the level symbols, yet the ticks speak for a letter the position never holds.
+    QTest::newRow("marks unsure, an impossible letter ten times likelier")
+        << 12.0 << false << 1.0 << 0.09 << false << false << true;
+    QTest::newRow("marks unsure, an impossible letter a hundred times likelier")
+        << 12.0 << false << 1.0 << 0.0099 << false << false << false;
+    QTest::newRow("across a jump, ticks unsure") << 0.0 << false << 0.8 << 0.8 << true << false << false;
+    QTest::newRow("across a jump, ticks sure") << 0.0 << false << 1.0 << 1.0 << true << false << true;
+    QTest::newRow("ticks alone where the tone may be lost")
+        << 12.0 << true << 1.0 << 1.0 << true << true << false;
+    QTest::newRow("both alike where the tone may be lost")
+        << 12.0 << false << 1.0 << 1.0 << true << true << true;
+}
+
+// The last word on a beacon: what the marks and the ticks each made of it.
+void TestWrongBeacons::readingAcceptance()
+{
+    QFETCH(double, marksCost);
+    QFETCH(bool, ticksDiffer);
+    QFETCH(double, framed);
+    QFETCH(double, open);
+    QFETCH(bool, jumped);
+    QFETCH(bool, toneLost);
+    QFETCH(bool, reported);
+    constexpr std::size_t at = 10;
+    cwaudio::FoundBeacon marks;
+    marks.text = sent;
+    marks.cost = marksCost;
+    marks.confidence.fill(1.0);
+    cwaudio::SoftBeacon ticks;
+    ticks.text = sent;
+    if (ticksDiffer) {
+        ticks.text[at] = 'Z'; // 8 sent there
+    }
+    ticks.confidence.fill(1.0);
+    ticks.framed.fill(1.0);
+    ticks.framed[at] = framed;
+    ticks.confidence[at] = open;
+    cwaudio::TickDoubts doubts;
+    doubts.jumped = jumped;
+    doubts.toneLost[at] = toneLost;
+    QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
 }
 
 QTEST_GUILESS_MAIN(TestWrongBeacons)
