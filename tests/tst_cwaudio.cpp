@@ -267,6 +267,44 @@ void TestCwAudio::toneTracking_data()
     QTest::newRow("a much stronger station 400 Hz away") << 0.0 << 400.0 << 4.0;
 }
 
+namespace {
+
+// The signal `sample(t)` fed at 8 kHz for `seconds` to a tone tracker: how far its tone is from
+// `truth(t)` where the signal path needs it (one lag behind the input, every 10 ms), at worst,
+// over the times `judged(t)` accepts. Empty when it never stays within 8 Hz.
+template<typename Sample, typename Truth, typename Judged>
+QString toneFollowed(double seconds, Sample sample, Truth truth, Judged judged)
+{
+    constexpr double rate = 8000.0;
+    constexpr std::int64_t every = 80;
+    cwaudio::DriftBank bank(rate);
+    cwaudio::ToneTracker tracker(bank);
+    double worst = 0.0;
+    double worstAt = 0.0;
+    const auto total = static_cast<std::int64_t>(seconds * rate);
+    for (std::int64_t i = 0; i < total; ++i) {
+        if (!bank.push(static_cast<float>(sample(static_cast<double>(i) / rate)))) {
+            continue;
+        }
+        tracker.update();
+        const std::int64_t at = i + 1 - tracker.lagSamples();
+        for (std::int64_t s = at; s < at + tracker.hop(); s += every) {
+            const double t = static_cast<double>(s) / rate;
+            if (!judged(t)) {
+                continue;
+            }
+            const double error = std::abs(tracker.frequencyAt(s) - truth(t));
+            if (error > worst) {
+                worst = error;
+                worstAt = t;
+            }
+        }
+    }
+    return worst < 8.0 ? QString() : u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt);
+}
+
+} // namespace
+
 void TestCwAudio::toneTracking()
 {
     QFETCH(double, rateHzPerSecond);
@@ -274,9 +312,6 @@ void TestCwAudio::toneTracking()
     QFETCH(double, newLevel);
     constexpr double rate = 8000.0;
     constexpr double change = 4.0;
-    constexpr double seconds = 8.0;
-    cwaudio::DriftBank bank(rate);
-    cwaudio::ToneTracker tracker(bank);
     // The tone the signal path needs at a sample: the first tone until the change, then the new one.
     const auto truth = [&](double t) {
         if (t < change) {
@@ -286,39 +321,20 @@ void TestCwAudio::toneTracking()
     };
     double phase = 0.0;
     double otherPhase = 0.0;
-    double worst = 0.0;
-    double worstAt = 0.0;
-    const auto total = static_cast<std::int64_t>(seconds * rate);
-    for (std::int64_t i = 0; i < total; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        double x = 0.0;
+    const auto sample = [&](double t) {
         if (newLevel > 0.0 && t >= change) {
             // The first tone stays; the stronger one appears beside it.
             phase += 2 * std::numbers::pi * 700.0 / rate;
             otherPhase += 2 * std::numbers::pi * (700.0 + stepHz) / rate;
-            x = 0.1 * std::sin(phase) + 0.1 * newLevel * std::sin(otherPhase);
-        } else {
-            phase += 2 * std::numbers::pi * truth(t) / rate;
-            x = 0.1 * std::sin(phase);
+            return 0.1 * std::sin(phase) + 0.1 * newLevel * std::sin(otherPhase);
         }
-        if (!bank.push(static_cast<float>(x))) {
-            continue;
-        }
-        tracker.update();
-        // Where the signal path is: one lag behind the input. Judged from 1.5 s on, and not within
-        // a second after the change, where the new tone is still being sought.
-        const std::int64_t at = i + 1 - tracker.lagSamples();
-        const double tAt = static_cast<double>(at) / rate;
-        if (tAt < 1.5 || (tAt >= change - 0.1 && tAt < change + 1.0)) {
-            continue;
-        }
-        const double error = std::abs(tracker.frequencyAt(at) - truth(tAt));
-        if (error > worst) {
-            worst = error;
-            worstAt = tAt;
-        }
-    }
-    QVERIFY2(worst < 8.0, qPrintable(u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt)));
+        phase += 2 * std::numbers::pi * truth(t) / rate;
+        return 0.1 * std::sin(phase);
+    };
+    // From 1.5 s on, and not within a second after the change, where the new tone is still sought.
+    const QString off = toneFollowed(
+        8.0, sample, truth, [&](double t) { return t >= 1.5 && (t < change - 0.1 || t >= change + 1.0); });
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 
 void TestCwAudio::toneThroughJump_data()
@@ -336,46 +352,25 @@ void TestCwAudio::toneThroughJump()
     QFETCH(double, stepHz);
     constexpr double rate = 8000.0;
     constexpr double jumpAt = 6.03; // 30 ms into the mark keyed from 6.0 s
-    constexpr double seconds = 9.0;
     // Dots and dashes of 60 ms units, the tone moving all the while.
     const auto keyed = [](double t) {
         const auto unit = static_cast<int>(t / 0.06);
         return unit % 8 < 3 || unit % 8 == 4;
     };
     const auto truth = [&](double t) { return 700.0 + rateHzPerSecond * t + (t >= jumpAt ? stepHz : 0.0); };
-    cwaudio::DriftBank bank(rate);
-    cwaudio::ToneTracker tracker(bank);
     // Noise 20 dB under the tone in 2500 Hz: a floor for the tracker to read tones against.
     std::mt19937 generator(7);
     std::normal_distribution<double> noise(0.0, 0.009);
     double phase = 0.0;
-    double worst = 0.0;
-    double worstAt = 0.0;
-    const auto total = static_cast<std::int64_t>(seconds * rate);
-    for (std::int64_t i = 0; i < total; ++i) {
-        const double t = static_cast<double>(i) / rate;
+    const auto sample = [&](double t) {
         phase += 2 * std::numbers::pi * truth(t) / rate;
-        const double x = (keyed(t) ? 0.1 * std::sin(phase) : 0.0) + noise(generator);
-        if (!bank.push(static_cast<float>(x))) {
-            continue;
-        }
-        tracker.update();
-        // Judged where the signal path needs the tone: on keyed samples from 1.5 s on, those 20 ms
-        // and more either side of the jump included, so each side must have its own tone.
-        const std::int64_t at = i + 1 - tracker.lagSamples();
-        for (std::int64_t s = at; s < at + tracker.hop(); s += 80) {
-            const double tAt = static_cast<double>(s) / rate;
-            if (tAt < 1.5 || !keyed(tAt) || std::abs(tAt - jumpAt) < 0.02) {
-                continue;
-            }
-            const double error = std::abs(tracker.frequencyAt(s) - truth(tAt));
-            if (error > worst) {
-                worst = error;
-                worstAt = tAt;
-            }
-        }
-    }
-    QVERIFY2(worst < 8.0, qPrintable(u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt)));
+        return (keyed(t) ? 0.1 * std::sin(phase) : 0.0) + noise(generator);
+    };
+    // On keyed samples from 1.5 s on, those 20 ms and more either side of the jump included, so each
+    // side must have its own tone.
+    const QString off = toneFollowed(
+        9.0, sample, truth, [&](double t) { return t >= 1.5 && keyed(t) && std::abs(t - jumpAt) >= 0.02; });
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 
 void TestCwAudio::gapPeaks_data()
