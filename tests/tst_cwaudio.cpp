@@ -132,6 +132,7 @@ private slots:
     void decodeSignal();
     void channel_data();
     void channel();
+    void retuningListener();
     void clickIsNotMark();
     void statusAndHint();
     void noBeacon_data();
@@ -597,6 +598,33 @@ void TestCwAudio::channel()
     model.render(samples);
     const Decoded out = decode(samples, params.sampleRate);
     QCOMPARE(textsOf(out.beacons), textsOf(beacon.sent));
+}
+
+// A listener retuning by 100-300 Hz every second or so turns a tone heard below the passband up
+// into it, never further down, and then keeps it there.
+void TestCwAudio::retuningListener()
+{
+    cwsynth::ChannelParams params;
+    params.sampleRate = 8000.0;
+    params.channels = 1;
+    params.toneHz = 300.0;
+    params.retuneSeconds = 1.0;
+    std::mt19937_64 random(3);
+    const cwsynth::Envelope beacon = cwsynth::envelopeOf(
+        cwsynth::keyByHand({ 20.0, 0.1, 1.0, 1.5, 3.0 }, randomBeacons(5, 2), random), 0.005, 1.5);
+    cwsynth::Channel model(params, beacon);
+    std::vector<float> block(800);
+    double lowest = params.toneHz;
+    double last = params.toneHz;
+    bool inBand = false;
+    while (model.render(block) > 0) {
+        last = model.toneHz();
+        lowest = std::min(lowest, last);
+        inBand = inBand || (last >= 500.0 && last <= 2500.0);
+        QVERIFY2(!inBand || (last >= 500.0 && last <= 2500.0), qPrintable(QString::number(last)));
+    }
+    QCOMPARE(lowest, params.toneHz);
+    QVERIFY(inBand);
 }
 
 // A crash a few milliseconds long, 30 dB over the keying, inside a long gap: no mark comes of it.
