@@ -296,7 +296,6 @@ void TestWrongBeacons::marksAcceptance()
 void TestWrongBeacons::readingAcceptance_data()
 {
     QTest::addColumn<double>("marksCost");
-    QTest::addColumn<double>("marksSure"); // the marks' confidence at position 10
     QTest::addColumn<bool>("ticksDiffer"); // the ticks read position 10 otherwise than the marks
     QTest::addColumn<double>("framed"); // the ticks' confidence at 10 among what it may hold
     QTest::addColumn<double>("open"); // ...and against every letter and digit
@@ -304,37 +303,29 @@ void TestWrongBeacons::readingAcceptance_data()
     QTest::addColumn<bool>("toneLost"); // at position 10
     QTest::addColumn<bool>("reported");
 
-    QTest::newRow("both sure and alike") << 0.0 << 1.0 << false << 1.0 << 1.0 << false << false << true;
-    QTest::newRow("both sure, one character differs")
-        << 0.0 << 1.0 << true << 1.0 << 1.0 << false << false << false;
+    QTest::newRow("both sure and alike") << 0.0 << false << 1.0 << 1.0 << false << false << true;
+    QTest::newRow("both sure, one character differs") << 0.0 << true << 1.0 << 1.0 << false << false << false;
     QTest::newRow("marks unsure, ticks sure otherwise")
-        << 12.0 << 1.0 << true << 1.0 << 1.0 << false << false << true;
+        << 12.0 << true << 1.0 << 1.0 << false << false << true;
     QTest::newRow("marks unsure, ticks torn between two symbols")
-        << 12.0 << 1.0 << true << 0.8 << 0.8 << false << false << false;
+        << 12.0 << true << 0.8 << 0.8 << false << false << false;
     // Clear among the level symbols, yet the ticks speak for a letter the position never holds.
     QTest::newRow("marks unsure, an impossible letter ten times likelier")
-        << 12.0 << 1.0 << false << 1.0 << 0.09 << false << false << true;
+        << 12.0 << false << 1.0 << 0.09 << false << false << true;
     QTest::newRow("marks unsure, an impossible letter a hundred times likelier")
-        << 12.0 << 1.0 << false << 1.0 << 0.0099 << false << false << false;
-    QTest::newRow("across a jump, ticks unsure")
-        << 0.0 << 1.0 << false << 0.8 << 0.8 << true << false << false;
-    QTest::newRow("across a jump, ticks sure") << 0.0 << 1.0 << false << 1.0 << 1.0 << true << false << true;
-    // Off the tone the ticks cannot see silence: more keying than the position holds is free there.
-    QTest::newRow("an impossible letter likelier where the tone may be lost")
-        << 0.0 << 1.0 << false << 1.0 << 0.0099 << true << true << true;
+        << 12.0 << false << 1.0 << 0.0099 << false << false << false;
+    QTest::newRow("across a jump, ticks unsure") << 0.0 << false << 0.8 << 0.8 << true << false << false;
+    QTest::newRow("across a jump, ticks sure") << 0.0 << false << 1.0 << 1.0 << true << false << true;
     QTest::newRow("ticks alone where the tone may be lost")
-        << 12.0 << 1.0 << true << 1.0 << 1.0 << true << true << false;
-    QTest::newRow("ticks where the tone may be lost and the marks were in doubt")
-        << 12.0 << 0.1 << true << 1.0 << 1.0 << true << true << true;
+        << 12.0 << true << 1.0 << 1.0 << true << true << false;
     QTest::newRow("both alike where the tone may be lost")
-        << 12.0 << 1.0 << false << 1.0 << 1.0 << true << true << true;
+        << 12.0 << false << 1.0 << 1.0 << true << true << true;
 }
 
 // The last word on a beacon: what the marks and the ticks each made of it.
 void TestWrongBeacons::readingAcceptance()
 {
     QFETCH(double, marksCost);
-    QFETCH(double, marksSure);
     QFETCH(bool, ticksDiffer);
     QFETCH(double, framed);
     QFETCH(double, open);
@@ -346,7 +337,6 @@ void TestWrongBeacons::readingAcceptance()
     marks.text = sent;
     marks.cost = marksCost;
     marks.confidence.fill(1.0);
-    marks.confidence[at] = marksSure;
     cwaudio::SoftBeacon ticks;
     ticks.text = sent;
     if (ticksDiffer) {

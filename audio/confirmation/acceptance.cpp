@@ -12,28 +12,20 @@ constexpr double minOpenConfidence = 0.02;
 
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts)
 {
-    // Where the filter may have been off the tone the ticks see keying but not its absence: a
-    // character they read otherwise than the marks is a guess unless the marks were in doubt too,
-    // and a letter or digit with more keying than the position may hold costs them nothing there.
-    const Acceptance sure;
-    std::array<double, beaconLength> open = ticks.confidence;
+    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        if (!doubts.toneLost[p]) {
-            continue;
-        }
-        if (ticks.text[p] != marks.text[p] && marks.confidence[p] >= sure.minConfidence) {
+        if (doubts.toneLost[p] && ticks.text[p] != marks.text[p]) {
             return false;
         }
-        open[p] = 1.0;
     }
     // Two confident readings that differ settle nothing. Across a jump of the tone the marks are no
     // witness (a dash filtered partly off the tone comes out as two dots): the ticks must decide.
-    const bool marksSure = sureEnough(marks, sure);
+    const bool marksSure = sureEnough(marks, Acceptance {});
     if (marksSure && ticks.text != marks.text) {
         return false;
     }
     return (marksSure && !doubts.jumped) ||
-        (sureEnough(ticks.framed, minFramedConfidence) && sureEnough(open, minOpenConfidence));
+        (sureEnough(ticks.framed, minFramedConfidence) && sureEnough(ticks.confidence, minOpenConfidence));
 }
 
 } // namespace cwaudio

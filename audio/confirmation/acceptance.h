@@ -19,8 +19,7 @@ struct TickDoubts
 // when the marks were sure and the ticks agree, or, where the marks were unsure or the tone
 // jumped, when the ticks are sure of every character among what its position may hold and no
 // letter or digit the position cannot hold is overwhelmingly likelier. Never when two sure
-// readings differ, nor where the tone may have been lost and the ticks alone overrule a
-// character the marks were sure of.
+// readings differ, nor for a character the ticks read alone where the tone may have been lost.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts);
 
 } // namespace cwaudio
