@@ -29,6 +29,8 @@ constexpr std::size_t alphanumerics = 36;
 // briefly off a moving tone): its halves and the dropout together make the dash.
 constexpr double brokenDashCost = lostDotCost;
 constexpr double longestDropout = 1.0; // units
+// A mark shorter than this (units) is a fragment of an element, not an element.
+constexpr double wholeElement = 0.7;
 // A word space inside a beacon sent without groups may hide a lost last element.
 constexpr double strayWordSpaceDoubt = 0.35;
 
@@ -129,6 +131,12 @@ public:
 
     // How much less likely gap `i` is inside a character than between two.
     double mergeCost(std::size_t i) const { return m_elementGap[i] - m_charGap[i]; }
+    // Whether mark `i` is a whole element, not a fragment the noise left: only between whole
+    // elements does a gap show the spacing that was sent.
+    bool whole(std::size_t i) const
+    {
+        return m_marks[i].length - m_timing.bias >= wholeElement * m_timing.dot;
+    }
 
     // Marks of `seen` from mark `first` on.
     double marks(std::size_t first, std::string_view seen) const
@@ -379,7 +387,8 @@ std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double e
         found.text += r.symbol;
         found.confidence[p] = confidence;
         for (std::size_t k = 0; k + 1 < r.seen.size(); ++k) {
-            if (r.lostAt != k + 1 && r.seen[k] != '<' && c.mergeCost(first + k) >= lostDotCost) {
+            if (r.lostAt != k + 1 && r.seen[k] != '<' && c.mergeCost(first + k) >= lostDotCost &&
+                c.whole(first + k) && c.whole(first + k + 1)) {
                 found.merged.push_back(before.size() + first + k);
             }
         }

@@ -28,7 +28,8 @@ struct FoundBeacon
     // Marks [boundary[p], boundary[p + 1]) of the searched span were read as character p.
     std::array<std::size_t, beaconLength + 1> boundary {};
     // Marks whose gap was read as inside a character although the timing makes it a character
-    // space or longer, more surely than a dot is lost: what was sent there may be two characters.
+    // space or longer, more surely than a dot is lost, between two whole elements: what was sent
+    // there may be two characters.
     std::vector<std::size_t> merged;
 };
 
