@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lane.h"
 
+#include "acceptance.h"
 #include "soft_beacon.h"
 
 #include <algorithm>
@@ -27,8 +28,6 @@ constexpr double endlessSpace = 1000.0;
 constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
 constexpr Acceptance markAcceptance { 25.0, 0.0 };
-constexpr double minFramedConfidence = 0.9;
-constexpr double minOpenConfidence = 0.02;
 // The filter's tone moving faster than any Doppler is a jump (smoothed over one of the tracker's
 // estimates). Where it really fell is known to within the tracker's frame and a hop, and the new
 // tone's estimate settles over its quarter-second average: the ticks there keep no steady phase.
@@ -253,26 +252,17 @@ void Lane::evaluate(double endGap, bool final)
     m_readLast = lastMark.start;
     const double noise = m_tracker.noiseVariance() / m_filter.block();
     const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
-    // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
-    // decide alone if every character is clear among what its position may hold, and the signal
-    // does not speak overwhelmingly for a letter or digit the position cannot hold.
-    // Across a jump of the tone the marks are no witness (a dash filtered partly off the tone comes
-    // out as two dots): the ticks, read there one by one, must decide.
-    const bool marksSure = sureEnough(*found, Acceptance {});
-    const bool jumped = m_history.phaseLost(
-        std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
-    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
-    bool guessed = false;
-    for (std::size_t p = 0; soft && p < beaconLength; ++p) {
-        guessed = guessed ||
-            (soft->text[p] != found->text[p] &&
-                m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
-                    std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale))));
+    if (!soft) {
+        return;
     }
-    if (!soft || guessed || (marksSure && soft->text != found->text) ||
-        ((!marksSure || jumped) &&
-            !(sureEnough(soft->framed, minFramedConfidence) &&
-                sureEnough(soft->confidence, minOpenConfidence)))) {
+    TickDoubts doubts;
+    doubts.jumped = m_history.phaseLost(
+        std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        doubts.toneLost[p] = m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
+            std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale)));
+    }
+    if (!acceptReading(*found, *soft, doubts)) {
         return;
     }
     const double tickRate = m_filter.outputRate();
