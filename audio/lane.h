@@ -35,6 +35,10 @@ public:
     void feed(std::span<const float> samples, bool newFrame);
     // End of input: decides everything still held back and reports what it completes.
     void finish();
+    // Live input: finishes a copy of the lane as if the input ended now, and reports what it
+    // completes, but only a beacon whose last mark is followed by a word space of quiet already
+    // received (an unfinished last character could read as another). The lane goes on unchanged.
+    void readEarly();
 
     ToneTracker& tracker() { return m_tracker; }
     const ToneTracker& tracker() const { return m_tracker; }
@@ -62,6 +66,8 @@ private:
     void evaluate(double endGap, bool final = false);
     void emitText(std::size_t end);
     void trim();
+    // A copy reading early: the last mark is followed by a word space of what was received.
+    bool endHeard() const;
 
     DecodeHandlers m_handlers;
     ToneTracker m_tracker;
@@ -84,6 +90,8 @@ private:
     std::int64_t m_workSamples = 0;
     double m_jumpHz; // a larger step between two filter blocks is a jump
     double m_filterHz = 0.0;
+    bool m_early = false; // a copy made by readEarly()
+    double m_earlyResume = 0.0; // tick from which readEarly() looks again
 };
 
 } // namespace cwaudio
