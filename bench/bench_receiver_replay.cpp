@@ -189,15 +189,16 @@ int compareFiles(const QStringList& paths)
         missing += fileOnly;
         extra += int(live.size());
         const QStringList sent = sentBeacons(path + u".txt"_s);
+        const bool haveTruth = QFile::exists(path + u".txt"_s);
         if (fileOnly > 0 || !live.empty()) {
             std::printf("%s: %d only as a file,", qPrintable(path), fileOnly);
             for (const Heard& l : live) {
                 const bool wasSent = sent.contains(l.text);
                 extraSent += wasSent ? 1 : 0;
                 std::printf(" live only: %s at %.2f s (%s)", qPrintable(l.text), l.time,
-                    sent.isEmpty() ? "no truth"
-                        : wasSent  ? "sent"
-                                   : "NEVER SENT");
+                    !haveTruth    ? "no truth"
+                        : wasSent ? "sent"
+                                  : "NEVER SENT");
             }
             std::printf("\n");
         }

@@ -6,7 +6,8 @@
 #
 #   bash bench/bench_receiver_replay.sh [beacons-per-recording (default 4)] [recordings-per-speed (default 1)]
 #
-# Environment: ROWS, SOURCES, DEV and BENCH_DIR as for bench/audio-benchmark.sh.
+# Environment: ROWS, SOURCES, PASSES, NOISE_SECONDS (default 900), DEV and BENCH_DIR as for
+# bench/audio-benchmark.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -78,6 +79,29 @@ for c in "${channel_conditions[@]}"; do
         row "${name}_($source)"
     done
 done
+
+# Whole passes and the noise with another station and crashes, as the audio benchmark makes them.
+if [[ pass =~ $rows ]] && [ "${PASSES:-2}" -gt 0 ]; then
+    seed=$((5000 + seed_offset))
+    for source in $sources; do
+        files=()
+        for ((r = 0; r < ${PASSES:-2}; ++r)); do
+            seed=$((seed + 1))
+            "$gen" --out "pass$seed.ogg" --truth "pass$seed.ogg.txt" --seed "$seed" --wpm $((16 + seed % 9)) \
+                --keying "$source" --channels 1 --snr 12 --whole-pass --doppler-mhz 435 --max-elevation 45 \
+                --correction-error 1 --slow-fade 3 --pause 8:25 --start-hz $((600 + (seed * 331) % 1400))
+            files+=("pass$seed.ogg")
+        done
+        row "whole passes ($source)"
+    done
+fi
+if [[ noise =~ $rows ]]; then
+    "$gen" --out noise.wav --seed $((7 + seed_offset)) --snr 0 --noise-seconds "${NOISE_SECONDS:-900}" --rate 16000 \
+        --channels 1 --other-offset 400 --other-db 6 --impulses 1 --receiver
+    : >noise.wav.txt
+    files=(noise.wav)
+    row "noise, another station and crashes, ${NOISE_SECONDS:-900} s"
+fi
 
 echo "== latency, generated 48 kHz signals"
 "$replay" --latency 8
