@@ -216,6 +216,9 @@ void Lane::evaluate(double endGap, bool final)
     if (m_detector.snrDb() < minSnrDb) {
         return;
     }
+    if (m_early && !endHeard()) {
+        return;
+    }
     // The marks' reading hardly depends on the space after them, only whether that space may end
     // a beacon: asked first as if it were endless, and not again for the same marks if in vain.
     const SearchedMarks searched { m_marks.size(), m_marks.empty() ? 0.0 : m_marks.front().start,

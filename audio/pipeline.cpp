@@ -84,6 +84,7 @@ void Pipeline::feed(std::span<const float> samples)
         m_lanes[1]->tracker().avoid(m_lanes[0]->tracker().frequency());
         m_samplesIn += static_cast<std::int64_t>(n);
         samples = samples.subspan(n);
+        readEarlyWhenDue();
         if (m_samplesIn >= m_nextStatus) {
             reportStatus();
             m_nextStatus += m_statusEvery;

@@ -169,6 +169,7 @@ std::vector<double> decoderHoldMs(const std::vector<float>& samples, double rate
         }
     };
     cwaudio::CwDecoder decoder(rate, handlers);
+    decoder.setEarlyReports(true); // as the Receiver listens
     for (std::size_t at = 0; at < samples.size(); at += block) {
         const std::size_t n = std::min(block, samples.size() - at);
         fed = qint64(at) + qint64(n);

@@ -139,6 +139,8 @@ private slots:
     void noBeacon();
     void streaming_data();
     void streaming();
+    void earlyReport_data();
+    void earlyReport();
     void audioFile_data();
     void audioFile();
     void rawStream();
@@ -764,6 +766,57 @@ void TestCwAudio::streaming()
         QCOMPARE(blocks.beacons[i].confidence, whole.beacons[i].confidence);
     }
     QCOMPARE(blocks.text, whole.text);
+}
+
+void TestCwAudio::earlyReport_data()
+{
+    QTest::addColumn<double>("wpm");
+    QTest::addColumn<std::uint64_t>("seed");
+    QTest::newRow("12 WPM") << 12.0 << std::uint64_t(31);
+    QTest::newRow("25 WPM grouped") << 25.0 << std::uint64_t(32);
+}
+
+// Live, a beacon is reported once the word space after it has come in, long before the full
+// look-ahead (over two seconds) has passed, and not again when the lane's own reading gets to it.
+void TestCwAudio::earlyReport()
+{
+    QFETCH(double, wpm);
+    QFETCH(std::uint64_t, seed);
+    cwsynth::SignalParams p;
+    p.snrDb = 6.0;
+    p.wpm = wpm;
+    p.seed = seed;
+    p.tailSeconds = 6.0;
+    std::vector<std::string> texts = randomBeacons(seed, 1);
+    const QStringList sent { QString::fromStdString(texts[0]) };
+    if (wpm > 20.0) {
+        const std::string& t = texts[0];
+        texts[0] = t.substr(0, 6) + ' ' + t.substr(6, 4) + ' ' + t.substr(10, 4) + ' ' + t.substr(14, 4) +
+            ' ' + t.substr(18);
+    }
+    cwsynth::Signal signal(p, texts);
+    const std::vector<float> samples = signal.renderAll();
+    const double end = signal.sent().at(0).end * p.sampleRate;
+    const double dot = 1.2 / wpm * p.sampleRate;
+    Decoded out;
+    cwaudio::CwDecoder decoder(p.sampleRate, collectInto(out));
+    decoder.setEarlyReports(true);
+    std::size_t fed = 0;
+    const auto feedUntil = [&](double sample) {
+        while (fed < samples.size() && double(fed) < sample) {
+            const std::size_t n = std::min<std::size_t>(1024, samples.size() - fed);
+            decoder.feed(std::span<const float>(samples).subspan(fed, n));
+            fed += n;
+        }
+    };
+    // Two dots of quiet: the last character may not be over yet.
+    feedUntil(end + 2.0 * dot - 1024.0);
+    QVERIFY2(out.beacons.empty(), qPrintable(textsOf(out.beacons).join(u' ')));
+    feedUntil(end + 1.5 * p.sampleRate);
+    QCOMPARE(textsOf(out.beacons), sent);
+    feedUntil(double(samples.size()));
+    decoder.finish();
+    QCOMPARE(textsOf(out.beacons), sent);
 }
 
 void TestCwAudio::audioFile_data()
