@@ -31,8 +31,7 @@ void Lane::readEarly()
     if (!m_tracker.locked() || m_marks.size() < minEarlyMarks || now < m_earlyResume) {
         return;
     }
-    const TickScale scale { static_cast<double>(m_detector.filterLength()) };
-    if (now - keyedEnd(m_marks.back(), scale) > recentKeyingSeconds * tickRate) {
+    if (quietTicks() > recentKeyingSeconds * tickRate) {
         return;
     }
     Lane copy(*this);
@@ -57,9 +56,13 @@ bool Lane::endHeard() const
     if (m_marks.empty() || !m_timing.known()) {
         return false;
     }
+    return classifyGap(quietTicks(), m_timing) == GapClass::Word;
+}
+
+double Lane::quietTicks() const
+{
     const TickScale scale { static_cast<double>(m_detector.filterLength()) };
-    const double quiet = static_cast<double>(m_history.end()) - keyedEnd(m_marks.back(), scale);
-    return classifyGap(quiet, m_timing) == GapClass::Word;
+    return static_cast<double>(m_history.end()) - keyedEnd(m_marks.back(), scale);
 }
 
 void Pipeline::setEarlyReadings(bool on)

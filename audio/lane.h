@@ -70,6 +70,8 @@ private:
     void trim();
     // A copy reading early: the last mark is followed by a word space of what was received.
     bool endHeard() const;
+    // Ticks received since the last mark ended; there must be a mark.
+    double quietTicks() const;
 
     DecodeHandlers m_handlers;
     ToneTracker m_tracker;

@@ -9,6 +9,7 @@
 //                                      500 wake-ups a second cost CPU of their own, so that run's
 //                                      CPU shares are not the window's
 //   bench_receiver --recording FILE [--runs N]   Open Recording, start to done, median
+#include "bench_median.h"
 #include "cw_audio.h"
 #include "cw_synth.h"
 #include "form1.h"
@@ -88,16 +89,6 @@ private:
     double m_longest = 0.0;
     QByteArray m_longestWhat;
 };
-
-double median(std::vector<double> values)
-{
-    if (values.empty()) {
-        return 0.0;
-    }
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
 
 double processCpuSeconds()
 {

@@ -8,6 +8,7 @@
 //                                      through the live path: the beacons must be the same; a
 //                                      beacon only one path found is checked against FILE.txt, the
 //                                      beacons cwgen --truth says were sent, where there is one
+#include "bench_median.h"
 #include "cw_audio.h"
 #include "cw_synth.h"
 
@@ -36,16 +37,6 @@ struct Heard
 double cpuSeconds()
 {
     return double(std::clock()) / CLOCKS_PER_SEC;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty()) {
-        return 0.0;
-    }
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
 
 // Feeds `next` (which fills a block, 0 at the end) through a decoder in blocks; `cpu` gets its time.

@@ -22,8 +22,8 @@ seed_offset=0
 bash scripts/build.sh release >/dev/null
 gen=$root/build/bench/cwgen
 replay=$root/build/bench/bench_receiver_replay
-# The conditions themselves, as the audio benchmark has them.
-eval "$(sed -n -e '/^conditions=(/,/^)/p' -e '/^channel_conditions=(/,/^)/p' bench/audio-benchmark.sh)"
+# shellcheck source=bench/recordings.sh
+source "$root/bench/recordings.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -45,14 +45,7 @@ for c in "${conditions[@]}"; do
     for wpm in 12 18 25; do
         for ((r = 0; r < recordings; ++r)); do
             s=$((s + 1))
-            d=$drift
-            start=$((500 + (s * 97) % 500))
-            if [ "$drift" != 0 ] && [ $((s % 2)) -eq 0 ]; then
-                d=-$drift
-                start=$((start + 300))
-            fi
-            "$gen" --out "c$s.wav" --truth "c$s.wav.txt" --seed "$s" --count "$per_recording" --wpm "$wpm" --snr "$snr" \
-                --drift "$d" --fade "$fade" --start-hz "$start" $([ $((s % 3)) -eq 0 ] && echo --grouped)
+            plain_recording "c$s.wav" "$s" "$per_recording" "$wpm" "$snr" "$drift" "$fade"
             files+=("c$s.wav")
         done
     done
@@ -71,8 +64,7 @@ for c in "${channel_conditions[@]}"; do
             for ((r = 0; r < recordings; ++r)); do
                 s=$((s + 1))
                 # shellcheck disable=SC2086
-                "$gen" --out "k$s.$ext" --truth "k$s.$ext.txt" --seed "$s" --count "$per_recording" --wpm "$wpm" --keying "$source" \
-                    --start-hz $((300 + (s * 677) % 2400)) $options $([ $((s % 3)) -eq 0 ] && echo --grouped)
+                channel_recording "k$s.$ext" "$s" "$per_recording" "$wpm" "$source" $options
                 files+=("k$s.$ext")
             done
         done
@@ -80,25 +72,20 @@ for c in "${channel_conditions[@]}"; do
     done
 done
 
-# Whole passes and the noise with another station and crashes, as the audio benchmark makes them.
 if [[ pass =~ $rows ]] && [ "${PASSES:-2}" -gt 0 ]; then
     seed=$((5000 + seed_offset))
     for source in $sources; do
         files=()
         for ((r = 0; r < ${PASSES:-2}; ++r)); do
             seed=$((seed + 1))
-            "$gen" --out "pass$seed.ogg" --truth "pass$seed.ogg.txt" --seed "$seed" --wpm $((16 + seed % 9)) \
-                --keying "$source" --channels 1 --snr 12 --whole-pass --doppler-mhz 435 --max-elevation 45 \
-                --correction-error 1 --slow-fade 3 --pause 8:25 --start-hz $((600 + (seed * 331) % 1400))
+            pass_recording "pass$seed.ogg" "$seed" "$source"
             files+=("pass$seed.ogg")
         done
         row "whole passes ($source)"
     done
 fi
 if [[ noise =~ $rows ]]; then
-    "$gen" --out noise.wav --seed $((7 + seed_offset)) --snr 0 --noise-seconds "${NOISE_SECONDS:-900}" --rate 16000 \
-        --channels 1 --other-offset 400 --other-db 6 --impulses 1 --receiver
-    : >noise.wav.txt
+    noise_recording noise.wav $((7 + seed_offset)) "${NOISE_SECONDS:-900}"
     files=(noise.wav)
     row "noise, another station and crashes, ${NOISE_SECONDS:-900} s"
 fi

@@ -34,12 +34,13 @@ constexpr double wholeElement = 0.7;
 // A word space inside a beacon sent without groups may hide a lost last element.
 constexpr double strayWordSpaceDoubt = 0.35;
 
-// One way a character can show up in the marks: its code, or its code with one dot lost (the gap
-// around the lost dot then spans its neighbours' gaps too; a first dot lost only lengthens the
-// character space before it, which any character space up to a word space covers).
 // How a broken dash shows in a reading's marks.
 constexpr std::string_view brokenHalves = "<>";
 
+// One way a character can show up in the marks: its code, its code with one dot lost (the gap
+// around the lost dot then spans its neighbours' gaps too; a first dot lost only lengthens the
+// character space before it, which any character space up to a word space covers), or with one
+// dash broken in two.
 struct Reading
 {
     char symbol;
