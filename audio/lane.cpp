@@ -75,7 +75,7 @@ void Lane::feed(std::span<const float> samples, bool newFrame)
     // The new estimate holds from the frame's last sample on.
     filter(samples.first(samples.size() - 1));
     m_tracker.update();
-    m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
+    m_detector.setNoise(m_tracker.noiseVarianceAt(delayedSample()), m_filter.block());
     m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
     if (m_keyedShare >= readingShare) {
         m_lastKeyed = m_workSamples;
@@ -89,7 +89,7 @@ void Lane::filter(std::span<const float> samples)
     while (!samples.empty()) {
         // The delayed sample's tone, updated once a filter block so a drift is followed smoothly.
         if (m_filter.blockStart()) {
-            tuneFilter(m_workSamples - static_cast<std::int64_t>(m_delay.size()));
+            tuneFilter(delayedSample());
         }
         float* const delayed = m_delay.data() + m_delayPos;
         // The line starts empty: its zeros are no part of the input, and would pass for a noise floor.
@@ -253,7 +253,7 @@ void Lane::evaluate(double endGap, bool final)
     }
     m_readFirst = firstMark.start;
     m_readLast = lastMark.start;
-    const double noise = m_tracker.noiseVariance() / m_filter.block();
+    const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
     const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
     if (!soft) {
         return;
@@ -303,7 +303,10 @@ void Lane::finish()
     std::complex<float> tick;
     for (std::size_t k = 0; k < held; ++k) {
         if (m_filter.blockStart()) {
-            tuneFilter(m_workSamples - static_cast<std::int64_t>(held) + static_cast<std::int64_t>(k));
+            const std::int64_t sample =
+                m_workSamples - static_cast<std::int64_t>(held) + static_cast<std::int64_t>(k);
+            tuneFilter(sample);
+            m_detector.setNoise(m_tracker.noiseVarianceAt(sample), m_filter.block());
         }
         if (m_filter.push(m_delay[pos], tick)) {
             processTick(tick);

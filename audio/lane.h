@@ -59,6 +59,8 @@ private:
 
     // Delays `samples` by the tracker's lag and filters them into ticks.
     void filter(std::span<const float> samples);
+    // The input sample the signal path has reached.
+    std::int64_t delayedSample() const { return m_workSamples - static_cast<std::int64_t>(m_delay.size()); }
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
     void processTick(std::complex<float> tick);

@@ -15,6 +15,10 @@ constexpr double maxRateHzPerSecond = 200.0;
 constexpr double rateStepHzPerSecond = 20.0;
 constexpr double slowSeconds = 1.0;
 constexpr double fastSeconds = 0.25;
+// A retuned tone stands 6 dB over the one it replaced in the long average only about 1.6
+// averaging times after the change, and later still in deep noise: frames are kept that long, so
+// such a jump can still be dated where it happened.
+constexpr double jumpSeenWithinSeconds = 2.5 * slowSeconds;
 // Bins of an average whose maximum is kept, so a peak search can pass over weak stretches.
 constexpr int block = 16;
 
@@ -101,8 +105,8 @@ DriftBank::DriftBank(double sampleRate)
     m_blockMax.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins / block), 0.0f));
     m_slowAlpha = static_cast<float>(m_hop / (slowSeconds * sampleRate));
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
-    // Frames kept to date a jump: as far back as the long average reaches.
-    const int reach = static_cast<int>(slowSeconds * sampleRate) + n / 2;
+    // Frames kept to date a jump: as late as one is seen.
+    const int reach = static_cast<int>(jumpSeenWithinSeconds * sampleRate) + n / 2;
     const auto framesInAverage = static_cast<std::size_t>(reach / m_hop);
     m_recent.assign(framesInAverage + 2, std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
 }
@@ -110,6 +114,11 @@ DriftBank::DriftBank(double sampleRate)
 double DriftBank::averageSeconds() const
 {
     return slowSeconds;
+}
+
+double DriftBank::jumpSeenWithin() const
+{
+    return jumpSeenWithinSeconds;
 }
 
 double DriftBank::rateStep() const

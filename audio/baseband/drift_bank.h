@@ -26,6 +26,8 @@ public:
     int bins() const { return m_bins; }
     double binHz() const { return m_binHz; }
     double averageSeconds() const;
+    // How late after it a tone's jump may show in the averages; recent() reaches that far back.
+    double jumpSeenWithin() const;
     double rateStep() const;
     double windowEnergy() const { return m_windowEnergy; }
     // Samples pushed so far.
@@ -46,8 +48,8 @@ public:
     // out; returns the rate index (the still one when nothing qualifies) and sets `bin` (`first`
     // then).
     int peakIn(int first, int last, int avoidFirst, int avoidLast, int& bin) const;
-    // A frame's power, `back` frames before the newest (0); frames() of them are kept back to
-    // the length of the averages.
+    // A frame's power, `back` frames before the newest (0); recentFrames() of them are kept,
+    // back as far as jumpSeenWithin().
     const std::vector<float>& recent(std::size_t back) const;
     std::size_t recentFrames() const { return m_recent.size(); }
 

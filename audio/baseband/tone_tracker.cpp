@@ -37,13 +37,15 @@ ToneTracker::ToneTracker(const DriftBank& bank)
     : m_bank(bank)
     , m_sampleRate(bank.sampleRate())
     , m_hop(bank.hop())
-    // The estimate has seen the samples up to a second after the one it is applied to.
-    , m_lag(static_cast<int>(bank.averageSeconds() * bank.sampleRate()) + bank.fftSize() / 2)
+    // The estimate has seen the samples up to a second after the one it is applied to, and a jump
+    // seen late can still be dated before the signal path reaches it.
+    , m_lag(static_cast<int>(bank.jumpSeenWithin() * bank.sampleRate()) + bank.fftSize() / 2)
+    , m_noiseLead(static_cast<std::int64_t>(bank.averageSeconds() * bank.sampleRate()))
     , m_bins(bank.bins())
     , m_binHz(bank.binHz())
 {
     const auto hopsInLag = static_cast<std::size_t>(m_lag / m_hop);
-    m_history.assign(hopsInLag + 4, Estimate { 0.0, 0.0, -1 });
+    m_history.assign(hopsInLag + 4, Estimate {});
     const double highest = std::min(maxToneHz, highestToneShare * m_sampleRate);
     m_bandFirst = std::max(1, static_cast<int>(minToneHz / m_binHz));
     m_bandLast = std::min(m_bins - 2, static_cast<int>(highest / m_binHz));
@@ -63,7 +65,7 @@ void ToneTracker::setHint(double hz)
     m_locked = false;
     m_jumpAt = -1;
     m_jumpSeen = -1;
-    std::ranges::fill(m_history, Estimate { 0.0, 0.0, -1 });
+    std::ranges::fill(m_history, Estimate {});
 }
 
 void ToneTracker::avoid(double hz)
@@ -96,8 +98,8 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
     }
     double hz = m_frequency;
     // Across a jump each side holds its own tone.
-    if (before != nullptr && after != nullptr && before->at < m_jumpAt && m_jumpAt <= after->at) {
-        const Estimate* e = sample < m_jumpAt ? before : after;
+    if (before != nullptr && after != nullptr && after->jumpAt > before->at) {
+        const Estimate* e = sample < after->jumpAt ? before : after;
         hz = e->hz + e->rate * static_cast<double>(sample - e->at) / m_sampleRate;
     } else if (before != nullptr && after != nullptr) {
         const double f =
@@ -107,6 +109,17 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
         hz = e->hz + e->rate * static_cast<double>(sample - e->at) / m_sampleRate;
     }
     return std::clamp(hz, m_bandFirst * m_binHz, m_bandLast * m_binHz);
+}
+
+double ToneTracker::noiseVarianceAt(std::int64_t sample) const
+{
+    const Estimate* read = nullptr;
+    for (const Estimate& e : m_history) {
+        if (e.at >= sample + m_noiseLead && (read == nullptr || e.at < read->at)) {
+            read = &e;
+        }
+    }
+    return read != nullptr ? read->noise : m_noiseVariance;
 }
 
 int ToneTracker::peakIn(int first, int last, int& bin) const
@@ -132,18 +145,28 @@ std::int64_t ToneTracker::jumpOnset(double newHz, double newRate, float floor, s
         }
         return peak > onsetOverFloor * floor;
     };
+    // Frames holding both tones straddle the change: it lies among them.
     std::int64_t newFirst = -1;
+    std::int64_t oldLast = -1;
     for (std::size_t back = 0; back < m_bank.recentFrames(); ++back) {
         const auto& frame = m_bank.recent(back);
         const auto ago = static_cast<std::int64_t>(back) * m_hop;
         const double seconds = static_cast<double>(ago) / m_sampleRate;
         const std::int64_t centre = now - ago;
-        if (holds(frame, m_frequency - m_rate * seconds)) {
-            return newFirst >= 0 ? (centre + newFirst) / 2 : centre + n / 2;
-        }
-        if (holds(frame, newHz - newRate * seconds)) {
+        const bool oldHeld = holds(frame, m_frequency - m_rate * seconds);
+        const bool newHeld = holds(frame, newHz - newRate * seconds);
+        if (newHeld) {
             newFirst = centre;
         }
+        if (oldHeld && oldLast < 0) {
+            oldLast = centre;
+        }
+        if (oldLast >= 0 && !newHeld) {
+            break;
+        }
+    }
+    if (oldLast >= 0) {
+        return newFirst >= 0 ? (oldLast + newFirst) / 2 : oldLast + n / 2;
     }
     return newFirst >= 0 ? newFirst : now - static_cast<std::int64_t>(m_bank.recentFrames()) * m_hop;
 }
@@ -269,16 +292,24 @@ void ToneTracker::update()
     // A drift-matched average shows the tone where it is now, so each estimate holds for its own
     // moment; after a jump the moments since it began get the new tone.
     // On first finding a tone, what came before it followed noise peaks: the tone holds for it too.
+    // The signal path runs long enough behind for more than one jump to lie ahead of it: the
+    // first estimate after each keeps where it fell.
     const bool found = !wasLocked && m_locked;
+    std::int64_t jumpBeforeNow = -1;
     if ((jumped && m_locked && m_jumpAt >= 0) || found) {
+        Estimate* first = nullptr;
         for (Estimate& e : m_history) {
-            if (e.at >= m_jumpAt || found) {
-                e = { m_frequency - m_rate * static_cast<double>(now - e.at) / m_sampleRate, m_rate, e.at };
+            if (e.at >= 0 && (e.at >= m_jumpAt || found)) {
+                e.hz = m_frequency - m_rate * static_cast<double>(now - e.at) / m_sampleRate;
+                e.rate = m_rate;
+                e.jumpAt = -1;
+                first = first == nullptr || e.at < first->at ? &e : first;
             }
         }
+        if (!found) {
+            (first != nullptr ? first->jumpAt : jumpBeforeNow) = m_jumpAt;
+        }
     }
-    m_history[m_historyNext] = { m_frequency, m_rate, now };
-    m_historyNext = (m_historyNext + 1) % m_history.size();
 
     const int peak = static_cast<int>(std::lround(m_frequency / m_binHz));
     const int nearBins = static_cast<int>(noiseNearHz / m_binHz) + 1;
@@ -293,6 +324,8 @@ void ToneTracker::update()
         std::nth_element(m_nearby.begin(), mid, m_nearby.end());
         m_noiseVariance = *mid / m_bank.windowEnergy();
     }
+    m_history[m_historyNext] = { m_frequency, m_rate, now, jumpBeforeNow, m_noiseVariance };
+    m_historyNext = (m_historyNext + 1) % m_history.size();
 }
 
 } // namespace cwaudio

@@ -40,9 +40,10 @@ public:
     {
         return m_jumpAt >= 0 && static_cast<double>(m_bank.samples() - m_jumpAt) < seconds * m_sampleRate;
     }
-    // Variance per sample of the noise near the tone, read from the spectrum beside it, where the
-    // keying does not reach.
-    double noiseVariance() const { return m_noiseVariance; }
+    // Variance per sample of the noise near the tone at input sample `sample` (at most lagSamples()
+    // back), read from the spectrum beside it, where the keying does not reach, once the average
+    // has taken in that sample.
+    double noiseVarianceAt(std::int64_t sample) const;
     // Samples between estimates, and how far behind the input the signal path should run so that
     // the estimate for it has seen it and the second around it.
     int hop() const { return m_bank.hop(); }
@@ -51,9 +52,11 @@ public:
 private:
     struct Estimate
     {
-        double hz;
-        double rate;
-        std::int64_t at; // input sample it describes
+        double hz = 0.0;
+        double rate = 0.0;
+        std::int64_t at = -1; // input sample it describes
+        std::int64_t jumpAt = -1; // a jump since the estimate before, and where
+        double noise = 0.0;
     };
     // Strongest bin of each average within [first, last] of the band searched, the avoided tone
     // left out; returns the rate index, sets `bin`.
@@ -66,6 +69,7 @@ private:
     double m_sampleRate;
     int m_hop;
     int m_lag;
+    std::int64_t m_noiseLead; // the noise for a sample is read this far after it
     int m_bins;
     double m_binHz;
     int m_firstBin; // the band searched now
