@@ -349,23 +349,29 @@ void TestCwAudio::toneThroughJump_data()
 {
     QTest::addColumn<double>("rateHzPerSecond");
     QTest::addColumn<double>("stepHz"); // retuned at 6 s, inside a mark
-    QTest::newRow("retuned 250 Hz down") << 0.0 << -250.0;
-    QTest::newRow("retuned 1800 Hz up") << 0.0 << 1800.0;
-    QTest::newRow("20 Hz/s up, retuned 150 Hz up") << 20.0 << 150.0;
+    QTest::addColumn<double>("againHz"); // and again a second later, before the first is filtered
+    QTest::newRow("retuned 250 Hz down") << 0.0 << -250.0 << 0.0;
+    QTest::newRow("retuned 1800 Hz up") << 0.0 << 1800.0 << 0.0;
+    QTest::newRow("20 Hz/s up, retuned 150 Hz up") << 20.0 << 150.0 << 0.0;
+    QTest::newRow("retuned 300 Hz up, then 600 Hz down") << 0.0 << 300.0 << -600.0;
 }
 
 void TestCwAudio::toneThroughJump()
 {
     QFETCH(double, rateHzPerSecond);
     QFETCH(double, stepHz);
+    QFETCH(double, againHz);
     constexpr double rate = 8000.0;
     constexpr double jumpAt = 6.03; // 30 ms into the mark keyed from 6.0 s
+    constexpr double againAt = 7.1; // in a gap
     // Dots and dashes of 60 ms units, the tone moving all the while.
     const auto keyed = [](double t) {
         const auto unit = static_cast<int>(t / 0.06);
         return unit % 8 < 3 || unit % 8 == 4;
     };
-    const auto truth = [&](double t) { return 700.0 + rateHzPerSecond * t + (t >= jumpAt ? stepHz : 0.0); };
+    const auto truth = [&](double t) {
+        return 700.0 + rateHzPerSecond * t + (t >= jumpAt ? stepHz : 0.0) + (t >= againAt ? againHz : 0.0);
+    };
     // Noise 20 dB under the tone in 2500 Hz: a floor for the tracker to read tones against.
     std::mt19937 generator(7);
     std::normal_distribution<double> noise(0.0, 0.009);
