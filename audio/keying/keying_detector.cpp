@@ -125,13 +125,13 @@ KeyingDetector::Level KeyingDetector::markLevel(int halfWidth)
     const int advanced = (m_ampPos - window->ampPos + size) % size;
     if (recent && window->halfWidth == halfWidth && m_ampFill == std::min(size, window->ampFill + advanced)) {
         for (int back = std::min(m_ampFill, newest + advanced - 1); back >= newest; --back) {
-            window->values.push(m_amplitudes[(m_ampPos - back + size) % size]);
+            window->values.push(m_amplitudes[(m_ampPos - back + size) % size], held);
         }
     } else {
         // A new width, or the ring started again (flush).
         window->values.reset(m_amplitudes.size());
         for (int back = oldest; back >= newest; --back) {
-            window->values.push(m_amplitudes[(m_ampPos - back + size) % size]);
+            window->values.push(m_amplitudes[(m_ampPos - back + size) % size], held);
         }
     }
     window->values.keepNewest(held);

@@ -6,71 +6,115 @@
 
 namespace cwaudio {
 
-SortedWindow::SortedWindow(std::size_t capacity)
-    : m_arrivals(std::max<std::size_t>(capacity, 1))
+namespace {
+
+// The first of the `count` sorted values that `before` does not hold for (a binary search
+// without branches: where a value falls in a window of noise is anyone's guess).
+template<typename Before>
+std::size_t partitionPoint(const float* sorted, std::size_t count, Before before)
 {
-    m_sorted.reserve(m_arrivals.size());
+    const float* first = sorted;
+    while (count > 1) {
+        const std::size_t half = count / 2;
+        first = before(first[half - 1]) ? first + half : first;
+        count -= half;
+    }
+    return static_cast<std::size_t>(first - sorted) + (count == 1 && before(*first) ? 1 : 0);
+}
+
+} // namespace
+
+SortedWindow::SortedWindow(std::size_t capacity)
+{
+    reset(capacity);
 }
 
 void SortedWindow::reset(std::size_t capacity)
 {
     m_arrivals.resize(std::max<std::size_t>(capacity, 1));
     m_sorted.clear();
+    m_sorted.reserve(m_arrivals.size());
     m_oldest = 0;
     m_count = 0;
 }
 
-void SortedWindow::push(float value)
+std::size_t SortedWindow::find(float value) const
 {
-    if (m_count == m_arrivals.size()) {
-        keepNewest(m_count - 1);
+    const std::size_t at =
+        partitionPoint(m_sorted.data(), m_sorted.size(), [value](float held) { return held < value; });
+    if (at < m_sorted.size() && m_sorted[at] == value) {
+        return at;
     }
+    // A NaN is nowhere in order: looked for value by value, so the two views never part.
+    const auto it = std::ranges::find_if(
+        m_sorted, [value](float held) { return held == value || (std::isnan(held) && std::isnan(value)); });
+    return static_cast<std::size_t>(it - m_sorted.begin());
+}
+
+void SortedWindow::push(float value, std::size_t keep)
+{
+    keep = std::min(keep, m_arrivals.size());
+    keepNewest(keep);
+    if (keep == 0) {
+        return;
+    }
+    const std::size_t to = partitionPoint(
+        m_sorted.data(), m_sorted.size(), [value](float held) { return !(value < held); });
+    if (m_count < keep) {
+        m_arrivals[(m_oldest + m_count) % m_arrivals.size()] = value;
+        ++m_count;
+        m_sorted.insert(m_sorted.begin() + static_cast<std::ptrdiff_t>(to), value);
+        return;
+    }
+    // Full: the newest takes the oldest's place, and only the values between the two move.
+    const std::size_t from = find(m_arrivals[m_oldest]);
     m_arrivals[(m_oldest + m_count) % m_arrivals.size()] = value;
-    ++m_count;
-    m_sorted.insert(std::upper_bound(m_sorted.begin(), m_sorted.end(), value), value);
+    m_oldest = (m_oldest + 1) % m_arrivals.size();
+    float* const sorted = m_sorted.data();
+    if (from == m_sorted.size()) {
+        return; // cannot happen: every value in arrival order is held sorted
+    }
+    if (to > from) {
+        std::copy(sorted + from + 1, sorted + to, sorted + from);
+        sorted[to - 1] = value;
+    } else {
+        std::copy_backward(sorted + to, sorted + from, sorted + from + 1);
+        sorted[to] = value;
+    }
 }
 
 void SortedWindow::keepNewest(std::size_t count)
 {
     while (m_count > count) {
-        erase(m_arrivals[m_oldest]);
+        const std::size_t at = find(m_arrivals[m_oldest]);
+        if (at < m_sorted.size()) {
+            m_sorted.erase(m_sorted.begin() + static_cast<std::ptrdiff_t>(at));
+        }
         m_oldest = (m_oldest + 1) % m_arrivals.size();
         --m_count;
     }
 }
 
-void SortedWindow::erase(float value)
-{
-    auto it = std::lower_bound(m_sorted.begin(), m_sorted.end(), value);
-    if (it == m_sorted.end() || !(*it == value)) {
-        // A NaN is nowhere in order: look for it value by value, so the two views never part.
-        it = std::find_if(m_sorted.begin(), m_sorted.end(),
-            [value](float held) { return held == value || (std::isnan(held) && std::isnan(value)); });
-    }
-    if (it != m_sorted.end()) {
-        m_sorted.erase(it);
-    }
-}
-
 SortedWindow::Upper SortedWindow::above(double threshold) const
 {
-    const auto first = std::upper_bound(m_sorted.begin(), m_sorted.end(), threshold,
-        [](double t, float value) { return t < static_cast<double>(value); });
+    const std::size_t first = partitionPoint(m_sorted.data(), m_sorted.size(),
+        [threshold](float held) { return !(static_cast<double>(held) > threshold); });
     // Four sums side by side, so the additions need not wait for one another. Values over a
     // threshold set by the window itself lie within a few powers of two of each other: as a rule
     // their sum in doubles is exact, in whatever order it is taken.
     double sums[4] = { 0.0, 0.0, 0.0, 0.0 };
-    auto it = first;
-    for (; m_sorted.end() - it >= 4; it += 4) {
+    const float* it = m_sorted.data() + first;
+    const float* const end = m_sorted.data() + m_sorted.size();
+    for (; end - it >= 4; it += 4) {
         sums[0] += it[0];
         sums[1] += it[1];
         sums[2] += it[2];
         sums[3] += it[3];
     }
-    for (; it != m_sorted.end(); ++it) {
+    for (; it != end; ++it) {
         sums[0] += *it;
     }
-    return { static_cast<std::size_t>(m_sorted.end() - first), (sums[0] + sums[1]) + (sums[2] + sums[3]) };
+    return { m_sorted.size() - first, (sums[0] + sums[1]) + (sums[2] + sums[3]) };
 }
 
 } // namespace cwaudio

@@ -16,8 +16,8 @@ public:
 
     // Empties the window, which from now on holds at most `capacity` values.
     void reset(std::size_t capacity);
-    // Adds the newest value.
-    void push(float value);
+    // Adds the newest value and keeps the newest `keep` (at most the capacity).
+    void push(float value, std::size_t keep);
     // Drops the oldest values until `count` are held.
     void keepNewest(std::size_t count);
 
@@ -34,7 +34,8 @@ public:
     Upper above(double threshold) const;
 
 private:
-    void erase(float value);
+    // Where `value` is held.
+    std::size_t find(float value) const;
 
     std::vector<float> m_sorted;
     std::vector<float> m_arrivals; // ring, oldest at m_oldest
