@@ -17,6 +17,8 @@ constexpr double slowSeconds = 1.0;
 constexpr double fastSeconds = 0.25;
 // Bins of an average whose maximum is kept, so a peak search can pass over weak stretches.
 constexpr int block = 16;
+// The band's median is looked for first this close to the last frame's.
+constexpr float nearMedian = 0.05f;
 
 int fftSizeFor(double rate)
 {
@@ -71,6 +73,35 @@ void blockMaxima(const float* __restrict average, float* __restrict maxima, int 
         }
         maxima[b] = std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
     }
+}
+
+// The middle value of `values` (the one at index size / 2 once sorted). The band's median moves
+// little from one frame to the next: the values near the last one are picked out into `near` in
+// one pass and only they are ordered, unless the middle has left them.
+float middleValue(std::vector<float>& values, float last, std::vector<float>& near)
+{
+    if (values.empty()) {
+        return 0.0f;
+    }
+    const std::size_t middle = values.size() / 2;
+    const float low = last * (1.0f - nearMedian);
+    const float high = last * (1.0f + nearMedian);
+    near.resize(values.size());
+    std::size_t below = 0;
+    std::size_t count = 0;
+    for (const float v : values) {
+        below += v < low ? 1 : 0;
+        near[count] = v;
+        count += v >= low && v <= high ? 1 : 0;
+    }
+    if (middle >= below && middle < below + count) {
+        const auto at = near.begin() + static_cast<std::ptrdiff_t>(middle - below);
+        std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(count));
+        return *at;
+    }
+    const auto at = values.begin() + static_cast<std::ptrdiff_t>(middle);
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
 }
 
 } // namespace
@@ -156,9 +187,7 @@ float DriftBank::stillMedian(int first, int last) const
     if (m_median.frames != m_frames || m_median.first != first || m_median.last != last) {
         m_medianScratch.clear();
         appendSlow(stillRate(), first, last, m_medianScratch);
-        auto middle = m_medianScratch.begin() + static_cast<std::ptrdiff_t>(m_medianScratch.size() / 2);
-        std::nth_element(m_medianScratch.begin(), middle, m_medianScratch.end());
-        m_median = { m_frames, first, last, *middle };
+        m_median = { m_frames, first, last, middleValue(m_medianScratch, m_median.value, m_nearMedian) };
     }
     return m_median.value;
 }
@@ -179,11 +208,12 @@ int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& b
         const auto search = [&](int from, int to) {
             forStoredRuns(
                 from, to, m_shift[static_cast<std::size_t>(r)], m_bins, [&](int k, int at, int count) {
-                    // Whole blocks whose maximum cannot beat the best are passed over unread.
+                    // Blocks whose maximum cannot beat the best are passed over unread, and so are
+                    // the parts of them a run begins or ends in.
                     const int end = at + count;
                     while (at < end) {
                         const int blockEnd = std::min(end, (at / block + 1) * block);
-                        if (at % block != 0 || blockEnd - at < block || blockMax[at / block] > best) {
+                        if (blockMax[at / block] > best) {
                             for (; at < blockEnd; ++at, ++k) {
                                 if (average[at] > best) {
                                     best = average[at];

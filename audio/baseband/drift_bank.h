@@ -86,6 +86,7 @@ private:
     };
     mutable Median m_median;
     mutable std::vector<float> m_medianScratch;
+    mutable std::vector<float> m_nearMedian;
     double m_windowEnergy = 0.0;
 };
 
