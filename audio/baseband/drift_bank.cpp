@@ -15,8 +15,6 @@ constexpr double maxRateHzPerSecond = 200.0;
 constexpr double rateStepHzPerSecond = 20.0;
 constexpr double slowSeconds = 1.0;
 constexpr double fastSeconds = 0.25;
-// Bins of an average whose maximum is kept, so a peak search can pass over weak stretches.
-constexpr int block = 16;
 // The band's median is looked for first this close to the last frame's.
 constexpr float nearMedian = 0.05f;
 
@@ -60,21 +58,6 @@ void windowed(
     }
 }
 
-// The maximum of each block of `average` (`bins` a multiple of the block): four runs of four side
-// by side, which vectorises, then the four that are left.
-void blockMaxima(const float* __restrict average, float* __restrict maxima, int bins)
-{
-    static_assert(block == 16);
-    for (int b = 0; b < bins / block; ++b) {
-        const float* a = average + static_cast<std::ptrdiff_t>(b) * block;
-        std::array<float, 4> m {};
-        for (std::size_t i = 0; i < m.size(); ++i) {
-            m[i] = std::max(std::max(a[i], a[i + 4]), std::max(a[i + 8], a[i + 12]));
-        }
-        maxima[b] = std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
-    }
-}
-
 // The middle value of `values` (the one at index size / 2 once sorted). The band's median moves
 // little from one frame to the next: the values near the last one are picked out into `near` in
 // one pass and only they are ordered, unless the middle has left them.
@@ -104,6 +87,31 @@ float middleValue(std::vector<float>& values, float last, std::vector<float>& ne
     return *at;
 }
 
+// Raises each of `strongest` to the value of `average` beside it, where that is higher.
+void keepStronger(float* __restrict strongest, const float* __restrict average, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        strongest[i] = average[i] > strongest[i] ? average[i] : strongest[i];
+    }
+}
+
+// The highest of values[first..last] (-1 for none): eight maxima side by side, which vectorises.
+float highest(const float* values, int first, int last)
+{
+    std::array<float, 8> m {};
+    m.fill(-1.0f);
+    int k = first;
+    for (; k + 8 <= last + 1; k += 8) {
+        for (std::size_t i = 0; i < m.size(); ++i) {
+            m[i] = std::max(m[i], values[k + static_cast<int>(i)]);
+        }
+    }
+    for (; k <= last; ++k) {
+        m[0] = std::max(m[0], values[k]);
+    }
+    return std::ranges::max(m);
+}
+
 } // namespace
 
 DriftBank::DriftBank(double sampleRate)
@@ -117,6 +125,7 @@ DriftBank::DriftBank(double sampleRate)
     , m_windowed(m_fft.size())
     , m_power(m_fft.size() / 2, 0.0f)
     , m_fast(m_fft.size() / 2, 0.0f)
+    , m_strongest(m_fft.size() / 2, -1.0f)
 {
     const int n = m_fft.size();
     for (int i = 0; i < n; ++i) {
@@ -129,7 +138,6 @@ DriftBank::DriftBank(double sampleRate)
     m_slow.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     m_offset.assign(m_rates.size(), 0.0);
     m_shift.assign(m_rates.size(), 0);
-    m_blockMax.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins / block), 0.0f));
     m_slowAlpha = static_cast<float>(m_hop / (slowSeconds * sampleRate));
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
     // Frames kept to date a jump: as far back as the long average reaches.
@@ -199,38 +207,36 @@ const std::vector<float>& DriftBank::recent(std::size_t back) const
 
 int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& bin) const
 {
+    // Left of the avoided bins, then right of them.
+    const std::array<std::pair<int, int>, 2> ranges {
+        std::pair { first, std::min(last, avoidFirst - 1) }, std::pair { std::max(first, avoidLast + 1), last }
+    };
+    // The strongest value of any average in the bins searched...
+    const float* strongest = m_strongest.data();
+    float best = -1.0f;
+    for (const auto& [from, to] : ranges) {
+        best = std::max(best, highest(strongest, std::max(from, 0), std::min(to, m_bins - 1)));
+    }
+    // ...and where a search rate by rate, bin by bin, would first have met it.
     int bestRate = stillRate();
     bin = first;
-    float best = -1.0f;
-    for (int r = 0; r < rateCount(); ++r) {
-        const float* average = m_slow[static_cast<std::size_t>(r)].data();
-        const float* blockMax = m_blockMax[static_cast<std::size_t>(r)].data();
-        const auto search = [&](int from, int to) {
-            forStoredRuns(
-                from, to, m_shift[static_cast<std::size_t>(r)], m_bins, [&](int k, int at, int count) {
-                    // Blocks whose maximum cannot beat the best are passed over unread, and so are
-                    // the parts of them a run begins or ends in.
-                    const int end = at + count;
-                    while (at < end) {
-                        const int blockEnd = std::min(end, (at / block + 1) * block);
-                        if (blockMax[at / block] > best) {
-                            for (; at < blockEnd; ++at, ++k) {
-                                if (average[at] > best) {
-                                    best = average[at];
-                                    bestRate = r;
-                                    bin = k;
-                                }
-                            }
-                        } else {
-                            k += blockEnd - at;
-                            at = blockEnd;
-                        }
-                    }
-                });
-        };
-        // Left of the avoided bins, then right of them, in rising order.
-        search(first, std::min(last, avoidFirst - 1));
-        search(std::max(first, avoidLast + 1), last);
+    if (!(best > -1.0f)) {
+        return bestRate;
+    }
+    bestRate = rateCount();
+    for (const auto& [from, to] : ranges) {
+        for (int k = std::max(from, 0); k <= std::min(to, m_bins - 1); ++k) {
+            if (strongest[k] != best) {
+                continue;
+            }
+            for (int r = 0; r < bestRate; ++r) {
+                if (slow(r, k) == best) {
+                    bestRate = r;
+                    bin = k;
+                    break;
+                }
+            }
+        }
     }
     return bestRate;
 }
@@ -249,15 +255,20 @@ void DriftBank::analyse()
     const float fastAlpha = std::max(m_fastAlpha, 1.0f / static_cast<float>(m_frames));
     const double hopSeconds = m_hop / m_sampleRate;
     const float* power = m_power.data();
+    std::ranges::fill(m_strongest, -1.0f);
+    float* const strongest = m_strongest.data();
     for (std::size_t r = 0; r < m_rates.size(); ++r) {
         // Slide the average along with its rate, then add the new frame where each bin now is.
         m_offset[r] += m_rates[r] * hopSeconds / m_binHz;
         const int shift = static_cast<int>(std::lround(m_offset[r]));
         m_shift[r] = ((shift % m_bins) + m_bins) % m_bins;
+        // The strongest of the averages in each bin as well, for the peak search.
         float* average = m_slow[r].data();
-        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins,
-            [&](int k, int at, int count) { smooth(average + at, power + k, alpha, count); });
-        blockMaxima(average, m_blockMax[r].data(), m_bins);
+        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) {
+            smooth(average + at, power + k, alpha, count);
+            keepStronger(strongest + k, average + at, count);
+        });
+        keepStronger(strongest, average + (m_bins - m_shift[r]) % m_bins, 1);
     }
     smooth(m_fast.data() + 1, power + 1, fastAlpha, m_bins - 1);
     std::ranges::copy(m_power, m_recent[m_recentNext].begin());

@@ -70,8 +70,8 @@ private:
     std::vector<std::vector<float>> m_slow; // per rate, circular, logical bin k at (k - shift)
     std::vector<double> m_offset; // per rate, bins slid so far
     std::vector<int> m_shift; // ...rounded, modulo the bins
-    std::vector<std::vector<float>> m_blockMax; // per rate, the maximum of each block of storage
     std::vector<float> m_fast;
+    std::vector<float> m_strongest; // per bin, the highest of all averages there
     std::vector<std::vector<float>> m_recent; // ring of the last frames' power
     std::size_t m_recentNext = 0;
     float m_slowAlpha;
