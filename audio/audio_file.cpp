@@ -216,7 +216,8 @@ std::size_t AudioFile::Private::readVorbis(std::span<float> mono)
         if (channels == 1) {
             std::copy_n(pcm[0], frames, mono.begin() + static_cast<std::ptrdiff_t>(filled));
         } else {
-            mixDown(frames, channels, mono.data() + filled, [&](std::size_t c, std::size_t f) { return pcm[c][f]; });
+            mixDown(frames, channels, mono.data() + filled,
+                [&](std::size_t c, std::size_t f) { return pcm[c][f]; });
         }
         filled += frames;
     }

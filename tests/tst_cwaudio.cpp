@@ -274,20 +274,22 @@ void TestCwAudio::sortedWindow_data()
     QTest::addColumn<int>("aboveCount");
     QTest::addColumn<double>("aboveSum");
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    QTest::newRow("filling") << QList<float> { 3, 1, 2 } << 5 << -1 << QList<float> { 1, 2, 3 } << 1.5 << 2 << 5.0;
-    QTest::newRow("oldest leaves") << QList<float> { 5, 1, 4, 2, 3 } << 3 << -1 << QList<float> { 2, 3, 4 } << 2.0
-                                   << 2 << 7.0;
-    QTest::newRow("newest below all") << QList<float> { 5, 6, 7, 1 } << 3 << -1 << QList<float> { 1, 6, 7 } << 0.5
-                                      << 3 << 14.0;
-    QTest::newRow("newest above all") << QList<float> { 5, 1, 2, 9 } << 3 << -1 << QList<float> { 1, 2, 9 } << 8.5
-                                      << 1 << 9.0;
-    QTest::newRow("equal values") << QList<float> { 2, 2, 2, 3 } << 2 << -1 << QList<float> { 2, 3 } << 2.0 << 1
-                                  << 3.0;
-    QTest::newRow("shrunk afterwards") << QList<float> { 1, 2, 3, 4, 5 } << 5 << 2 << QList<float> { 4, 5 } << 0.0
-                                       << 2 << 9.0;
-    QTest::newRow("none above") << QList<float> { 1, 2 } << 4 << -1 << QList<float> { 1, 2 } << 2.0 << 0 << 0.0;
-    QTest::newRow("not a number passes through") << QList<float> { 1, nan, 2, 3 } << 2 << -1 << QList<float> { 2, 3 }
-                                                 << 0.0 << 2 << 5.0;
+    QTest::newRow("filling") << QList<float> { 3, 1, 2 } << 5 << -1 << QList<float> { 1, 2, 3 } << 1.5 << 2
+                             << 5.0;
+    QTest::newRow("oldest leaves") << QList<float> { 5, 1, 4, 2, 3 } << 3 << -1 << QList<float> { 2, 3, 4 }
+                                   << 2.0 << 2 << 7.0;
+    QTest::newRow("newest below all")
+        << QList<float> { 5, 6, 7, 1 } << 3 << -1 << QList<float> { 1, 6, 7 } << 0.5 << 3 << 14.0;
+    QTest::newRow("newest above all")
+        << QList<float> { 5, 1, 2, 9 } << 3 << -1 << QList<float> { 1, 2, 9 } << 8.5 << 1 << 9.0;
+    QTest::newRow("equal values") << QList<float> { 2, 2, 2, 3 } << 2 << -1 << QList<float> { 2, 3 } << 2.0
+                                  << 1 << 3.0;
+    QTest::newRow("shrunk afterwards")
+        << QList<float> { 1, 2, 3, 4, 5 } << 5 << 2 << QList<float> { 4, 5 } << 0.0 << 2 << 9.0;
+    QTest::newRow("none above") << QList<float> { 1, 2 } << 4 << -1 << QList<float> { 1, 2 } << 2.0 << 0
+                                << 0.0;
+    QTest::newRow("not a number passes through")
+        << QList<float> { 1, nan, 2, 3 } << 2 << -1 << QList<float> { 2, 3 } << 0.0 << 2 << 5.0;
 }
 
 void TestCwAudio::sortedWindow()

@@ -208,9 +208,8 @@ const std::vector<float>& DriftBank::recent(std::size_t back) const
 int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& bin) const
 {
     // Left of the avoided bins, then right of them.
-    const std::array<std::pair<int, int>, 2> ranges {
-        std::pair { first, std::min(last, avoidFirst - 1) }, std::pair { std::max(first, avoidLast + 1), last }
-    };
+    const std::array<std::pair<int, int>, 2> ranges { std::pair { first, std::min(last, avoidFirst - 1) },
+        std::pair { std::max(first, avoidLast + 1), last } };
     // The strongest value of any average in the bins searched...
     const float* strongest = m_strongest.data();
     float best = -1.0f;

@@ -58,8 +58,8 @@ void SortedWindow::push(float value, std::size_t keep)
     if (keep == 0) {
         return;
     }
-    const std::size_t to = partitionPoint(
-        m_sorted.data(), m_sorted.size(), [value](float held) { return !(value < held); });
+    const std::size_t to =
+        partitionPoint(m_sorted.data(), m_sorted.size(), [value](float held) { return !(value < held); });
     if (m_count < keep) {
         m_arrivals[(m_oldest + m_count) % m_arrivals.size()] = value;
         ++m_count;
