@@ -313,9 +313,13 @@ void TestCwAudio::sortedWindow()
         inOrder.append(window.atRank(i));
     }
     QCOMPARE(inOrder, held);
-    const cwaudio::SortedWindow::Upper upper = window.above(threshold);
-    QCOMPARE(static_cast<int>(upper.count), aboveCount);
-    QCOMPARE(upper.sum, aboveSum);
+    // Worked out afresh, and from a threshold below and one above.
+    for (const double from : { threshold, threshold - 1.0, threshold + 1.0 }) {
+        const cwaudio::SortedWindow::Upper upper =
+            from == threshold ? window.above(threshold) : window.above(threshold, window.above(from));
+        QCOMPARE(static_cast<int>(upper.count), aboveCount);
+        QCOMPARE(upper.sum, aboveSum);
+    }
 }
 
 void TestCwAudio::toneTracking_data()

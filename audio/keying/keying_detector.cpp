@@ -147,8 +147,10 @@ KeyingDetector::Level KeyingDetector::markLevel(int halfWidth)
     // percentile would land wherever the share of key-down time happens to put it.
     double mark = values.atRank(static_cast<std::size_t>(markPercentile * static_cast<double>(count - 1)));
     std::size_t above = 0;
+    SortedWindow::Upper upper;
     for (int pass = 0; pass < 3; ++pass) {
-        const SortedWindow::Upper upper = values.above(0.5 * (m_noise + mark));
+        const double threshold = 0.5 * (m_noise + mark);
+        upper = pass == 0 ? values.above(threshold) : values.above(threshold, upper);
         above = upper.count;
         if (above == 0) {
             break;

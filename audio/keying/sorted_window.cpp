@@ -2,6 +2,7 @@
 #include "sorted_window.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace cwaudio {
@@ -20,6 +21,25 @@ std::size_t partitionPoint(const float* sorted, std::size_t count, Before before
         count -= half;
     }
     return static_cast<std::size_t>(first - sorted) + (count == 1 && before(*first) ? 1 : 0);
+}
+
+// The sum of [from, to) in four sums side by side, so the additions need not wait for one
+// another. Values over a threshold set by the window itself lie within a few powers of two of
+// each other: as a rule their sums and differences in doubles are exact, in whatever order they
+// are taken.
+double sumOf(const float* from, const float* to)
+{
+    std::array<double, 4> sums {};
+    for (; to - from >= 4; from += 4) {
+        sums[0] += from[0];
+        sums[1] += from[1];
+        sums[2] += from[2];
+        sums[3] += from[3];
+    }
+    for (; from != to; ++from) {
+        sums[0] += *from;
+    }
+    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
 }
 
 } // namespace
@@ -95,26 +115,26 @@ void SortedWindow::keepNewest(std::size_t count)
     }
 }
 
+std::size_t SortedWindow::firstAbove(double threshold) const
+{
+    return partitionPoint(m_sorted.data(), m_sorted.size(),
+        [threshold](float held) { return !(static_cast<double>(held) > threshold); });
+}
+
 SortedWindow::Upper SortedWindow::above(double threshold) const
 {
-    const std::size_t first = partitionPoint(m_sorted.data(), m_sorted.size(),
-        [threshold](float held) { return !(static_cast<double>(held) > threshold); });
-    // Four sums side by side, so the additions need not wait for one another. Values over a
-    // threshold set by the window itself lie within a few powers of two of each other: as a rule
-    // their sum in doubles is exact, in whatever order it is taken.
-    double sums[4] = { 0.0, 0.0, 0.0, 0.0 };
-    const float* it = m_sorted.data() + first;
-    const float* const end = m_sorted.data() + m_sorted.size();
-    for (; end - it >= 4; it += 4) {
-        sums[0] += it[0];
-        sums[1] += it[1];
-        sums[2] += it[2];
-        sums[3] += it[3];
-    }
-    for (; it != end; ++it) {
-        sums[0] += *it;
-    }
-    return { m_sorted.size() - first, (sums[0] + sums[1]) + (sums[2] + sums[3]) };
+    const std::size_t first = firstAbove(threshold);
+    return { m_sorted.size() - first, sumOf(m_sorted.data() + first, m_sorted.data() + m_sorted.size()) };
+}
+
+SortedWindow::Upper SortedWindow::above(double threshold, const Upper& nearby) const
+{
+    const std::size_t first = firstAbove(threshold);
+    const std::size_t was = m_sorted.size() - nearby.count;
+    const float* const sorted = m_sorted.data();
+    const double sum = first <= was ? nearby.sum + sumOf(sorted + first, sorted + was)
+                                    : nearby.sum - sumOf(sorted + was, sorted + first);
+    return { m_sorted.size() - first, sum };
 }
 
 } // namespace cwaudio

@@ -32,8 +32,12 @@ public:
     };
     // How many of the values held exceed `threshold`, and their sum.
     Upper above(double threshold) const;
+    // The same, worked out from what it was for a threshold nearby.
+    Upper above(double threshold, const Upper& nearby) const;
 
 private:
+    // The first place holding a value over `threshold`.
+    std::size_t firstAbove(double threshold) const;
     // Where `value` is held.
     std::size_t find(float value) const;
 
