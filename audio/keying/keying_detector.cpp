@@ -208,10 +208,27 @@ double KeyingDetector::decisionThreshold() const
     // so low that the noise alone would key.
     const int size = static_cast<int>(m_amplitudes.size());
     const int decision = m_lookahead + 1;
+    // Ticks `back` from the newest lie at m_ampPos - back in the ring: the span is at most two
+    // runs of it, read without a division per tick.
+    const int newest = std::max(1, decision - m_upperHalfWidth);
+    const int oldest = std::min(m_ampFill, decision + m_upperHalfWidth);
     float upper = 0.0f;
-    for (int back = std::max(1, decision - m_upperHalfWidth);
-         back <= std::min(m_ampFill, decision + m_upperHalfWidth); ++back) {
-        upper = std::max(upper, m_amplitudes[(m_ampPos - back + size) % size]);
+    const auto highest = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            upper = std::max(upper, m_amplitudes[static_cast<std::size_t>(i)]);
+        }
+    };
+    if (oldest >= newest) {
+        const int first = m_ampPos - oldest; // may be negative: wraps
+        const int end = m_ampPos - newest + 1;
+        if (end <= 0) {
+            highest(first + size, end + size);
+        } else if (first < 0) {
+            highest(first + size, size);
+            highest(0, end);
+        } else {
+            highest(first, end);
+        }
     }
     if (upper > fadeShare * m_mark) {
         return threshold();
