@@ -169,6 +169,26 @@ bool DriftBank::push(float sample)
     return true;
 }
 
+std::size_t DriftBank::push(std::span<const float> samples, bool& frame)
+{
+    const std::size_t take = std::min(samples.size(), static_cast<std::size_t>(m_hop - m_sinceAnalysis));
+    const auto size = static_cast<std::size_t>(m_fft.size());
+    for (std::size_t done = 0; done < take;) {
+        const std::size_t run = std::min(take - done, size - static_cast<std::size_t>(m_frameFill));
+        std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(done), run, m_frame.begin() + m_frameFill);
+        m_frameFill = static_cast<int>((static_cast<std::size_t>(m_frameFill) + run) % size);
+        done += run;
+    }
+    m_samples += static_cast<std::int64_t>(take);
+    m_sinceAnalysis += static_cast<int>(take);
+    frame = m_sinceAnalysis == m_hop;
+    if (frame) {
+        m_sinceAnalysis = 0;
+        analyse();
+    }
+    return take;
+}
+
 float DriftBank::slow(int rateIndex, int bin) const
 {
     const auto r = static_cast<std::size_t>(rateIndex);

@@ -4,6 +4,7 @@
 #include "fft.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace cwaudio {
@@ -19,6 +20,9 @@ public:
 
     // Feeds one working-rate sample; returns true when a new frame has been added.
     bool push(float sample);
+    // Feeds `samples` up to the first that completes a frame (all of them if none does); returns
+    // how many it took and sets `frame` to whether they completed one.
+    std::size_t push(std::span<const float> samples, bool& frame);
 
     double sampleRate() const { return m_sampleRate; }
     int fftSize() const { return m_fft.size(); }
