@@ -123,16 +123,18 @@ KeyingDetector::Level KeyingDetector::markLevel(int halfWidth)
     const bool recent = m_levelCalls - window->lastUse < 4;
     window->lastUse = ++m_levelCalls;
     const int advanced = (m_ampPos - window->ampPos + size) % size;
-    if (recent && window->halfWidth == halfWidth && m_ampFill == std::min(size, window->ampFill + advanced)) {
-        for (int back = std::min(m_ampFill, newest + advanced - 1); back >= newest; --back) {
-            window->values.push(m_amplitudes[(m_ampPos - back + size) % size], held);
+    // The tick `back` from the newest, oldest first.
+    const auto pushFrom = [&](int back) {
+        for (int at = m_ampPos - back; back >= newest; --back, ++at) {
+            window->values.push(m_amplitudes[static_cast<std::size_t>(at < 0 ? at + size : at)], held);
         }
+    };
+    if (recent && window->halfWidth == halfWidth && m_ampFill == std::min(size, window->ampFill + advanced)) {
+        pushFrom(std::min(m_ampFill, newest + advanced - 1));
     } else {
         // A new width, or the ring started again (flush).
         window->values.reset(m_amplitudes.size());
-        for (int back = oldest; back >= newest; --back) {
-            window->values.push(m_amplitudes[(m_ampPos - back + size) % size], held);
-        }
+        pushFrom(oldest);
     }
     window->values.keepNewest(held);
     window->halfWidth = halfWidth;
