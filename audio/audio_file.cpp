@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <sndfile.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +23,51 @@ struct SndfileCloser
 {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
+
+struct VorbisCloser
+{
+    void operator()(OggVorbis_File* file) const
+    {
+        ov_clear(file);
+        delete file;
+    }
+};
+using VorbisFile = std::unique_ptr<OggVorbis_File, VorbisCloser>;
+
+// Ogg Vorbis read through libvorbisfile, which hands out each decoded packet's samples in place:
+// libsndfile copies them one by one into its own buffer first, a tenth of the decoding's cost
+// again. Only a stream libsndfile has already read the same way (rate, channels) is taken.
+VorbisFile openVorbis(const QString& path, const SF_INFO& format)
+{
+    if ((format.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_OGG ||
+        (format.format & SF_FORMAT_SUBMASK) != SF_FORMAT_VORBIS) {
+        return {};
+    }
+    auto file = std::make_unique<OggVorbis_File>();
+    if (ov_fopen(QFile::encodeName(path).constData(), file.get()) != 0) {
+        return {};
+    }
+    VorbisFile vorbis(file.release());
+    const vorbis_info* info = ov_info(vorbis.get(), -1);
+    if (info == nullptr || info->channels != format.channels || info->rate != format.samplerate ||
+        ov_streams(vorbis.get()) != 1) {
+        return {};
+    }
+    return vorbis;
+}
+
+// Mixes `frames` frames of `channels` to `mono`; `sample(c, f)` is channel c's frame f.
+template<typename Sample>
+void mixDown(std::size_t frames, std::size_t channels, float* mono, Sample&& sample)
+{
+    for (std::size_t f = 0; f < frames; ++f) {
+        float sum = 0.0f;
+        for (std::size_t c = 0; c < channels; ++c) {
+            sum += sample(c, f);
+        }
+        mono[f] = sum / static_cast<float>(channels);
+    }
+}
 
 QString failure(const QString& name, const QString& what)
 {
@@ -54,12 +100,17 @@ QString truncation(SNDFILE* file)
 struct AudioFile::Private
 {
     std::unique_ptr<SNDFILE, SndfileCloser> file;
+    VorbisFile vorbis; // read from instead of `file` where set
+    int vorbisSection = 0;
     SF_INFO format {};
     QString path;
     QString truncated; // what the header promised and the file lacks
     std::vector<float> interleaved;
     qint64 read = 0;
     bool readFailed = false;
+
+    // Fills `mono` from `vorbis`; returns frames read, 0 at end.
+    std::size_t readVorbis(std::span<float> mono);
 };
 
 AudioFile::AudioFile(std::unique_ptr<Private> d)
@@ -98,6 +149,7 @@ std::unique_ptr<AudioFile> AudioFile::open(const QString& path, QString* error)
         return fail(QStringLiteral("holds no usable audio"));
     }
     d->truncated = truncation(d->file.get());
+    d->vorbis = openVorbis(path, d->format);
     return std::unique_ptr<AudioFile>(new AudioFile(std::move(d)));
 }
 
@@ -118,8 +170,11 @@ std::size_t AudioFile::read(std::span<float> mono)
     }
     const auto channels = static_cast<std::size_t>(d->format.channels);
     const std::size_t wanted = std::min<std::size_t>(mono.size(), blockFrames);
-    d->interleaved.resize(wanted * channels);
     clearUpperVectorState(); // for the Vorbis, FLAC or MP3 decoder
+    if (d->vorbis) {
+        return d->readVorbis(mono.first(wanted));
+    }
+    d->interleaved.resize(wanted * channels);
     const sf_count_t got =
         sf_readf_float(d->file.get(), d->interleaved.data(), static_cast<sf_count_t>(wanted));
     if (sf_error(d->file.get()) != SF_ERR_NO_ERROR) {
@@ -131,22 +186,50 @@ std::size_t AudioFile::read(std::span<float> mono)
     const auto frames = static_cast<std::size_t>(got);
     if (channels == 1) {
         std::copy_n(d->interleaved.begin(), frames, mono.begin());
-        d->read += got;
-        return frames;
-    }
-    for (std::size_t f = 0; f < frames; ++f) {
-        float sum = 0.0f;
-        for (std::size_t c = 0; c < channels; ++c) {
-            sum += d->interleaved[f * channels + c];
-        }
-        mono[f] = sum / static_cast<float>(channels);
+    } else {
+        mixDown(frames, channels, mono.data(),
+            [&](std::size_t c, std::size_t f) { return d->interleaved[f * channels + c]; });
     }
     d->read += got;
     return frames;
 }
 
+std::size_t AudioFile::Private::readVorbis(std::span<float> mono)
+{
+    const auto channels = static_cast<std::size_t>(format.channels);
+    std::size_t filled = 0;
+    while (filled < mono.size()) {
+        float** pcm = nullptr;
+        const long got =
+            ov_read_float(vorbis.get(), &pcm, static_cast<int>(mono.size() - filled), &vorbisSection);
+        if (got == OV_HOLE) {
+            continue; // a gap in the data: what follows is still read
+        }
+        if (got < 0) {
+            readFailed = true;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        const auto frames = static_cast<std::size_t>(got);
+        if (channels == 1) {
+            std::copy_n(pcm[0], frames, mono.begin() + static_cast<std::ptrdiff_t>(filled));
+        } else {
+            mixDown(frames, channels, mono.data() + filled,
+                [&](std::size_t c, std::size_t f) { return pcm[c][f]; });
+        }
+        filled += frames;
+    }
+    read += static_cast<qint64>(filled);
+    return filled;
+}
+
 QString AudioFile::error() const
 {
+    if (d->readFailed && d->vorbis) {
+        return failure(d->path, QStringLiteral("read error (corrupt Vorbis data)"));
+    }
     if (d->readFailed) {
         return failure(d->path,
             QStringLiteral("read error (%1)").arg(QString::fromLocal8Bit(sf_strerror(d->file.get()))));

@@ -60,16 +60,14 @@ void Pipeline::feed(std::span<const float> samples)
         m_decimator.process(samples.first(n), m_work); // the working rate
         // The spectrum once for both lanes; each lane takes a new estimate from it where a frame
         // ends, then goes on: tone -> keying -> framing -> confirmation.
-        std::size_t from = 0;
-        for (std::size_t i = 0; i < m_work.size(); ++i) {
-            const bool frame = m_bank.push(m_work[i]);
-            if (frame || i + 1 == m_work.size()) {
-                const auto piece = std::span<const float>(m_work).subspan(from, i + 1 - from);
-                for (const auto& lane : m_lanes) {
-                    lane->feed(piece, frame);
-                }
-                from = i + 1;
+        for (std::size_t from = 0; from < m_work.size();) {
+            bool frame = false;
+            const auto piece = std::span<const float>(m_work).subspan(from);
+            const std::size_t taken = m_bank.push(piece, frame);
+            for (const auto& lane : m_lanes) {
+                lane->feed(piece.first(taken), frame);
             }
+            from += taken;
         }
         // The second lane follows the strongest tone the first is not on. Where the first has moved
         // onto the second's tone (the other station rose while the beacon paused), the second,

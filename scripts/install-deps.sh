@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # Liberation Mono stands in for "Courier New"; DejaVu gives the UI font a known face.
     fonts-liberation fonts-dejavu-core
-    pkg-config libsndfile1-dev
+    pkg-config libsndfile1-dev libvorbis-dev
     # Sound card and UDP audio, the beacon log (SQLite through Qt SQL) and its plots.
     qt6-multimedia-dev qt6-charts-dev libqt6sql6-sqlite
     # Qt Charts' CMake package needs Qt OpenGL's development files.

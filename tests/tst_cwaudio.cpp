@@ -8,6 +8,7 @@
 #include "keying_detector.h"
 #include "level_code.h"
 #include "morse_table.h"
+#include "sorted_window.h"
 #include "timing.h"
 #include "tone_tracker.h"
 
@@ -20,6 +21,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 #include <random>
 
@@ -120,6 +122,8 @@ private slots:
     void morseTable();
     void timing_data();
     void timing();
+    void sortedWindow_data();
+    void sortedWindow();
     void toneTracking_data();
     void toneTracking();
     void toneThroughJump_data();
@@ -258,6 +262,64 @@ std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
         }
     }
     return marks;
+}
+
+void TestCwAudio::sortedWindow_data()
+{
+    QTest::addColumn<QList<float>>("pushed");
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<int>("keepAfter"); // -1: none
+    QTest::addColumn<QList<float>>("held"); // in order
+    QTest::addColumn<double>("threshold");
+    QTest::addColumn<int>("aboveCount");
+    QTest::addColumn<double>("aboveSum");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("filling") << QList<float> { 3, 1, 2 } << 5 << -1 << QList<float> { 1, 2, 3 } << 1.5 << 2
+                             << 5.0;
+    QTest::newRow("oldest leaves") << QList<float> { 5, 1, 4, 2, 3 } << 3 << -1 << QList<float> { 2, 3, 4 }
+                                   << 2.0 << 2 << 7.0;
+    QTest::newRow("newest below all")
+        << QList<float> { 5, 6, 7, 1 } << 3 << -1 << QList<float> { 1, 6, 7 } << 0.5 << 3 << 14.0;
+    QTest::newRow("newest above all")
+        << QList<float> { 5, 1, 2, 9 } << 3 << -1 << QList<float> { 1, 2, 9 } << 8.5 << 1 << 9.0;
+    QTest::newRow("equal values") << QList<float> { 2, 2, 2, 3 } << 2 << -1 << QList<float> { 2, 3 } << 2.0
+                                  << 1 << 3.0;
+    QTest::newRow("shrunk afterwards")
+        << QList<float> { 1, 2, 3, 4, 5 } << 5 << 2 << QList<float> { 4, 5 } << 0.0 << 2 << 9.0;
+    QTest::newRow("none above") << QList<float> { 1, 2 } << 4 << -1 << QList<float> { 1, 2 } << 2.0 << 0
+                                << 0.0;
+    QTest::newRow("not a number passes through")
+        << QList<float> { 1, nan, 2, 3 } << 2 << -1 << QList<float> { 2, 3 } << 0.0 << 2 << 5.0;
+}
+
+void TestCwAudio::sortedWindow()
+{
+    QFETCH(QList<float>, pushed);
+    QFETCH(int, keep);
+    QFETCH(int, keepAfter);
+    QFETCH(QList<float>, held);
+    QFETCH(double, threshold);
+    QFETCH(int, aboveCount);
+    QFETCH(double, aboveSum);
+    cwaudio::SortedWindow window(8);
+    for (const float value : pushed) {
+        window.push(value, static_cast<std::size_t>(keep));
+    }
+    if (keepAfter >= 0) {
+        window.keepNewest(static_cast<std::size_t>(keepAfter));
+    }
+    QList<float> inOrder;
+    for (std::size_t i = 0; i < window.size(); ++i) {
+        inOrder.append(window.atRank(i));
+    }
+    QCOMPARE(inOrder, held);
+    // Worked out afresh, and from a threshold below and one above.
+    for (const double from : { threshold, threshold - 1.0, threshold + 1.0 }) {
+        const cwaudio::SortedWindow::Upper upper =
+            from == threshold ? window.above(threshold) : window.above(threshold, window.above(from));
+        QCOMPARE(static_cast<int>(upper.count), aboveCount);
+        QCOMPARE(upper.sum, aboveSum);
+    }
 }
 
 void TestCwAudio::toneTracking_data()

@@ -19,8 +19,8 @@ constexpr double fastSeconds = 0.25;
 // averaging times after the change, and later still in deep noise: frames are kept that long, so
 // such a jump can still be dated where it happened.
 constexpr double jumpSeenWithinSeconds = 2.5 * slowSeconds;
-// Bins of an average whose maximum is kept, so a peak search can pass over weak stretches.
-constexpr int block = 16;
+// The band's median is looked for first this close to the last frame's.
+constexpr float nearMedian = 0.05f;
 
 int fftSizeFor(double rate)
 {
@@ -62,19 +62,58 @@ void windowed(
     }
 }
 
-// The maximum of each block of `average` (`bins` a multiple of the block): four runs of four side
-// by side, which vectorises, then the four that are left.
-void blockMaxima(const float* __restrict average, float* __restrict maxima, int bins)
+// The middle value of `values` (the one at index size / 2 once sorted). The band's median moves
+// little from one frame to the next: the values near the last one are picked out into `near` in
+// one pass and only they are ordered, unless the middle has left them.
+float middleValue(std::vector<float>& values, float last, std::vector<float>& near)
 {
-    static_assert(block == 16);
-    for (int b = 0; b < bins / block; ++b) {
-        const float* a = average + static_cast<std::ptrdiff_t>(b) * block;
-        std::array<float, 4> m {};
-        for (std::size_t i = 0; i < m.size(); ++i) {
-            m[i] = std::max(std::max(a[i], a[i + 4]), std::max(a[i + 8], a[i + 12]));
-        }
-        maxima[b] = std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
+    if (values.empty()) {
+        return 0.0f;
     }
+    const std::size_t middle = values.size() / 2;
+    const float low = last * (1.0f - nearMedian);
+    const float high = last * (1.0f + nearMedian);
+    near.resize(values.size());
+    std::size_t below = 0;
+    std::size_t count = 0;
+    for (const float v : values) {
+        below += v < low ? 1 : 0;
+        near[count] = v;
+        count += v >= low && v <= high ? 1 : 0;
+    }
+    if (middle >= below && middle < below + count) {
+        const auto at = near.begin() + static_cast<std::ptrdiff_t>(middle - below);
+        std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(count));
+        return *at;
+    }
+    const auto at = values.begin() + static_cast<std::ptrdiff_t>(middle);
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
+}
+
+// Raises each of `strongest` to the value of `average` beside it, where that is higher.
+void keepStronger(float* __restrict strongest, const float* __restrict average, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        strongest[i] = average[i] > strongest[i] ? average[i] : strongest[i];
+    }
+}
+
+// The highest of values[first..last] (-1 for none): eight maxima side by side, which vectorises.
+float highest(const float* values, int first, int last)
+{
+    std::array<float, 8> m {};
+    m.fill(-1.0f);
+    int k = first;
+    for (; k + 8 <= last + 1; k += 8) {
+        for (std::size_t i = 0; i < m.size(); ++i) {
+            m[i] = std::max(m[i], values[k + static_cast<int>(i)]);
+        }
+    }
+    for (; k <= last; ++k) {
+        m[0] = std::max(m[0], values[k]);
+    }
+    return std::ranges::max(m);
 }
 
 } // namespace
@@ -90,6 +129,7 @@ DriftBank::DriftBank(double sampleRate)
     , m_windowed(m_fft.size())
     , m_power(m_fft.size() / 2, 0.0f)
     , m_fast(m_fft.size() / 2, 0.0f)
+    , m_strongest(m_fft.size() / 2, -1.0f)
 {
     const int n = m_fft.size();
     for (int i = 0; i < n; ++i) {
@@ -102,7 +142,6 @@ DriftBank::DriftBank(double sampleRate)
     m_slow.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     m_offset.assign(m_rates.size(), 0.0);
     m_shift.assign(m_rates.size(), 0);
-    m_blockMax.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins / block), 0.0f));
     m_slowAlpha = static_cast<float>(m_hop / (slowSeconds * sampleRate));
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
     // Frames kept to date a jump: as late as one is seen.
@@ -139,6 +178,26 @@ bool DriftBank::push(float sample)
     return true;
 }
 
+std::size_t DriftBank::push(std::span<const float> samples, bool& frame)
+{
+    const std::size_t take = std::min(samples.size(), static_cast<std::size_t>(m_hop - m_sinceAnalysis));
+    const auto size = static_cast<std::size_t>(m_fft.size());
+    for (std::size_t done = 0; done < take;) {
+        const std::size_t run = std::min(take - done, size - static_cast<std::size_t>(m_frameFill));
+        std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(done), run, m_frame.begin() + m_frameFill);
+        m_frameFill = static_cast<int>((static_cast<std::size_t>(m_frameFill) + run) % size);
+        done += run;
+    }
+    m_samples += static_cast<std::int64_t>(take);
+    m_sinceAnalysis += static_cast<int>(take);
+    frame = m_sinceAnalysis == m_hop;
+    if (frame) {
+        m_sinceAnalysis = 0;
+        analyse();
+    }
+    return take;
+}
+
 float DriftBank::slow(int rateIndex, int bin) const
 {
     const auto r = static_cast<std::size_t>(rateIndex);
@@ -165,9 +224,7 @@ float DriftBank::stillMedian(int first, int last) const
     if (m_median.frames != m_frames || m_median.first != first || m_median.last != last) {
         m_medianScratch.clear();
         appendSlow(stillRate(), first, last, m_medianScratch);
-        auto middle = m_medianScratch.begin() + static_cast<std::ptrdiff_t>(m_medianScratch.size() / 2);
-        std::nth_element(m_medianScratch.begin(), middle, m_medianScratch.end());
-        m_median = { m_frames, first, last, *middle };
+        m_median = { m_frames, first, last, middleValue(m_medianScratch, m_median.value, m_nearMedian) };
     }
     return m_median.value;
 }
@@ -179,37 +236,35 @@ const std::vector<float>& DriftBank::recent(std::size_t back) const
 
 int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& bin) const
 {
+    // Left of the avoided bins, then right of them.
+    const std::array<std::pair<int, int>, 2> ranges { std::pair { first, std::min(last, avoidFirst - 1) },
+        std::pair { std::max(first, avoidLast + 1), last } };
+    // The strongest value of any average in the bins searched...
+    const float* strongest = m_strongest.data();
+    float best = -1.0f;
+    for (const auto& [from, to] : ranges) {
+        best = std::max(best, highest(strongest, std::max(from, 0), std::min(to, m_bins - 1)));
+    }
+    // ...and where a search rate by rate, bin by bin, would first have met it.
     int bestRate = stillRate();
     bin = first;
-    float best = -1.0f;
-    for (int r = 0; r < rateCount(); ++r) {
-        const float* average = m_slow[static_cast<std::size_t>(r)].data();
-        const float* blockMax = m_blockMax[static_cast<std::size_t>(r)].data();
-        const auto search = [&](int from, int to) {
-            forStoredRuns(
-                from, to, m_shift[static_cast<std::size_t>(r)], m_bins, [&](int k, int at, int count) {
-                    // Whole blocks whose maximum cannot beat the best are passed over unread.
-                    const int end = at + count;
-                    while (at < end) {
-                        const int blockEnd = std::min(end, (at / block + 1) * block);
-                        if (at % block != 0 || blockEnd - at < block || blockMax[at / block] > best) {
-                            for (; at < blockEnd; ++at, ++k) {
-                                if (average[at] > best) {
-                                    best = average[at];
-                                    bestRate = r;
-                                    bin = k;
-                                }
-                            }
-                        } else {
-                            k += blockEnd - at;
-                            at = blockEnd;
-                        }
-                    }
-                });
-        };
-        // Left of the avoided bins, then right of them, in rising order.
-        search(first, std::min(last, avoidFirst - 1));
-        search(std::max(first, avoidLast + 1), last);
+    if (!(best > -1.0f)) {
+        return bestRate;
+    }
+    bestRate = rateCount();
+    for (const auto& [from, to] : ranges) {
+        for (int k = std::max(from, 0); k <= std::min(to, m_bins - 1); ++k) {
+            if (strongest[k] != best) {
+                continue;
+            }
+            for (int r = 0; r < bestRate; ++r) {
+                if (slow(r, k) == best) {
+                    bestRate = r;
+                    bin = k;
+                    break;
+                }
+            }
+        }
     }
     return bestRate;
 }
@@ -228,15 +283,20 @@ void DriftBank::analyse()
     const float fastAlpha = std::max(m_fastAlpha, 1.0f / static_cast<float>(m_frames));
     const double hopSeconds = m_hop / m_sampleRate;
     const float* power = m_power.data();
+    std::ranges::fill(m_strongest, -1.0f);
+    float* const strongest = m_strongest.data();
     for (std::size_t r = 0; r < m_rates.size(); ++r) {
         // Slide the average along with its rate, then add the new frame where each bin now is.
         m_offset[r] += m_rates[r] * hopSeconds / m_binHz;
         const int shift = static_cast<int>(std::lround(m_offset[r]));
         m_shift[r] = ((shift % m_bins) + m_bins) % m_bins;
+        // The strongest of the averages in each bin as well, for the peak search.
         float* average = m_slow[r].data();
-        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins,
-            [&](int k, int at, int count) { smooth(average + at, power + k, alpha, count); });
-        blockMaxima(average, m_blockMax[r].data(), m_bins);
+        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) {
+            smooth(average + at, power + k, alpha, count);
+            keepStronger(strongest + k, average + at, count);
+        });
+        keepStronger(strongest, average + (m_bins - m_shift[r]) % m_bins, 1);
     }
     smooth(m_fast.data() + 1, power + 1, fastAlpha, m_bins - 1);
     std::ranges::copy(m_power, m_recent[m_recentNext].begin());

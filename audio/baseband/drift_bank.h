@@ -4,6 +4,7 @@
 #include "fft.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace cwaudio {
@@ -19,6 +20,9 @@ public:
 
     // Feeds one working-rate sample; returns true when a new frame has been added.
     bool push(float sample);
+    // Feeds `samples` up to the first that completes a frame (all of them if none does); returns
+    // how many it took and sets `frame` to whether they completed one.
+    std::size_t push(std::span<const float> samples, bool& frame);
 
     double sampleRate() const { return m_sampleRate; }
     int fftSize() const { return m_fft.size(); }
@@ -72,8 +76,8 @@ private:
     std::vector<std::vector<float>> m_slow; // per rate, circular, logical bin k at (k - shift)
     std::vector<double> m_offset; // per rate, bins slid so far
     std::vector<int> m_shift; // ...rounded, modulo the bins
-    std::vector<std::vector<float>> m_blockMax; // per rate, the maximum of each block of storage
     std::vector<float> m_fast;
+    std::vector<float> m_strongest; // per bin, the highest of all averages there
     std::vector<std::vector<float>> m_recent; // ring of the last frames' power
     std::size_t m_recentNext = 0;
     float m_slowAlpha;
@@ -88,6 +92,7 @@ private:
     };
     mutable Median m_median;
     mutable std::vector<float> m_medianScratch;
+    mutable std::vector<float> m_nearMedian;
     double m_windowEnergy = 0.0;
 };
 

@@ -111,35 +111,53 @@ KeyingDetector::Level KeyingDetector::markLevel(int halfWidth)
 {
     const int size = static_cast<int>(m_amplitudes.size());
     const int decision = m_lookahead + 1; // ticks back from the newest
-    std::size_t count = 0;
-    for (int back = std::max(1, decision - halfWidth); back <= std::min(m_ampFill, decision + halfWidth);
-         ++back) {
-        m_scratch[count++] = m_amplitudes[(m_ampPos - back + size) % size];
+    const int newest = std::max(1, decision - halfWidth);
+    const int oldest = std::min(m_ampFill, decision + halfWidth);
+    const auto held = static_cast<std::size_t>(std::max(0, oldest - newest + 1));
+    // The window moves by a few ticks between calls: it is kept sorted rather than sorted again.
+    auto window = std::ranges::find(m_levelWindows, halfWidth, &LevelWindow::halfWidth);
+    if (window == m_levelWindows.end()) {
+        window = std::ranges::min_element(m_levelWindows, {}, &LevelWindow::lastUse);
     }
+    // Left unused for a few calls, it may have fallen a whole ring behind.
+    const bool recent = m_levelCalls - window->lastUse < 4;
+    window->lastUse = ++m_levelCalls;
+    const int advanced = (m_ampPos - window->ampPos + size) % size;
+    // The tick `back` from the newest, oldest first.
+    const auto pushFrom = [&](int back) {
+        for (int at = m_ampPos - back; back >= newest; --back, ++at) {
+            window->values.push(m_amplitudes[static_cast<std::size_t>(at < 0 ? at + size : at)], held);
+        }
+    };
+    if (recent && window->halfWidth == halfWidth && m_ampFill == std::min(size, window->ampFill + advanced)) {
+        pushFrom(std::min(m_ampFill, newest + advanced - 1));
+    } else {
+        // A new width, or the ring started again (flush).
+        window->values.reset(m_amplitudes.size());
+        pushFrom(oldest);
+    }
+    window->values.keepNewest(held);
+    window->halfWidth = halfWidth;
+    window->ampPos = m_ampPos;
+    window->ampFill = m_ampFill;
+    const SortedWindow& values = window->values;
+    const std::size_t count = values.size();
     if (count == 0) {
         return {};
     }
-    auto it =
-        m_scratch.begin() + static_cast<std::ptrdiff_t>(markPercentile * static_cast<double>(count - 1));
-    std::nth_element(m_scratch.begin(), it, m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
     // The mark level is the mean of what lies above the threshold it sets (two-means), since a
     // percentile would land wherever the share of key-down time happens to put it.
-    double mark = *it;
+    double mark = values.atRank(static_cast<std::size_t>(markPercentile * static_cast<double>(count - 1)));
     std::size_t above = 0;
+    SortedWindow::Upper upper;
     for (int pass = 0; pass < 3; ++pass) {
         const double threshold = 0.5 * (m_noise + mark);
-        double sum = 0.0;
-        above = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (m_scratch[i] > threshold) {
-                sum += m_scratch[i];
-                ++above;
-            }
-        }
+        upper = pass == 0 ? values.above(threshold) : values.above(threshold, upper);
+        above = upper.count;
         if (above == 0) {
             break;
         }
-        mark = sum / static_cast<double>(above);
+        mark = upper.sum / static_cast<double>(above);
     }
     // Split in two, pure noise gives an upper half under twice its mean; keying stands well clear.
     const bool present = mark > presenceRatio * m_noise &&
@@ -192,10 +210,27 @@ double KeyingDetector::decisionThreshold() const
     // so low that the noise alone would key.
     const int size = static_cast<int>(m_amplitudes.size());
     const int decision = m_lookahead + 1;
+    // Ticks `back` from the newest lie at m_ampPos - back in the ring: the span is at most two
+    // runs of it, read without a division per tick.
+    const int newest = std::max(1, decision - m_upperHalfWidth);
+    const int oldest = std::min(m_ampFill, decision + m_upperHalfWidth);
     float upper = 0.0f;
-    for (int back = std::max(1, decision - m_upperHalfWidth);
-         back <= std::min(m_ampFill, decision + m_upperHalfWidth); ++back) {
-        upper = std::max(upper, m_amplitudes[(m_ampPos - back + size) % size]);
+    const auto highest = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            upper = std::max(upper, m_amplitudes[static_cast<std::size_t>(i)]);
+        }
+    };
+    if (oldest >= newest) {
+        const int first = m_ampPos - oldest; // may be negative: wraps
+        const int end = m_ampPos - newest + 1;
+        if (end <= 0) {
+            highest(first + size, end + size);
+        } else if (first < 0) {
+            highest(first + size, size);
+            highest(0, end);
+        } else {
+            highest(first, end);
+        }
     }
     if (upper > fadeShare * m_mark) {
         return threshold();

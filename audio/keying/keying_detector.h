@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "sorted_window.h"
+
+#include <array>
 #include <complex>
 #include <optional>
 #include <vector>
@@ -77,6 +80,17 @@ private:
     int m_levelHalfWidth = 0;
     int m_upperHalfWidth = 8;
     std::vector<float> m_scratch;
+    // A stretch of the amplitude ring kept sorted from one markLevel() call to the next.
+    struct LevelWindow
+    {
+        SortedWindow values;
+        int halfWidth = -1;
+        int ampPos = 0;
+        int ampFill = 0;
+        unsigned lastUse = 0;
+    };
+    std::array<LevelWindow, 2> m_levelWindows;
+    unsigned m_levelCalls = 0;
     int m_sinceLevels = 0;
     double m_noise = 0.0;
     double m_noiseVariance = -1.0;
