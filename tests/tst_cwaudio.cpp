@@ -401,6 +401,8 @@ void TestCwAudio::gapPeaks()
     constexpr int gap = 60;
     cwaudio::KeyingDetector detector(200.0);
     detector.setDotTicks(dot);
+    // A noise floor under which the weak dot stays, however the threshold follows the keying.
+    detector.setNoise(0.18, 1);
     std::vector<cwaudio::KeyRun> runs;
     const auto feed = [&](int ticks, float amplitude) {
         for (int i = 0; i < ticks; ++i) {
@@ -582,6 +584,12 @@ void TestCwAudio::channel_data()
     QTest::newRow("static crashes") << [&] {
         auto p = base;
         p.impulsesPerSecond = 1.0;
+        return p;
+    }();
+    // Nulls 20 dB deep every 1.5-4 s fall inside the beacons: every character is still read.
+    QTest::newRow("spin fading") << [&] {
+        auto p = base;
+        p.spinNullDb = 20.0;
         return p;
     }();
 }

@@ -16,8 +16,16 @@ namespace {
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr int cellsPerUnit = TickLikelihood::cellsPerUnit;
 constexpr std::size_t alphanumerics = 36;
-// The key-down amplitude is read from the marks of this many characters either side, so it
-// follows fading.
+// The key-down amplitude follows a fade from mark to mark, but a fade takes a signal 20 dB down
+// within a few tenths of a second, no faster: a mark far weaker than one close by is taken at the
+// level that one allows, fallen by this time constant (about 90 dB a second).
+constexpr double fadeSeconds = 0.1;
+// Energy over the noise density of a unit-long mark below which a character read from the ticks
+// is a guess (about 9 dB), and the confidence such a guess gets.
+constexpr double minUnitEnergy = 8.0;
+constexpr double guessConfidence = 0.5;
+// Out of a fade the level of a character is read from the marks of this many characters either
+// side, not from its own few: one mark's amplitude is a rough estimate in the noise.
 constexpr std::size_t amplitudeReach = 2;
 // A character may move this far from where the marks put it.
 constexpr int beamCells = 3 * cellsPerUnit;
@@ -204,6 +212,46 @@ double median(std::vector<double> values)
     return *mid;
 }
 
+// The key-down amplitude of every cell, following a fade from mark to mark (`amplitude` at cell
+// `centre`): log-linear between the middles of the marks, each mark at least what its neighbours
+// allow it to have faded to, and never over `steady`, the level of the characters around it.
+std::vector<double> followFade(const std::vector<double>& centre, const std::vector<double>& measured,
+    const std::vector<double>& steady, double fadeCells)
+{
+    // One mark's amplitude is a rough estimate in the noise: each is taken with its neighbours'.
+    std::vector<double> amplitude(measured);
+    for (std::size_t i = 1; i + 1 < measured.size(); ++i) {
+        amplitude[i] = median({ measured[i - 1], measured[i], measured[i + 1] });
+    }
+    for (std::size_t i = 1; i < amplitude.size(); ++i) {
+        amplitude[i] =
+            std::max(amplitude[i], amplitude[i - 1] * std::exp((centre[i - 1] - centre[i]) / fadeCells));
+    }
+    for (std::size_t i = amplitude.size() - 1; i-- > 0;) {
+        amplitude[i] =
+            std::max(amplitude[i], amplitude[i + 1] * std::exp((centre[i] - centre[i + 1]) / fadeCells));
+    }
+    std::vector<double> cells(steady.size());
+    std::size_t next = 0;
+    for (std::size_t j = 0; j < cells.size(); ++j) {
+        const auto cell = static_cast<double>(j);
+        while (next < centre.size() && centre[next] <= cell) {
+            ++next;
+        }
+        double a = 0.0;
+        if (next == 0) {
+            a = amplitude.front();
+        } else if (next == centre.size()) {
+            a = amplitude.back();
+        } else {
+            const double w = (cell - centre[next - 1]) / std::max(centre[next] - centre[next - 1], 1e-9);
+            a = std::exp((1.0 - w) * std::log(amplitude[next - 1]) + w * std::log(amplitude[next]));
+        }
+        cells[j] = std::min(a, steady[j]);
+    }
+    return cells;
+}
+
 // Whether a dot fits anywhere in cells [from, to): keying that a reading leaves unexplained. It
 // has to score a fair share of what a whole dot would: weak signals leave many places where
 // noise alone scores above nothing.
@@ -236,13 +284,16 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
 {
     const std::size_t first = found.boundary[0];
     std::vector<double> amplitude;
+    std::vector<double> centre;
     for (std::size_t i = first; i < found.boundary[beaconLength]; ++i) {
         // The middle of the mark, at most a unit of it, where the phase has no time to wander.
         const double middle = 0.5 * (keyedStart(marks[i], scale) + keyedEnd(marks[i], scale));
         const double half = 0.5 * std::min(0.7 * marks[i].length, dot);
-        amplitude.push_back(t.amplitudeOver(middle - half, middle + half));
+        amplitude.push_back(std::max(t.amplitudeOver(middle - half, middle + half), 1e-30));
+        centre.push_back(t.cellOf(middle));
     }
     Beams beams {};
+    std::vector<double> steady(static_cast<std::size_t>(t.cells()));
     int regionStart = 0;
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const KeyedMark& firstMark = marks[found.boundary[p]];
@@ -258,11 +309,18 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
         const std::size_t near1 = found.boundary[std::min(p + amplitudeReach + 1, beaconLength)] - first;
         const double a = median(std::vector<double>(amplitude.begin() + static_cast<std::ptrdiff_t>(near0),
             amplitude.begin() + static_cast<std::ptrdiff_t>(near1)));
-        if (a <= 0.0) {
+        for (int j = std::max(regionStart, 0); j < std::min(regionEnd, t.cells()); ++j) {
+            steady[static_cast<std::size_t>(j)] = a;
+        }
+        regionStart = regionEnd;
+    }
+    const std::vector<double> level =
+        followFade(centre, amplitude, steady, fadeSeconds * scale.tickRate / (dot / cellsPerUnit));
+    for (int j = 0; j < t.cells(); ++j) {
+        if (level[static_cast<std::size_t>(j)] <= 1e-20) {
             return std::nullopt;
         }
-        t.setAmplitude(regionStart, regionEnd, a);
-        regionStart = regionEnd;
+        t.setAmplitude(j, j + 1, level[static_cast<std::size_t>(j)]);
     }
     t.prepare();
     return beams;
@@ -432,6 +490,15 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         result.confidence[p] = 1.0 / total;
         reader.backward(morseCodeOf(chosen), pass.ends[p], scratch, beam);
         bestJoin(scratch, pass.starts[p], beam, &startCell[p]);
+        // At the bottom of a deep fade the ticks alone no longer tell a dot from a space: what they
+        // read there is no more than a guess the marks must bear out.
+        for (int j = startCell[p]; j < endCell[p]; ++j) {
+            if (t.unitEnergy(j) < minUnitEnergy) {
+                result.framed[p] = std::min(result.framed[p], guessConfidence);
+                result.confidence[p] = std::min(result.confidence[p], guessConfidence);
+                break;
+            }
+        }
     }
     if (!framedWell(t, startCell, endCell)) {
         return std::nullopt;
