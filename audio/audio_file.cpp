@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cw_audio.h"
+#include "vector_state.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -118,6 +119,7 @@ std::size_t AudioFile::read(std::span<float> mono)
     const auto channels = static_cast<std::size_t>(d->format.channels);
     const std::size_t wanted = std::min<std::size_t>(mono.size(), blockFrames);
     d->interleaved.resize(wanted * channels);
+    clearUpperVectorState(); // for the Vorbis, FLAC or MP3 decoder
     const sf_count_t got =
         sf_readf_float(d->file.get(), d->interleaved.data(), static_cast<sf_count_t>(wanted));
     if (sf_error(d->file.get()) != SF_ERR_NO_ERROR) {

@@ -65,6 +65,10 @@ public:
     // drift) instead of searching the whole band; clearToneHint() goes back to searching.
     void setToneHint(double hz);
     void clearToneHint();
+    // Live input: also reads what came in so far as if it ended now, a few times a second while a
+    // beacon may be ending, so a beacon is reported once the word space after it has been heard
+    // rather than after the full look-ahead (more CPU; each beacon is still reported once).
+    void setEarlyReports(bool on);
 
 private:
     std::unique_ptr<Pipeline> m_pipeline;

@@ -35,4 +35,9 @@ void CwDecoder::clearToneHint()
     m_pipeline->clearToneHint();
 }
 
+void CwDecoder::setEarlyReports(bool on)
+{
+    m_pipeline->setEarlyReadings(on);
+}
+
 } // namespace cwaudio

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "lane.h"
 
+#include "acceptance.h"
 #include "soft_beacon.h"
 
 #include <algorithm>
@@ -27,8 +28,6 @@ constexpr double endlessSpace = 1000.0;
 constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
 constexpr Acceptance markAcceptance { 25.0, 0.0 };
-constexpr double minFramedConfidence = 0.9;
-constexpr double minOpenConfidence = 0.02;
 // The filter's tone moving faster than any Doppler is a jump (smoothed over one of the tracker's
 // estimates). Where it really fell is known to within the tracker's frame and a hop, and the new
 // tone's estimate settles over its quarter-second average: the ticks there keep no steady phase.
@@ -38,6 +37,12 @@ constexpr int phaseLostHopsAfter = 6;
 // The jump is dated to within one of the tracker's frames (two hops) either way, and until the
 // filter followed it the new tone's keying left no trace.
 constexpr int toneLostHops = 2;
+// A lane searches its marks for beacons only while its tone has been keyed lately (the second
+// lane mostly follows noise, whose marks would be searched in vain): keyed at this share of the
+// tracker's estimates over about this long, until this long after.
+constexpr double keyedShareSeconds = 5.0;
+constexpr double readingShare = 0.15;
+constexpr double readingHoldSeconds = 5.0;
 
 } // namespace
 
@@ -50,6 +55,8 @@ Lane::Lane(const DriftBank& bank, DecodeHandlers handlers)
     , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
     , m_speedRange(speedRangeFor(m_filter.outputRate()))
     , m_jumpHz(jumpHzPerSecond * m_filter.block() / bank.sampleRate())
+    , m_keyedShareStep(bank.hop() / (keyedShareSeconds * bank.sampleRate()))
+    , m_readingHold(std::llround(readingHoldSeconds * bank.sampleRate()))
 {
     m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
 }
@@ -61,27 +68,48 @@ double Lane::wpm() const
 
 void Lane::feed(std::span<const float> samples, bool newFrame)
 {
+    if (!newFrame || samples.empty()) {
+        filter(samples);
+        return;
+    }
+    // The new estimate holds from the frame's last sample on.
+    filter(samples.first(samples.size() - 1));
+    m_tracker.update();
+    m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
+    m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
+    if (m_keyedShare >= readingShare) {
+        m_lastKeyed = m_workSamples;
+    }
+    filter(samples.last(1));
+}
+
+void Lane::filter(std::span<const float> samples)
+{
     std::complex<float> tick;
-    const float* const last = samples.empty() ? nullptr : &samples.back();
-    for (const float& x : samples) {
-        if (newFrame && &x == last) {
-            m_tracker.update();
-            m_detector.setNoise(m_tracker.noiseVariance(), m_filter.block());
-        }
+    while (!samples.empty()) {
         // The delayed sample's tone, updated once a filter block so a drift is followed smoothly.
         if (m_filter.blockStart()) {
             tuneFilter(m_workSamples - static_cast<std::int64_t>(m_delay.size()));
         }
-        ++m_workSamples;
-        const float delayed = m_delay[m_delayPos];
-        m_delay[m_delayPos] = x;
-        m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
+        float* const delayed = m_delay.data() + m_delayPos;
         // The line starts empty: its zeros are no part of the input, and would pass for a noise floor.
         if (m_primed < m_delay.size()) {
+            *delayed = samples.front();
+            ++m_workSamples;
             ++m_primed;
+            m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
+            samples = samples.subspan(1);
             continue;
         }
-        if (m_filter.push(delayed, tick)) {
+        // The rest of the filter's block, as far as the line runs on without wrapping.
+        const std::size_t n = std::min(
+            { samples.size(), static_cast<std::size_t>(m_filter.remaining()), m_delay.size() - m_delayPos });
+        const bool complete = m_filter.push(std::span<const float>(delayed, n), tick);
+        std::copy_n(samples.begin(), n, delayed);
+        m_workSamples += static_cast<std::int64_t>(n);
+        m_delayPos = m_delayPos + n == m_delay.size() ? 0 : m_delayPos + n;
+        samples = samples.subspan(n);
+        if (complete) {
             processTick(tick);
         }
     }
@@ -181,8 +209,14 @@ void Lane::emitText(std::size_t end)
 
 void Lane::evaluate(double endGap, bool final)
 {
+    if (!final && m_workSamples - m_lastKeyed > m_readingHold) {
+        return;
+    }
     // Below this the keying loses and gains whole elements too often for any frame to be vouched for.
     if (m_detector.snrDb() < minSnrDb) {
+        return;
+    }
+    if (m_early && !endHeard()) {
         return;
     }
     // The marks' reading hardly depends on the space after them, only whether that space may end
@@ -221,26 +255,17 @@ void Lane::evaluate(double endGap, bool final)
     m_readLast = lastMark.start;
     const double noise = m_tracker.noiseVariance() / m_filter.block();
     const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
-    // Two confident readings that differ settle nothing. Where the marks are unsure, the ticks
-    // decide alone if every character is clear among what its position may hold, and the signal
-    // does not speak overwhelmingly for a letter or digit the position cannot hold.
-    // Across a jump of the tone the marks are no witness (a dash filtered partly off the tone comes
-    // out as two dots): the ticks, read there one by one, must decide.
-    const bool marksSure = sureEnough(*found, Acceptance {});
-    const bool jumped = m_history.phaseLost(
-        std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
-    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
-    bool guessed = false;
-    for (std::size_t p = 0; soft && p < beaconLength; ++p) {
-        guessed = guessed ||
-            (soft->text[p] != found->text[p] &&
-                m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
-                    std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale))));
+    if (!soft) {
+        return;
     }
-    if (!soft || guessed || (marksSure && soft->text != found->text) ||
-        ((!marksSure || jumped) &&
-            !(sureEnough(soft->framed, minFramedConfidence) &&
-                sureEnough(soft->confidence, minOpenConfidence)))) {
+    TickDoubts doubts;
+    doubts.jumped = m_history.phaseLost(
+        std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        doubts.toneLost[p] = m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
+            std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale)));
+    }
+    if (!acceptReading(*found, *soft, doubts)) {
         return;
     }
     const double tickRate = m_filter.outputRate();

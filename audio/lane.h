@@ -35,6 +35,10 @@ public:
     void feed(std::span<const float> samples, bool newFrame);
     // End of input: decides everything still held back and reports what it completes.
     void finish();
+    // Live input: finishes a copy of the lane as if the input ended now, and reports what it
+    // completes, but only a beacon whose last mark is followed by a word space of quiet already
+    // received (an unfinished last character could read as another). The lane goes on unchanged.
+    void readEarly();
 
     ToneTracker& tracker() { return m_tracker; }
     const ToneTracker& tracker() const { return m_tracker; }
@@ -53,6 +57,8 @@ private:
         bool operator==(const SearchedMarks&) const = default;
     };
 
+    // Delays `samples` by the tracker's lag and filters them into ticks.
+    void filter(std::span<const float> samples);
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
     void processTick(std::complex<float> tick);
@@ -62,6 +68,10 @@ private:
     void evaluate(double endGap, bool final = false);
     void emitText(std::size_t end);
     void trim();
+    // A copy reading early: the last mark is followed by a word space of what was received.
+    bool endHeard() const;
+    // Ticks received since the last mark ended; there must be a mark.
+    double quietTicks() const;
 
     DecodeHandlers m_handlers;
     ToneTracker m_tracker;
@@ -84,6 +94,12 @@ private:
     std::int64_t m_workSamples = 0;
     double m_jumpHz; // a larger step between two filter blocks is a jump
     double m_filterHz = 0.0;
+    double m_keyedShareStep; // per estimate of the tracker
+    double m_keyedShare = 0.0; // of the tracker's recent estimates that found the tone keyed
+    std::int64_t m_readingHold; // working-rate samples
+    std::int64_t m_lastKeyed = 0; // sample of the last estimate at which that share was high enough
+    bool m_early = false; // a copy made by readEarly()
+    double m_earlyResume = 0.0; // tick from which readEarly() looks again
 };
 
 } // namespace cwaudio

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pipeline.h"
 
+#include "vector_state.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -48,6 +50,8 @@ Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
 void Pipeline::feed(std::span<const float> samples)
 {
     while (!samples.empty()) {
+        // The handlers called below may have run AVX code.
+        clearUpperVectorState();
         // Blocks end where a status is due, so it describes the input up to that moment.
         const auto untilStatus =
             static_cast<std::size_t>(std::max<std::int64_t>(1, m_nextStatus - m_samplesIn));
@@ -80,6 +84,7 @@ void Pipeline::feed(std::span<const float> samples)
         m_lanes[1]->tracker().avoid(m_lanes[0]->tracker().frequency());
         m_samplesIn += static_cast<std::int64_t>(n);
         samples = samples.subspan(n);
+        readEarlyWhenDue();
         if (m_samplesIn >= m_nextStatus) {
             reportStatus();
             m_nextStatus += m_statusEvery;

@@ -23,8 +23,11 @@ public:
     void finish();
     void setToneHint(double hz);
     void clearToneHint();
+    // Live input: each lane near a beacon's end is also read early (see Lane::readEarly()).
+    void setEarlyReadings(bool on);
 
 private:
+    void readEarlyWhenDue();
     // `lane`: the id the lane was built with.
     void report(std::size_t lane, const AudioBeacon& beacon);
     void reportStatus();
@@ -47,6 +50,8 @@ private:
     std::int64_t m_samplesIn = 0;
     std::int64_t m_statusEvery;
     std::int64_t m_nextStatus;
+    std::int64_t m_earlyEvery = 0; // input samples between early readings; 0: none
+    std::int64_t m_nextEarly = 0;
 };
 
 } // namespace cwaudio

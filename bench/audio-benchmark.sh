@@ -45,6 +45,8 @@ bash scripts/build.sh release >/dev/null
 gen=$root/build/bench/cwgen
 cli=$root/build/cli/tarnup-decode
 score=$root/bench/score.py
+# shellcheck source=bench/recordings.sh
+source "$root/bench/recordings.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -111,13 +113,6 @@ PY
 printf '| condition | beacons | ours CER | ours exact | ours false | multimon-ng CER | multimon-ng exact | morse2ascii CER | morse2ascii exact |\n'
 printf '|---|---|---|---|---|---|---|---|---|\n'
 
-# The plain generator (8 kHz mono WAV, hand keying): name snr drift fade
-conditions=(
-    "+20dB 20 0 0" "+10dB 10 0 0" "+6dB 6 0 0" "+3dB 3 0 0" "0dB 0 0 0" "-3dB -3 0 0" "-6dB -6 0 0"
-    "-8dB -8 0 0" "-10dB -10 0 0"
-    "+3dB_drift 3 300 0" "0dB_drift 0 300 0" "-3dB_drift -3 300 0" "-6dB_drift -6 300 0" "-10dB_drift -10 300 0"
-    "+6dB_fading 6 0 10" "+3dB_fading 3 0 10" "0dB_fading 0 0 10" "-3dB_fading -3 0 10"
-)
 declare -A sum=()
 seed=$((1000 + seed_offset))
 for c in "${conditions[@]}"; do
@@ -133,39 +128,14 @@ for c in "${conditions[@]}"; do
     for wpm in 12 18 25; do
         for ((r = 0; r < recordings; ++r)); do
             seed=$((seed + 1))
-            # Drift alternates in sign; the tone starts where the drift keeps it inside 300..1500 Hz.
-            d=$drift
-            start=$((500 + (seed * 97) % 500))
-            if [ "$drift" != 0 ] && [ $((seed % 2)) -eq 0 ]; then
-                d=-$drift
-                start=$((start + 300))
-            fi
             f=c$seed.wav
-            "$gen" --out "$f" --truth "$f.txt" --seed "$seed" --count "$per_recording" --wpm "$wpm" --snr "$snr" \
-                --drift "$d" --fade "$fade" --start-hz "$start" $([ $((seed % 3)) -eq 0 ] && echo --grouped)
+            plain_recording "$f" "$seed" "$per_recording" "$wpm" "$snr" "$drift" "$fade"
             run_one "$f"
         done
     done
     print_row "$name"
 done
 
-# The channel model (48 kHz stereo, see the README): name, file type, cwgen options. The tone
-# starts anywhere in 300-2700 Hz; Doppler rows are centred on the pass's closest approach.
-channel_conditions=(
-    "0dB_ch flac --snr 0"
-    "-6dB_ch flac --snr -6"
-    "-8dB_ch flac --snr -8"
-    "0dB_Doppler_150Hz/s flac --snr 0 --doppler-mhz 435 --max-elevation 90 --centre-on-closest --keep-band 400:2600"
-    "-6dB_Doppler_30Hz/s flac --snr -6 --doppler-mhz 145.8 --max-elevation 30 --centre-on-closest --keep-band 400:2600"
-    "0dB_retuning wav --snr 0 --doppler-mhz 435 --max-elevation 60 --centre-on-closest --correction-error 2 --retune 12"
-    "0dB_station_equal_150Hz flac --snr 0 --other-offset 150 --other-db 0"
-    "0dB_station_+6dB_300Hz flac --snr 0 --other-offset -300 --other-db 6"
-    "0dB_receiver_OGG ogg --snr 0 --receiver"
-    "0dB_receiver_MP3 mp3 --snr 0 --receiver"
-    "0dB_impulses flac --snr 0 --impulses 1"
-    "+6dB_spin_20dB flac --snr 6 --spin-null 20"
-    "0dB_spin_20dB flac --snr 0 --spin-null 20"
-)
 seed=$((3000 + seed_offset))
 for c in "${channel_conditions[@]}"; do
     read -r name ext options <<<"$c"
@@ -177,11 +147,9 @@ for c in "${channel_conditions[@]}"; do
         for wpm in 12 18 25; do
             for ((r = 0; r < recordings; ++r)); do
                 s=$((s + 1))
-                start=$((300 + (s * 677) % 2400))
                 f=k$s.$ext
                 # shellcheck disable=SC2086
-                "$gen" --out "$f" --truth "$f.txt" --seed "$s" --count "$per_recording" --wpm "$wpm" \
-                    --keying "$source" --start-hz "$start" $options $([ $((s % 3)) -eq 0 ] && echo --grouped)
+                channel_recording "$f" "$s" "$per_recording" "$wpm" "$source" $options
                 run_one "$f"
             done
         done
@@ -189,8 +157,7 @@ for c in "${channel_conditions[@]}"; do
     done
 done
 
-# Whole passes: 48 kHz mono OGG, 500 km, 45 degrees, residual Doppler of a correction 1 s late,
-# slow fading, SNR from the range and elevation (+12 dB at closest approach), beacons every 20-40 s.
+# Whole passes (see pass_recording): every beacon sent above -3 dB must be found.
 if [[ pass =~ $rows ]] && [ "$passes" -gt 0 ]; then
     echo
     seed=$((5000 + seed_offset))
@@ -199,9 +166,7 @@ if [[ pass =~ $rows ]] && [ "$passes" -gt 0 ]; then
         for ((r = 0; r < passes; ++r)); do
             seed=$((seed + 1))
             f=pass$seed.ogg
-            "$gen" --out "$f" --truth "$f.txt" --seed "$seed" --wpm $((16 + seed % 9)) --keying "$source" --channels 1 \
-                --snr 12 --whole-pass --doppler-mhz 435 --max-elevation 45 --correction-error 1 --slow-fade 3 \
-                --pause 8:25 --start-hz $((600 + (seed * 331) % 1400))
+            pass_recording "$f" "$seed" "$source"
             "$cli" --audio "$f" --format csv 2>/dev/null | tail -n +2 | cut -d, -f3 >"$f.ours.b" || true
             read -r a fa n fn fl < <(python3 "$score" --above -3 "$f.txt" "$f.ours.b")
             above=$((above + a)); found_above=$((found_above + fa)); all=$((all + n)); found=$((found + fn))
@@ -214,10 +179,7 @@ if [[ pass =~ $rows ]] && [ "$passes" -gt 0 ]; then
 fi
 
 if [[ noise =~ $rows ]]; then
-    # An hour of noise with another station's CW and static crashes through a receiver (16 kHz mono WAV):
-    # no beacon may come out of it.
-    "$gen" --out noise.wav --seed $((7 + seed_offset)) --snr 0 --noise-seconds "$noise_seconds" --rate 16000 \
-        --channels 1 --other-offset 400 --other-db 6 --impulses 1 --receiver
+    noise_recording noise.wav $((7 + seed_offset)) "$noise_seconds"
     /usr/bin/time -f '%U %S %M' -o noise.time "$cli" --audio noise.wav --format csv >noise.csv 2>/dev/null || true
     tail -n +2 noise.csv | cut -d, -f3 >noise.ours.b
     mm_chars=$(multimon_text noise.wav | tr -d ' \n' | wc -c)

@@ -4,6 +4,7 @@
 // to a committed row, through the window's background writer. Medians of RUNS.
 //   bench_logbook FILE [RUNS]        (QT_QPA_PLATFORM=offscreen where there is no display)
 #include "background_writer.h"
+#include "bench_median.h"
 #include "history_window.h"
 #include "logbook.h"
 
@@ -21,16 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::ranges::sort(values);
-    const std::size_t n = values.size();
-    if (n == 0) {
-        return 0.0;
-    }
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
 
 // Runs the event loop until `done` says so, noting the longest gap between 5 ms ticks.
 template<typename Done>

@@ -9,6 +9,7 @@
 //                                      500 wake-ups a second cost CPU of their own, so that run's
 //                                      CPU shares are not the window's
 //   bench_receiver --recording FILE [--runs N]   Open Recording, start to done, median
+#include "bench_median.h"
 #include "cw_audio.h"
 #include "cw_synth.h"
 #include "form1.h"
@@ -89,16 +90,6 @@ private:
     QByteArray m_longestWhat;
 };
 
-double median(std::vector<double> values)
-{
-    if (values.empty()) {
-        return 0.0;
-    }
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
-}
-
 double processCpuSeconds()
 {
     rusage usage {};
@@ -169,6 +160,7 @@ std::vector<double> decoderHoldMs(const std::vector<float>& samples, double rate
         }
     };
     cwaudio::CwDecoder decoder(rate, handlers);
+    decoder.setEarlyReports(true); // as the Receiver listens
     for (std::size_t at = 0; at < samples.size(); at += block) {
         const std::size_t n = std::min(block, samples.size() - at);
         fed = qint64(at) + qint64(n);

@@ -18,6 +18,8 @@ echo "==> live: 120 s of a 48 kHz UDP stream on 127.0.0.1, in the window"
 build/bench/bench_receiver --live 120 2>/dev/null
 # Apart: the 2 ms timer that finds the GUI thread's longest wall-time gap wakes it 500 times a
 # second, which would count in the CPU shares above.
+echo "==> the decoder alone, live (early reports) and not, 8 beacons a row, 48 kHz"
+build/bench/bench_receiver_replay --latency 8
 echo "==> live again, 30 s, with a 2 ms timer in the GUI thread"
 build/bench/bench_receiver --live 30 --gap-probe 2>/dev/null | grep -E 'longest'
 

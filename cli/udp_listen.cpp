@@ -85,6 +85,7 @@ void BatchDecoder::decodeUdp()
     // A CSV header goes out now, not when listening ends.
     m_out.flush();
     cwaudio::CwDecoder decoder(m_options.rate, handlers);
+    decoder.setEarlyReports(true);
     source.setSink([&decoder, &samplesHeard](std::span<const float> samples) {
         samplesHeard += qint64(samples.size());
         decoder.feed(samples);

@@ -149,21 +149,21 @@ audio-marks-acceptance-tenfold
 - constexpr Acceptance markAcceptance { 25.0, 0.0 };
 + constexpr Acceptance markAcceptance { 250.0, 0.0 };
 audio-framed-confidence-tenfold
-@ audio/lane.cpp
+@ audio/confirmation/acceptance.cpp
 - constexpr double minFramedConfidence = 0.9;
 + constexpr double minFramedConfidence = 0.09;
 audio-open-confidence-tenfold
-@ audio/lane.cpp
+@ audio/confirmation/acceptance.cpp
 - constexpr double minOpenConfidence = 0.02;
 + constexpr double minOpenConfidence = 0.002;
 audio-disagreement-ignored
-@ audio/lane.cpp
-- (marksSure && soft->text != found->text)
-+ (marksSure && false)
+@ audio/confirmation/acceptance.cpp
+- if (marksSure && ticks.text != marks.text) {
++ if (marksSure && false) {
 audio-marks-sure-loosened
-@ audio/lane.cpp
-- const bool marksSure = sureEnough(*found, Acceptance {});
-+ const bool marksSure = sureEnough(*found, markAcceptance);
+@ audio/confirmation/acceptance.cpp
+- const bool marksSure = sureEnough(marks, Acceptance {});
++ const bool marksSure = sureEnough(marks, Acceptance { 25.0, 0.0 });
 audio-total-cost-tenfold
 @ audio/framing/beacon_finder.h
 - double maxTotalCost = 5.5; // a dot lost without a trace, and a little more
@@ -196,6 +196,10 @@ audio-unexplained-keying-ignored
 @ audio/confirmation/soft_beacon.cpp
 - constexpr double unexplainedShare = 0.5;
 + constexpr double unexplainedShare = 5.0;
+audio-merge-unconfirmed
+@ audio/confirmation/soft_beacon.cpp
+- if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale)) {
++ if (!framedWell(t, startCell, endCell)) {
 audio-lost-dot-cheap
 @ audio/framing/beacon_finder.cpp
 - constexpr double lostDotCost = 4.5;

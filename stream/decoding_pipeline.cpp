@@ -71,4 +71,9 @@ void DecodingPipeline::clearToneHint()
     m_decoder->clearToneHint();
 }
 
+void DecodingPipeline::setEarlyReports(bool on)
+{
+    m_decoder->setEarlyReports(on);
+}
+
 } // namespace audiostream

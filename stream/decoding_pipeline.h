@@ -37,6 +37,8 @@ public:
 
     void setToneHint(double hz);
     void clearToneHint();
+    // Live sources: beacons reported as soon as what came in shows them complete.
+    void setEarlyReports(bool on);
 
     double secondsFed() const { return double(m_fed) / m_rate; }
 

@@ -40,6 +40,7 @@ void LiveWorker::run()
         m_post([row](LiveDecoder& out) { emit out.spectrumRow(row); });
     };
     m_pipeline = std::make_unique<DecodingPipeline>(m_source->sampleRate(), liveRowSeconds, output);
+    m_pipeline->setEarlyReports(true);
     m_source->setSink([this](std::span<const float> samples) { m_pipeline->feed(samples); });
     connect(m_source.get(), &AudioSource::failed, this, &LiveWorker::end);
     connect(m_source.get(), &AudioSource::notice, this, [this](const QString& message) {

@@ -76,11 +76,14 @@ void Channel::control(double t)
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const double received = m_p.toneHz + m_p.driftHzPerSecond * t + doppler(t);
     if (m_p.retuneSeconds > 0 && t >= m_nextRetune) {
-        const double step = (100.0 + 200.0 * unit(m_random)) * (unit(m_random) < 0.5 ? -1 : 1);
-        // A listener turns the tone towards the middle of the passband, not out of it.
-        const double toward =
-            received - m_dial + step < 500.0 || received - m_dial + step > 2500.0 ? -step : step;
-        m_dial -= toward;
+        double step = (100.0 + 200.0 * unit(m_random)) * (unit(m_random) < 0.5 ? -1 : 1);
+        // A listener turns the tone towards the middle of the passband, not out of it, also when
+        // the Doppler has already carried it out.
+        const double tone = received - m_dial;
+        if (tone + step < 500.0 || tone + step > 2500.0) {
+            step = tone < 1500.0 ? std::abs(step) : -std::abs(step);
+        }
+        m_dial -= step;
         m_nextRetune = t + m_p.retuneSeconds * (0.5 + unit(m_random));
     }
     if (m_p.keepHighHz > m_p.keepLowHz) {

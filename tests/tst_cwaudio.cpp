@@ -132,12 +132,15 @@ private slots:
     void decodeSignal();
     void channel_data();
     void channel();
+    void retuningListener();
     void clickIsNotMark();
     void statusAndHint();
     void noBeacon_data();
     void noBeacon();
     void streaming_data();
     void streaming();
+    void earlyReport_data();
+    void earlyReport();
     void audioFile_data();
     void audioFile();
     void rawStream();
@@ -227,12 +230,14 @@ std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
     std::vector<cwaudio::KeyedMark> marks;
     double t = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == ' ' || text[i] == '~') {
+        if (text[i] == ' ' || text[i] == '~' || text[i] == '/') {
             continue;
         }
         const bool drop = i > 0 && text[i - 1] == '~';
         const std::string_view code = cwaudio::morseCodeOf(text[i]);
         const std::size_t dropped = drop ? code.rfind('.') : std::string_view::npos;
+        // '/': the first dash broken by a dropout of 0.3 units in its middle.
+        const std::size_t broken = i > 0 && text[i - 1] == '/' ? code.find('-') : std::string_view::npos;
         for (std::size_t k = 0; k < code.size(); ++k) {
             const double length = (code[k] == '-' ? 3 : 1) * dot;
             const bool wordFollows = i + 1 < text.size() && text[i + 1] == ' ';
@@ -243,6 +248,9 @@ std::vector<cwaudio::KeyedMark> marksFor(const std::string& text, double dot)
                 marks.back().gapPeak = 0.9;
                 marks.back().gapHead = 0.9;
                 marks.back().gapTail = k + 1 < code.size() ? 0.9 : 0.0;
+            } else if (k == broken) {
+                marks.push_back({ t, 1.35 * dot, 0.3 * dot });
+                marks.push_back({ t + 1.65 * dot, 1.35 * dot, gap });
             } else {
                 marks.push_back({ t, length, gap });
             }
@@ -267,6 +275,44 @@ void TestCwAudio::toneTracking_data()
     QTest::newRow("a much stronger station 400 Hz away") << 0.0 << 400.0 << 4.0;
 }
 
+namespace {
+
+// The signal `sample(t)` fed at 8 kHz for `seconds` to a tone tracker: how far its tone is from
+// `truth(t)` where the signal path needs it (one lag behind the input, every 10 ms), at worst,
+// over the times `judged(t)` accepts. Empty when it never stays within 8 Hz.
+template<typename Sample, typename Truth, typename Judged>
+QString toneFollowed(double seconds, Sample sample, Truth truth, Judged judged)
+{
+    constexpr double rate = 8000.0;
+    constexpr std::int64_t every = 80;
+    cwaudio::DriftBank bank(rate);
+    cwaudio::ToneTracker tracker(bank);
+    double worst = 0.0;
+    double worstAt = 0.0;
+    const auto total = static_cast<std::int64_t>(seconds * rate);
+    for (std::int64_t i = 0; i < total; ++i) {
+        if (!bank.push(static_cast<float>(sample(static_cast<double>(i) / rate)))) {
+            continue;
+        }
+        tracker.update();
+        const std::int64_t at = i + 1 - tracker.lagSamples();
+        for (std::int64_t s = at; s < at + tracker.hop(); s += every) {
+            const double t = static_cast<double>(s) / rate;
+            if (!judged(t)) {
+                continue;
+            }
+            const double error = std::abs(tracker.frequencyAt(s) - truth(t));
+            if (error > worst) {
+                worst = error;
+                worstAt = t;
+            }
+        }
+    }
+    return worst < 8.0 ? QString() : u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt);
+}
+
+} // namespace
+
 void TestCwAudio::toneTracking()
 {
     QFETCH(double, rateHzPerSecond);
@@ -274,9 +320,6 @@ void TestCwAudio::toneTracking()
     QFETCH(double, newLevel);
     constexpr double rate = 8000.0;
     constexpr double change = 4.0;
-    constexpr double seconds = 8.0;
-    cwaudio::DriftBank bank(rate);
-    cwaudio::ToneTracker tracker(bank);
     // The tone the signal path needs at a sample: the first tone until the change, then the new one.
     const auto truth = [&](double t) {
         if (t < change) {
@@ -286,39 +329,20 @@ void TestCwAudio::toneTracking()
     };
     double phase = 0.0;
     double otherPhase = 0.0;
-    double worst = 0.0;
-    double worstAt = 0.0;
-    const auto total = static_cast<std::int64_t>(seconds * rate);
-    for (std::int64_t i = 0; i < total; ++i) {
-        const double t = static_cast<double>(i) / rate;
-        double x = 0.0;
+    const auto sample = [&](double t) {
         if (newLevel > 0.0 && t >= change) {
             // The first tone stays; the stronger one appears beside it.
             phase += 2 * std::numbers::pi * 700.0 / rate;
             otherPhase += 2 * std::numbers::pi * (700.0 + stepHz) / rate;
-            x = 0.1 * std::sin(phase) + 0.1 * newLevel * std::sin(otherPhase);
-        } else {
-            phase += 2 * std::numbers::pi * truth(t) / rate;
-            x = 0.1 * std::sin(phase);
+            return 0.1 * std::sin(phase) + 0.1 * newLevel * std::sin(otherPhase);
         }
-        if (!bank.push(static_cast<float>(x))) {
-            continue;
-        }
-        tracker.update();
-        // Where the signal path is: one lag behind the input. Judged from 1.5 s on, and not within
-        // a second after the change, where the new tone is still being sought.
-        const std::int64_t at = i + 1 - tracker.lagSamples();
-        const double tAt = static_cast<double>(at) / rate;
-        if (tAt < 1.5 || (tAt >= change - 0.1 && tAt < change + 1.0)) {
-            continue;
-        }
-        const double error = std::abs(tracker.frequencyAt(at) - truth(tAt));
-        if (error > worst) {
-            worst = error;
-            worstAt = tAt;
-        }
-    }
-    QVERIFY2(worst < 8.0, qPrintable(u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt)));
+        phase += 2 * std::numbers::pi * truth(t) / rate;
+        return 0.1 * std::sin(phase);
+    };
+    // From 1.5 s on, and not within a second after the change, where the new tone is still sought.
+    const QString off = toneFollowed(
+        8.0, sample, truth, [&](double t) { return t >= 1.5 && (t < change - 0.1 || t >= change + 1.0); });
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 
 void TestCwAudio::toneThroughJump_data()
@@ -336,46 +360,25 @@ void TestCwAudio::toneThroughJump()
     QFETCH(double, stepHz);
     constexpr double rate = 8000.0;
     constexpr double jumpAt = 6.03; // 30 ms into the mark keyed from 6.0 s
-    constexpr double seconds = 9.0;
     // Dots and dashes of 60 ms units, the tone moving all the while.
     const auto keyed = [](double t) {
         const auto unit = static_cast<int>(t / 0.06);
         return unit % 8 < 3 || unit % 8 == 4;
     };
     const auto truth = [&](double t) { return 700.0 + rateHzPerSecond * t + (t >= jumpAt ? stepHz : 0.0); };
-    cwaudio::DriftBank bank(rate);
-    cwaudio::ToneTracker tracker(bank);
     // Noise 20 dB under the tone in 2500 Hz: a floor for the tracker to read tones against.
     std::mt19937 generator(7);
     std::normal_distribution<double> noise(0.0, 0.009);
     double phase = 0.0;
-    double worst = 0.0;
-    double worstAt = 0.0;
-    const auto total = static_cast<std::int64_t>(seconds * rate);
-    for (std::int64_t i = 0; i < total; ++i) {
-        const double t = static_cast<double>(i) / rate;
+    const auto sample = [&](double t) {
         phase += 2 * std::numbers::pi * truth(t) / rate;
-        const double x = (keyed(t) ? 0.1 * std::sin(phase) : 0.0) + noise(generator);
-        if (!bank.push(static_cast<float>(x))) {
-            continue;
-        }
-        tracker.update();
-        // Judged where the signal path needs the tone: on keyed samples from 1.5 s on, those 20 ms
-        // and more either side of the jump included, so each side must have its own tone.
-        const std::int64_t at = i + 1 - tracker.lagSamples();
-        for (std::int64_t s = at; s < at + tracker.hop(); s += 80) {
-            const double tAt = static_cast<double>(s) / rate;
-            if (tAt < 1.5 || !keyed(tAt) || std::abs(tAt - jumpAt) < 0.02) {
-                continue;
-            }
-            const double error = std::abs(tracker.frequencyAt(s) - truth(tAt));
-            if (error > worst) {
-                worst = error;
-                worstAt = tAt;
-            }
-        }
-    }
-    QVERIFY2(worst < 8.0, qPrintable(u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt)));
+        return (keyed(t) ? 0.1 * std::sin(phase) : 0.0) + noise(generator);
+    };
+    // On keyed samples from 1.5 s on, those 20 ms and more either side of the jump included, so each
+    // side must have its own tone.
+    const QString off = toneFollowed(
+        9.0, sample, truth, [&](double t) { return t >= 1.5 && keyed(t) && std::abs(t - jumpAt) >= 0.02; });
+    QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 
 void TestCwAudio::gapPeaks_data()
@@ -453,6 +456,8 @@ void TestCwAudio::findBeacon_data()
     QTest::newRow("prefix dot lost") << u"TARN~UPQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
     QTest::newRow("prefix dot lost before a word space")
         << u"TARNU~P Q8CQ CG4X GG4D Z"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("dash broken by a dropout") << u"TARNUPQ8C/QCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
+    QTest::newRow("prefix dash broken by a dropout") << u"TARNU/PQ8CQCG4XGG4DZ"_s << u"TARNUPQ8CQCG4XGG4DZ"_s;
     QTest::newRow("letter outside the level alphabet") << u"TARNUPQ8CQCG4XGG4DA"_s << QString();
     QTest::newRow("18 characters") << u"TARNUPQ8CQCG4XGG4D"_s << QString();
     QTest::newRow("20 characters") << u"TARNUPQ8CQCG4XGG4DZD"_s << QString();
@@ -476,7 +481,7 @@ void TestCwAudio::findBeacon()
     QCOMPARE(found->firstMark, marksFor(before.toStdString(), dot).size());
     for (const double c : found->confidence) {
         QVERIFY(c >= 0.0 && c <= 1.0);
-        QVERIFY2(c > 0.9 || sent.contains(u'~'), qPrintable(QString::number(c)));
+        QVERIFY2(c > 0.9 || sent.contains(u'~') || sent.contains(u'/'), qPrintable(QString::number(c)));
     }
 }
 
@@ -612,6 +617,33 @@ void TestCwAudio::channel()
     QCOMPARE(textsOf(out.beacons), textsOf(beacon.sent));
 }
 
+// A listener retuning by 100-300 Hz every second or so turns a tone heard below the passband up
+// into it, never further down, and then keeps it there.
+void TestCwAudio::retuningListener()
+{
+    cwsynth::ChannelParams params;
+    params.sampleRate = 8000.0;
+    params.channels = 1;
+    params.toneHz = 300.0;
+    params.retuneSeconds = 1.0;
+    std::mt19937_64 random(3);
+    const cwsynth::Envelope beacon = cwsynth::envelopeOf(
+        cwsynth::keyByHand({ 20.0, 0.1, 1.0, 1.5, 3.0 }, randomBeacons(5, 2), random), 0.005, 1.5);
+    cwsynth::Channel model(params, beacon);
+    std::vector<float> block(800);
+    double lowest = params.toneHz;
+    double last = params.toneHz;
+    bool inBand = false;
+    while (model.render(block) > 0) {
+        last = model.toneHz();
+        lowest = std::min(lowest, last);
+        inBand = inBand || (last >= 500.0 && last <= 2500.0);
+        QVERIFY2(!inBand || (last >= 500.0 && last <= 2500.0), qPrintable(QString::number(last)));
+    }
+    QCOMPARE(lowest, params.toneHz);
+    QVERIFY(inBand);
+}
+
 // A crash a few milliseconds long, 30 dB over the keying, inside a long gap: no mark comes of it.
 void TestCwAudio::clickIsNotMark()
 {
@@ -742,6 +774,57 @@ void TestCwAudio::streaming()
         QCOMPARE(blocks.beacons[i].confidence, whole.beacons[i].confidence);
     }
     QCOMPARE(blocks.text, whole.text);
+}
+
+void TestCwAudio::earlyReport_data()
+{
+    QTest::addColumn<double>("wpm");
+    QTest::addColumn<std::uint64_t>("seed");
+    QTest::newRow("12 WPM") << 12.0 << std::uint64_t(31);
+    QTest::newRow("25 WPM grouped") << 25.0 << std::uint64_t(32);
+}
+
+// Live, a beacon is reported once the word space after it has come in, long before the full
+// look-ahead (over two seconds) has passed, and not again when the lane's own reading gets to it.
+void TestCwAudio::earlyReport()
+{
+    QFETCH(double, wpm);
+    QFETCH(std::uint64_t, seed);
+    cwsynth::SignalParams p;
+    p.snrDb = 6.0;
+    p.wpm = wpm;
+    p.seed = seed;
+    p.tailSeconds = 6.0;
+    std::vector<std::string> texts = randomBeacons(seed, 1);
+    const QStringList sent { QString::fromStdString(texts[0]) };
+    if (wpm > 20.0) {
+        const std::string& t = texts[0];
+        texts[0] = t.substr(0, 6) + ' ' + t.substr(6, 4) + ' ' + t.substr(10, 4) + ' ' + t.substr(14, 4) +
+            ' ' + t.substr(18);
+    }
+    cwsynth::Signal signal(p, texts);
+    const std::vector<float> samples = signal.renderAll();
+    const double end = signal.sent().at(0).end * p.sampleRate;
+    const double dot = 1.2 / wpm * p.sampleRate;
+    Decoded out;
+    cwaudio::CwDecoder decoder(p.sampleRate, collectInto(out));
+    decoder.setEarlyReports(true);
+    std::size_t fed = 0;
+    const auto feedUntil = [&](double sample) {
+        while (fed < samples.size() && double(fed) < sample) {
+            const std::size_t n = std::min<std::size_t>(1024, samples.size() - fed);
+            decoder.feed(std::span<const float>(samples).subspan(fed, n));
+            fed += n;
+        }
+    };
+    // Two dots of quiet: the last character may not be over yet.
+    feedUntil(end + 2.0 * dot - 1024.0);
+    QVERIFY2(out.beacons.empty(), qPrintable(textsOf(out.beacons).join(u' ')));
+    feedUntil(end + 1.5 * p.sampleRate);
+    QCOMPARE(textsOf(out.beacons), sent);
+    feedUntil(double(samples.size()));
+    decoder.finish();
+    QCOMPARE(textsOf(out.beacons), sent);
 }
 
 void TestCwAudio::audioFile_data()

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "acceptance.h"
 #include "beacon_finder.h"
 #include "cw_audio.h"
 
@@ -50,16 +51,26 @@ enum Oddity {
     weakDot, // the last dot of Z (--..) at position 12 faded to 0.6, below the keying threshold
     retuned, // the tone jumps 200 Hz up in the middle of the first dash of G, as a listener retunes
     // Q, C and the last G keyed as two characters each (M A, T R, T N): a full character space
-    // where an element space belongs, so what was sent is no beacon at all.
+    // where an element space belongs, so what was sent is no beacon at all. Also Q alone, and Q
+    // and C.
+    brokenOnce,
+    brokenTwice,
     brokenApart,
 };
 
 constexpr double retunedHz = toneHz + 200.0;
 
-bool brokenAfter(std::size_t position, std::size_t element)
+// How many characters `oddity` keys as two: Q, then C, then the last G.
+int brokenPairs(Oddity oddity)
 {
-    return (position == 7 && element == 1) || (position == 9 && element == 0) ||
-        (position == 18 && element == 0);
+    return oddity == brokenOnce ? 1 : oddity == brokenTwice ? 2 : oddity == brokenApart ? 3 : 0;
+}
+
+bool brokenAfter(Oddity oddity, std::size_t position, std::size_t element)
+{
+    const int pairs = brokenPairs(oddity);
+    return (pairs >= 1 && position == 7 && element == 1) || (pairs >= 2 && position == 9 && element == 0) ||
+        (pairs >= 3 && position == 18 && element == 0);
 }
 
 // Tone from `on` to `off` (seconds); `crash` marks static instead.
@@ -102,7 +113,7 @@ double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity o
             if (odd && oddity == crash && e + 1 == code.size()) {
                 keys.push_back({ t + dot, t + dot + 0.01, true });
             }
-            const bool broken = oddity == brokenApart && brokenAfter(p, e);
+            const bool broken = brokenAfter(oddity, p, e);
             t += (e + 1 < code.size() && !broken ? 1.0 : 3.0) * dot;
         }
     }
@@ -189,6 +200,8 @@ private slots:
     void marginalNoise();
     void marksAcceptance_data();
     void marksAcceptance();
+    void readingAcceptance_data();
+    void readingAcceptance();
 };
 
 void TestWrongBeacons::rightOrNone_data()
@@ -204,6 +217,8 @@ void TestWrongBeacons::rightOrNone_data()
         QTest::addRow("static crash on a gap, %g dB", snr) << int(crash) << snr << -1;
         QTest::addRow("retuned inside a dash, %g dB", snr) << int(retuned) << snr << -1;
         // Every character reads clearly on its own; only the marks' timing shows the frame is wrong.
+        QTest::addRow("one character broken apart, %g dB", snr) << int(brokenOnce) << snr << 0;
+        QTest::addRow("two characters broken apart, %g dB", snr) << int(brokenTwice) << snr << 0;
         QTest::addRow("characters broken apart, %g dB", snr) << int(brokenApart) << snr << 0;
     }
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
@@ -276,6 +291,65 @@ void TestWrongBeacons::marksAcceptance()
         found.confidence.at(std::size_t(doubtfulAt)) = confidence;
     }
     QCOMPARE(cwaudio::sureEnough(found, cwaudio::Acceptance {}), sure);
+}
+
+void TestWrongBeacons::readingAcceptance_data()
+{
+    QTest::addColumn<double>("marksCost");
+    QTest::addColumn<bool>("ticksDiffer"); // the ticks read position 10 otherwise than the marks
+    QTest::addColumn<double>("framed"); // the ticks' confidence at 10 among what it may hold
+    QTest::addColumn<double>("open"); // ...and against every letter and digit
+    QTest::addColumn<bool>("jumped");
+    QTest::addColumn<bool>("toneLost"); // at position 10
+    QTest::addColumn<bool>("reported");
+
+    QTest::newRow("both sure and alike") << 0.0 << false << 1.0 << 1.0 << false << false << true;
+    QTest::newRow("both sure, one character differs") << 0.0 << true << 1.0 << 1.0 << false << false << false;
+    QTest::newRow("marks unsure, ticks sure otherwise")
+        << 12.0 << true << 1.0 << 1.0 << false << false << true;
+    QTest::newRow("marks unsure, ticks torn between two symbols")
+        << 12.0 << true << 0.8 << 0.8 << false << false << false;
+    // Clear among the level symbols, yet the ticks speak for a letter the position never holds.
+    QTest::newRow("marks unsure, an impossible letter ten times likelier")
+        << 12.0 << false << 1.0 << 0.09 << false << false << true;
+    QTest::newRow("marks unsure, an impossible letter a hundred times likelier")
+        << 12.0 << false << 1.0 << 0.0099 << false << false << false;
+    QTest::newRow("across a jump, ticks unsure") << 0.0 << false << 0.8 << 0.8 << true << false << false;
+    QTest::newRow("across a jump, ticks sure") << 0.0 << false << 1.0 << 1.0 << true << false << true;
+    QTest::newRow("ticks alone where the tone may be lost")
+        << 12.0 << true << 1.0 << 1.0 << true << true << false;
+    QTest::newRow("both alike where the tone may be lost")
+        << 12.0 << false << 1.0 << 1.0 << true << true << true;
+}
+
+// The last word on a beacon: what the marks and the ticks each made of it.
+void TestWrongBeacons::readingAcceptance()
+{
+    QFETCH(double, marksCost);
+    QFETCH(bool, ticksDiffer);
+    QFETCH(double, framed);
+    QFETCH(double, open);
+    QFETCH(bool, jumped);
+    QFETCH(bool, toneLost);
+    QFETCH(bool, reported);
+    constexpr std::size_t at = 10;
+    cwaudio::FoundBeacon marks;
+    marks.text = sent;
+    marks.cost = marksCost;
+    marks.confidence.fill(1.0);
+    cwaudio::SoftBeacon ticks;
+    ticks.text = sent;
+    if (ticksDiffer) {
+        ticks.text[at] = 'Z'; // 8 sent there
+    }
+    ticks.confidence.fill(1.0);
+    ticks.framed.fill(1.0);
+    ticks.framed[at] = framed;
+    ticks.confidence[at] = open;
+    cwaudio::TickDoubts doubts;
+    doubts.jumped = jumped;
+    doubts.toneLost[at] = toneLost;
+    QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
 }
 
 QTEST_GUILESS_MAIN(TestWrongBeacons)

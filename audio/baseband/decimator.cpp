@@ -2,6 +2,7 @@
 #include "decimator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -13,6 +14,24 @@ constexpr double highestWorkingRate = 16000.0;
 constexpr double workingRate = 8000.0;
 // The tone may be up to 3000 Hz.
 constexpr double passbandEdge = 3000.0;
+// Outputs summed at once: enough vector registers of them to hide the latency of each addition.
+constexpr std::size_t outputBlock = 16;
+
+// `count` consecutive outputs from the phase-split samples (tap t meets samples[offsets[t]] on).
+template<std::size_t count>
+void sumBlock(
+    const float* samples, const std::vector<float>& taps, const std::vector<std::size_t>& offsets, float* out)
+{
+    std::array<float, count> sum {};
+    for (std::size_t t = 0; t < taps.size(); ++t) {
+        const float tap = taps[t];
+        const float* run = samples + offsets[t];
+        for (std::size_t j = 0; j < count; ++j) {
+            sum[j] += tap * run[j];
+        }
+    }
+    std::copy(sum.begin(), sum.end(), out);
+}
 
 } // namespace
 
@@ -57,28 +76,45 @@ void Decimator::process(std::span<const float> input, std::vector<float>& output
     const auto factor = static_cast<std::size_t>(m_factor);
     std::size_t i = m_phase;
     if (i < available) {
-        // Output j is the sum over k of tap k times m_history[i + j * factor + k]. Taken one phase
-        // (k modulo the factor) at a time, each tap scales a run of consecutive samples of that
-        // phase, which vectorises, instead of a sum along each output's window, which does not.
+        // Output j is the sum over k of tap k times m_history[i + j * factor + k]. Split into its
+        // phases (k modulo the factor), the samples each tap meets for consecutive outputs lie side
+        // by side, so a block of outputs is summed at once, which vectorises.
         const std::size_t outputs = (available - 1 - i) / factor + 1;
-        const std::size_t first = output.size();
-        output.resize(first + outputs, 0.0f);
-        float* out = output.data() + first;
         const std::size_t perPhase = (taps + factor - 1) / factor;
-        m_phaseSamples.resize(outputs + perPhase);
-        for (std::size_t p = 0; p < factor && p < taps; ++p) {
-            const std::size_t runs = (taps - p + factor - 1) / factor; // taps of this phase
+        const std::size_t stride = outputs + perPhase;
+        m_phaseSamples.resize(factor * stride);
+        for (std::size_t p = 0; p < factor; ++p) {
             const float* x = m_history.data() + i + p;
-            for (std::size_t m = 0; m < outputs + runs - 1; ++m) {
-                m_phaseSamples[m] = x[m * factor];
+            float* phase = m_phaseSamples.data() + p * stride;
+            const std::size_t count = std::min(stride, (m_history.size() - i - p + factor - 1) / factor);
+            for (std::size_t m = 0; m < count; ++m) {
+                phase[m] = x[m * factor];
             }
-            for (std::size_t q = 0; q < runs; ++q) {
-                const float tap = m_taps[q * factor + p];
-                const float* run = m_phaseSamples.data() + q;
-                for (std::size_t j = 0; j < outputs; ++j) {
-                    out[j] += tap * run[j];
+        }
+        if (m_tapOffsets.empty()) {
+            // Taken phase by phase, each phase's taps in order, so that every sum rounds alike
+            // however the outputs are blocked.
+            for (std::size_t p = 0; p < factor && p < taps; ++p) {
+                for (std::size_t k = p; k < taps; k += factor) {
+                    m_phaseTaps.push_back(m_taps[k]);
                 }
             }
+            m_tapOffsets.resize(taps);
+        }
+        for (std::size_t p = 0, t = 0; p < factor && p < taps; ++p) {
+            for (std::size_t k = p; k < taps; k += factor, ++t) {
+                m_tapOffsets[t] = p * stride + k / factor;
+            }
+        }
+        const std::size_t first = output.size();
+        output.resize(first + outputs);
+        float* out = output.data() + first;
+        std::size_t j = 0;
+        for (; j + outputBlock <= outputs; j += outputBlock) {
+            sumBlock<outputBlock>(m_phaseSamples.data() + j, m_phaseTaps, m_tapOffsets, out + j);
+        }
+        for (; j < outputs; ++j) {
+            sumBlock<1>(m_phaseSamples.data() + j, m_phaseTaps, m_tapOffsets, out + j);
         }
         i += outputs * factor;
     }

@@ -24,7 +24,9 @@ private:
     std::vector<float> m_taps;
     std::vector<float> m_history; // the last taps-1 input samples, then the new block
     int m_phase = 0; // input samples to skip before the next output
-    std::vector<float> m_phaseSamples; // every factor-th sample of the block, from one phase
+    std::vector<float> m_phaseSamples; // the block split into its phases, one after another
+    std::vector<float> m_phaseTaps; // the taps in the order they are summed
+    std::vector<std::size_t> m_tapOffsets; // where each meets its phase's samples
 };
 
 } // namespace cwaudio

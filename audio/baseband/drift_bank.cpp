@@ -2,6 +2,7 @@
 #include "drift_bank.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -41,6 +42,37 @@ void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
     }
 }
 
+// Moves each value of `average` the share `alpha` of the way to `frame`'s.
+void smooth(float* __restrict average, const float* __restrict frame, float alpha, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        average[i] += alpha * (frame[i] - average[i]);
+    }
+}
+
+void windowed(
+    const float* __restrict samples, const float* __restrict window, float* __restrict out, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        out[i] = samples[i] * window[i];
+    }
+}
+
+// The maximum of each block of `average` (`bins` a multiple of the block): four runs of four side
+// by side, which vectorises, then the four that are left.
+void blockMaxima(const float* __restrict average, float* __restrict maxima, int bins)
+{
+    static_assert(block == 16);
+    for (int b = 0; b < bins / block; ++b) {
+        const float* a = average + static_cast<std::ptrdiff_t>(b) * block;
+        std::array<float, 4> m {};
+        for (std::size_t i = 0; i < m.size(); ++i) {
+            m[i] = std::max(std::max(a[i], a[i + 4]), std::max(a[i + 8], a[i + 12]));
+        }
+        maxima[b] = std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
+    }
+}
+
 } // namespace
 
 DriftBank::DriftBank(double sampleRate)
@@ -66,9 +98,7 @@ DriftBank::DriftBank(double sampleRate)
     m_slow.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins), 0.0f));
     m_offset.assign(m_rates.size(), 0.0);
     m_shift.assign(m_rates.size(), 0);
-    static_assert(block == 16); // the halving below ends at four
     m_blockMax.assign(m_rates.size(), std::vector<float>(static_cast<std::size_t>(m_bins / block), 0.0f));
-    m_halves.resize(static_cast<std::size_t>(m_bins / 2));
     m_slowAlpha = static_cast<float>(m_hop / (slowSeconds * sampleRate));
     m_fastAlpha = static_cast<float>(m_hop / (fastSeconds * sampleRate));
     // Frames kept to date a jump: as far back as the long average reaches.
@@ -103,8 +133,34 @@ bool DriftBank::push(float sample)
 float DriftBank::slow(int rateIndex, int bin) const
 {
     const auto r = static_cast<std::size_t>(rateIndex);
-    const int at = (bin - m_shift[r]) % m_bins;
-    return m_slow[r][static_cast<std::size_t>(at < 0 ? at + m_bins : at)];
+    int at = bin - m_shift[r];
+    if (at < 0) {
+        at += m_bins;
+    }
+    if (at < 0 || at >= m_bins) {
+        at = (at % m_bins + m_bins) % m_bins;
+    }
+    return m_slow[r][static_cast<std::size_t>(at)];
+}
+
+void DriftBank::appendSlow(int rateIndex, int first, int last, std::vector<float>& out) const
+{
+    const auto r = static_cast<std::size_t>(rateIndex);
+    const float* average = m_slow[r].data();
+    forStoredRuns(first, last, m_shift[r], m_bins,
+        [&](int /*k*/, int at, int count) { out.insert(out.end(), average + at, average + at + count); });
+}
+
+float DriftBank::stillMedian(int first, int last) const
+{
+    if (m_median.frames != m_frames || m_median.first != first || m_median.last != last) {
+        m_medianScratch.clear();
+        appendSlow(stillRate(), first, last, m_medianScratch);
+        auto middle = m_medianScratch.begin() + static_cast<std::ptrdiff_t>(m_medianScratch.size() / 2);
+        std::nth_element(m_medianScratch.begin(), middle, m_medianScratch.end());
+        m_median = { m_frames, first, last, *middle };
+    }
+    return m_median.value;
 }
 
 const std::vector<float>& DriftBank::recent(std::size_t back) const
@@ -152,10 +208,10 @@ int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& b
 void DriftBank::analyse()
 {
     const int n = m_fft.size();
-    for (int i = 0; i < n; ++i) {
-        const int at = m_frameFill + i;
-        m_windowed[i] = m_frame[at < n ? at : at - n] * m_window[i];
-    }
+    // The ring from its oldest sample on.
+    const int oldest = n - m_frameFill;
+    windowed(m_frame.data() + m_frameFill, m_window.data(), m_windowed.data(), oldest);
+    windowed(m_frame.data(), m_window.data() + oldest, m_windowed.data() + oldest, m_frameFill);
     m_fft.power(m_windowed, m_power);
     // Plain mean until the averages have filled, so the first estimate is not held back.
     ++m_frames;
@@ -169,34 +225,11 @@ void DriftBank::analyse()
         const int shift = static_cast<int>(std::lround(m_offset[r]));
         m_shift[r] = ((shift % m_bins) + m_bins) % m_bins;
         float* average = m_slow[r].data();
-        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) {
-            float* run = average + at;
-            const float* frame = power + k;
-            for (int i = 0; i < count; ++i) {
-                run[i] += alpha * (frame[i] - run[i]);
-            }
-        });
-        // Each block's maximum by halving it: pairs of runs side by side, which vectorises.
-        float* halves = m_halves.data();
-        for (int b = 0; b < m_bins; b += block) {
-            for (int i = 0; i < block / 2; ++i) {
-                halves[b / 2 + i] = std::max(average[b + i], average[b + block / 2 + i]);
-            }
-        }
-        for (int b = 0; b < m_bins / 2; b += block / 2) {
-            for (int i = 0; i < block / 4; ++i) {
-                halves[b / 2 + i] = std::max(halves[b + i], halves[b + block / 4 + i]);
-            }
-        }
-        float* blockMax = m_blockMax[r].data();
-        for (int b = 0; b < m_bins / block; ++b) {
-            const float* q = halves + static_cast<std::ptrdiff_t>(b) * (block / 4);
-            blockMax[b] = std::max(std::max(q[0], q[1]), std::max(q[2], q[3]));
-        }
+        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins,
+            [&](int k, int at, int count) { smooth(average + at, power + k, alpha, count); });
+        blockMaxima(average, m_blockMax[r].data(), m_bins);
     }
-    for (int k = 1; k < m_bins; ++k) {
-        m_fast[k] += fastAlpha * (m_power[k] - m_fast[k]);
-    }
+    smooth(m_fast.data() + 1, power + 1, fastAlpha, m_bins - 1);
     std::ranges::copy(m_power, m_recent[m_recentNext].begin());
     m_recentNext = (m_recentNext + 1) % m_recent.size();
 }

@@ -36,6 +36,11 @@ public:
     // The average that does not slide.
     int stillRate() const { return rateCount() / 2; }
     float slow(int rateIndex, int bin) const;
+    // Appends the values of average `rateIndex` at bins [first, last] (within [0, bins)) to `out`.
+    void appendSlow(int rateIndex, int first, int last, std::vector<float>& out) const;
+    // The median of the average that does not slide over bins [first, last], worked out once a
+    // frame for every tracker that asks.
+    float stillMedian(int first, int last) const;
     float fast(int bin) const { return m_fast[static_cast<std::size_t>(bin)]; }
     // Strongest bin of all averages within [first, last], bins in [avoidFirst, avoidLast] left
     // out; returns the rate index (the still one when nothing qualifies) and sets `bin` (`first`
@@ -66,13 +71,21 @@ private:
     std::vector<double> m_offset; // per rate, bins slid so far
     std::vector<int> m_shift; // ...rounded, modulo the bins
     std::vector<std::vector<float>> m_blockMax; // per rate, the maximum of each block of storage
-    std::vector<float> m_halves;
     std::vector<float> m_fast;
     std::vector<std::vector<float>> m_recent; // ring of the last frames' power
     std::size_t m_recentNext = 0;
     float m_slowAlpha;
     float m_fastAlpha;
     int m_frames = 0;
+    struct Median
+    {
+        int frames = -1;
+        int first = 0;
+        int last = -1;
+        float value = 0.0f;
+    };
+    mutable Median m_median;
+    mutable std::vector<float> m_medianScratch;
     double m_windowEnergy = 0.0;
 };
 

@@ -8,6 +8,42 @@
 
 namespace cwaudio {
 
+namespace {
+
+// One group of butterflies of a stage: the halves never overlap, which lets the compiler vectorise.
+void butterflies(float* __restrict ar, float* __restrict ai, float* __restrict br, float* __restrict bi,
+    const float* __restrict wr, const float* __restrict wi, int count)
+{
+    for (int k = 0; k < count; ++k) {
+        const float xr = br[k] * wr[k] - bi[k] * wi[k];
+        const float xi = br[k] * wi[k] + bi[k] * wr[k];
+        br[k] = ar[k] - xr;
+        bi[k] = ai[k] - xi;
+        ar[k] += xr;
+        ai[k] += xi;
+    }
+}
+
+// |X[k]|^2 for k in [first, last) from Z, the transform of the even samples (real part) and the
+// odd ones (imaginary part), with Z[-k] at `mirrorRe`[-k]: X[k] = E[k] + w^k O[k], E and O the
+// transforms of the even and odd samples, E[k] = (Z[k] + conj Z[-k]) / 2, O[k] = (Z[k] - conj Z[-k]) / 2j.
+void unpackPower(const float* __restrict re, const float* __restrict im, const float* __restrict mirrorRe,
+    const float* __restrict mirrorIm, const float* __restrict wr, const float* __restrict wi,
+    float* __restrict power, int first, int last)
+{
+    for (int k = first; k < last; ++k) {
+        const float er = 0.5f * (re[k] + mirrorRe[-k]);
+        const float ei = 0.5f * (im[k] - mirrorIm[-k]);
+        const float or_ = 0.5f * (im[k] + mirrorIm[-k]);
+        const float oi = -0.5f * (re[k] - mirrorRe[-k]);
+        const float xr = er + wr[k] * or_ - wi[k] * oi;
+        const float xi = ei + wr[k] * oi + wi[k] * or_;
+        power[k] = xr * xr + xi * xi;
+    }
+}
+
+} // namespace
+
 Fft::Fft(int size)
     : m_size(size)
     , m_half(size / 2)
@@ -45,31 +81,36 @@ Fft::Fft(int size)
 
 void Fft::transformHalf()
 {
-    float* re = m_re.data();
-    float* im = m_im.data();
-    for (int i = 0; i < m_half; ++i) {
-        if (i < m_bitReverse[i]) {
-            std::swap(re[i], re[m_bitReverse[i]]);
-            std::swap(im[i], im[m_bitReverse[i]]);
-        }
-    }
+    float* const re = m_re.data();
+    float* const im = m_im.data();
     const float* wr = m_twiddleRe.data();
     const float* wi = m_twiddleIm.data();
+    // The first two stages together, four values at a time: their butterflies are too short to
+    // vectorise.
+    const auto butterfly = [&](int a, int b, float twr, float twi) {
+        const float xr = re[b] * twr - im[b] * twi;
+        const float xi = re[b] * twi + im[b] * twr;
+        re[b] = re[a] - xr;
+        im[b] = im[a] - xi;
+        re[a] += xr;
+        im[a] += xi;
+    };
+    int half = 1;
+    if (m_half >= 4) {
+        for (int start = 0; start < m_half; start += 4) {
+            butterfly(start, start + 1, wr[0], wi[0]);
+            butterfly(start + 2, start + 3, wr[0], wi[0]);
+            butterfly(start, start + 2, wr[1], wi[1]);
+            butterfly(start + 1, start + 3, wr[2], wi[2]);
+        }
+        wr += 3;
+        wi += 3;
+        half = 4;
+    }
     // Real and imaginary parts in arrays of their own, so the butterflies of a stage vectorise.
-    for (int half = 1; half < m_half; half *= 2) {
+    for (; half < m_half; half *= 2) {
         for (int start = 0; start < m_half; start += 2 * half) {
-            float* ar = re + start;
-            float* ai = im + start;
-            float* br = ar + half;
-            float* bi = ai + half;
-            for (int k = 0; k < half; ++k) {
-                const float xr = br[k] * wr[k] - bi[k] * wi[k];
-                const float xi = br[k] * wi[k] + bi[k] * wr[k];
-                br[k] = ar[k] - xr;
-                bi[k] = ai[k] - xi;
-                ar[k] += xr;
-                ai[k] += xi;
-            }
+            butterflies(re + start, im + start, re + start + half, im + start + half, wr, wi, half);
         }
         wr += half;
         wi += half;
@@ -79,25 +120,21 @@ void Fft::transformHalf()
 void Fft::power(std::span<const float> input, std::span<float> power)
 {
     assert(static_cast<int>(input.size()) == m_size && static_cast<int>(power.size()) >= m_half);
-    // Even samples as the real part, odd ones as the imaginary part of a half-size frame.
+    // Even samples as the real part, odd ones as the imaginary part of a half-size frame, each
+    // put straight into its bit-reversed place.
     const auto half = static_cast<std::size_t>(m_half);
     for (std::size_t i = 0; i < half; ++i) {
-        m_re[i] = input[2 * i];
-        m_im[i] = input[2 * i + 1];
+        const auto at = static_cast<std::size_t>(m_bitReverse[i]);
+        m_re[at] = input[2 * i];
+        m_im[at] = input[2 * i + 1];
     }
     transformHalf();
-    // X[k] = E[k] + w^k O[k], E and O the transforms of the even and odd samples:
-    // E[k] = (Z[k] + conj Z[-k]) / 2, O[k] = (Z[k] - conj Z[-k]) / 2j.
-    for (int k = 0; k < m_half; ++k) {
-        const int m = k == 0 ? 0 : m_half - k;
-        const float er = 0.5f * (m_re[k] + m_re[m]);
-        const float ei = 0.5f * (m_im[k] - m_im[m]);
-        const float or_ = 0.5f * (m_im[k] + m_im[m]);
-        const float oi = -0.5f * (m_re[k] - m_re[m]);
-        const float xr = er + m_unpackRe[k] * or_ - m_unpackIm[k] * oi;
-        const float xi = ei + m_unpackRe[k] * oi + m_unpackIm[k] * or_;
-        power[k] = xr * xr + xi * xi;
-    }
+    // Z[-k] is Z[half - k], and Z[0] for k = 0.
+    const float* re = m_re.data();
+    const float* im = m_im.data();
+    unpackPower(re, im, re, im, m_unpackRe.data(), m_unpackIm.data(), power.data(), 0, 1);
+    unpackPower(
+        re, im, re + m_half, im + m_half, m_unpackRe.data(), m_unpackIm.data(), power.data(), 1, m_half);
 }
 
 } // namespace cwaudio

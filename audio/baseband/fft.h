@@ -19,7 +19,7 @@ public:
     void power(std::span<const float> input, std::span<float> power);
 
 private:
-    // The complex transform of (m_re, m_im), half size() long, in place.
+    // The complex transform of (m_re, m_im), half size() long and in bit-reversed order, in place.
     void transformHalf();
 
     int m_size;

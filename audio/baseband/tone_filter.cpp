@@ -27,11 +27,26 @@ void ToneFilter::setFrequency(double hz)
 
 bool ToneFilter::push(float sample, std::complex<float>& out)
 {
-    const double re = m_oscillator.real();
-    const double im = m_oscillator.imag();
-    m_sum += std::complex<float>(static_cast<float>(sample * re), static_cast<float>(sample * im));
-    m_oscillator = { re * m_step.real() - im * m_step.imag(), re * m_step.imag() + im * m_step.real() };
-    if (++m_fill < m_block) {
+    return push(std::span<const float>(&sample, 1), out);
+}
+
+bool ToneFilter::push(std::span<const float> samples, std::complex<float>& out)
+{
+    double re = m_oscillator.real();
+    double im = m_oscillator.imag();
+    const double stepRe = m_step.real();
+    const double stepIm = m_step.imag();
+    std::complex<float> sum = m_sum;
+    for (const float sample : samples) {
+        sum += std::complex<float>(static_cast<float>(sample * re), static_cast<float>(sample * im));
+        const double nextRe = re * stepRe - im * stepIm;
+        im = re * stepIm + im * stepRe;
+        re = nextRe;
+    }
+    m_oscillator = { re, im };
+    m_sum = sum;
+    m_fill += static_cast<int>(samples.size());
+    if (m_fill < m_block) {
         return false;
     }
     // Renormalise once a block so rounding never lets the oscillator grow or fade.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <complex>
+#include <span>
 
 namespace cwaudio {
 
@@ -20,8 +21,13 @@ public:
     // The next sample starts a block.
     bool blockStart() const { return m_fill == 0; }
 
+    // Samples still to come in the block under way.
+    int remaining() const { return m_block - m_fill; }
+
     // Feeds one sample; returns true and sets `out` when a block is complete.
     bool push(float sample, std::complex<float>& out);
+    // Feeds at most remaining() samples; returns true and sets `out` when they complete the block.
+    bool push(std::span<const float> samples, std::complex<float>& out);
 
 private:
     double m_rate;

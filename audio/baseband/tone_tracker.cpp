@@ -82,8 +82,9 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
     // The estimates bracketing `sample`, from the ring (oldest first after m_historyNext).
     const Estimate* before = nullptr;
     const Estimate* after = nullptr;
-    for (std::size_t k = 0; k < m_history.size(); ++k) {
-        const Estimate& e = m_history[(m_historyNext + k) % m_history.size()];
+    for (std::size_t k = 0, at = m_historyNext; k < m_history.size();
+         ++k, at = at + 1 == m_history.size() ? 0 : at + 1) {
+        const Estimate& e = m_history[at];
         if (e.at < 0) {
             continue;
         }
@@ -162,14 +163,7 @@ void ToneTracker::update()
     const int n = m_bank.fftSize();
     const double hopSeconds = m_hop / m_sampleRate;
     const auto slow = [this](int rate, int bin) { return m_bank.slow(rate, bin); };
-    const int still = m_bank.stillRate();
-    m_scratch.clear();
-    for (int k = m_firstBin; k <= m_lastBin; ++k) {
-        m_scratch.push_back(slow(still, k));
-    }
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(m_scratch.size() / 2);
-    std::nth_element(m_scratch.begin(), middle, m_scratch.end());
-    const float floor = std::max(*middle, 1e-30f);
+    const float floor = std::max(m_bank.stillMedian(m_firstBin, m_lastBin), 1e-30f);
 
     const std::int64_t now = m_bank.samples() - n / 2;
     int globalBin = 0;
@@ -228,11 +222,15 @@ void ToneTracker::update()
              k <= std::min(m_lastBin, current + m_trackBins); ++k) {
             recent = std::max(recent, m_bank.fast(k));
         }
-        keyed = jumped || 10 * std::log10(recent / floor) >= keyedDb;
+        m_keyed = 10 * std::log10(recent / floor) >= keyedDb;
+        keyed = jumped || m_keyed;
         if (jumped) {
             m_jumpSeen = now;
             m_jumpAt = jumpOnset(bin * m_binHz, m_bank.rate(rate), floor, now);
         }
+    }
+    if (!m_locked) {
+        m_keyed = false;
     }
     const bool wasLocked = m_locked;
     const double peakDb = 10 * std::log10(std::max(slow(rate, bin), m_bank.fast(bin)) / floor);
@@ -286,11 +284,10 @@ void ToneTracker::update()
     const int nearBins = static_cast<int>(noiseNearHz / m_binHz) + 1;
     const int farBins = static_cast<int>(noiseFarHz / m_binHz);
     m_nearby.clear();
-    for (int k = std::max(1, peak - farBins); k <= std::min(m_bins - 2, peak + farBins); ++k) {
-        if (std::abs(k - peak) >= nearBins) {
-            m_nearby.push_back(slow(rate, k));
-        }
-    }
+    const int low = std::max(1, peak - farBins);
+    const int high = std::min(m_bins - 2, peak + farBins);
+    m_bank.appendSlow(rate, low, std::min(high, peak - nearBins), m_nearby);
+    m_bank.appendSlow(rate, std::max(low, peak + nearBins), high, m_nearby);
     if (!m_nearby.empty()) {
         auto mid = m_nearby.begin() + static_cast<std::ptrdiff_t>(m_nearby.size() / 2);
         std::nth_element(m_nearby.begin(), mid, m_nearby.end());

@@ -32,6 +32,9 @@ public:
     // the estimates made as it went by, those since a jump replaced by the new tone.
     double frequencyAt(std::int64_t sample) const;
     bool locked() const { return m_locked; }
+    // Whether the tone was locked and keyed at the newest estimate (its short average well over
+    // the floor).
+    bool keyed() const { return m_keyed; }
     // Whether the estimate jumped to another tone within the last `seconds`.
     bool jumpedWithin(double seconds) const
     {
@@ -65,7 +68,6 @@ private:
     int m_lag;
     int m_bins;
     double m_binHz;
-    std::vector<float> m_scratch;
     int m_firstBin; // the band searched now
     int m_lastBin;
     int m_bandFirst; // the whole band
@@ -74,6 +76,7 @@ private:
     int m_avoidBin = -1000;
     int m_avoidBins;
     bool m_locked = false;
+    bool m_keyed = false;
     int m_weakFrames = 0;
     double m_frequency = 800.0;
     double m_rate = 0.0;

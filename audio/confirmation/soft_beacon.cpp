@@ -403,6 +403,20 @@ bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& en
         !keyedIn(t, endCell.back(), endCell.back() + quietTo);
 }
 
+// Whether the ticks show keying in every gap the marks' reading merged two characters across:
+// only keying the threshold missed (a faded tail, a dot in the noise) makes such a gap part of one
+// character; silence there means two characters were sent, and the frame forced them into one.
+// Where the ticks lost their phase they are no witness either way.
+bool mergesKeyed(
+    const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found, TickScale scale)
+{
+    return std::ranges::all_of(found.merged, [&](std::size_t i) {
+        const auto from = static_cast<int>(t.cellOf(keyedEnd(marks[i], scale)));
+        const auto to = static_cast<int>(t.cellOf(keyedStart(marks[i + 1], scale)));
+        return !t.phaseKept(from, to - from) || keyedIn(t, from, to);
+    });
+}
+
 } // namespace
 
 double keyedStart(const KeyedMark& mark, TickScale scale)
@@ -500,7 +514,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             }
         }
     }
-    if (!framedWell(t, startCell, endCell)) {
+    if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale)) {
         return std::nullopt;
     }
     return result;

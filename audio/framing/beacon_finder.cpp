@@ -25,12 +25,22 @@ constexpr double maxLeadCost = 3.0;
 constexpr double weakDotCost = 1.5;
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr std::size_t alphanumerics = 36;
+// A dash broken in two by a dropout shorter than an element space (noise, a fade, the filter
+// briefly off a moving tone): its halves and the dropout together make the dash.
+constexpr double brokenDashCost = lostDotCost;
+constexpr double longestDropout = 1.0; // units
+// A mark shorter than this (units) is a fragment of an element, not an element.
+constexpr double wholeElement = 0.7;
 // A word space inside a beacon sent without groups may hide a lost last element.
 constexpr double strayWordSpaceDoubt = 0.35;
 
-// One way a character can show up in the marks: its code, or its code with one dot lost (the gap
+// How a broken dash shows in a reading's marks.
+constexpr std::string_view brokenHalves = "<>";
+
+// One way a character can show up in the marks: its code, its code with one dot lost (the gap
 // around the lost dot then spans its neighbours' gaps too; a first dot lost only lengthens the
-// character space before it, which any character space up to a word space covers).
+// character space before it, which any character space up to a word space covers), or with one
+// dash broken in two.
 struct Reading
 {
     char symbol;
@@ -50,6 +60,11 @@ std::vector<Reading> readingsOf(std::string_view symbols, bool lossAllowed = tru
                 std::string seen(code);
                 seen.erase(k, 1);
                 readings.push_back({ symbol, code, seen, k });
+            }
+            if (lossAllowed && code[k] == '-') {
+                std::string seen(code);
+                seen.replace(k, 1, brokenHalves);
+                readings.push_back({ symbol, code, seen, std::string::npos });
             }
         }
     }
@@ -104,16 +119,44 @@ public:
             m_charGap[i] = std::min(
                 gapCost(gap(i), timing, GapClass::Character), gapCost(gap(i), timing, GapClass::Word));
         }
+        m_broken.assign(n, infinity);
+        for (std::size_t i = 0; i + 1 < n; ++i) {
+            if (marks[i].gap >= 0.0 && marks[i].gap + timing.bias < longestDropout * timing.dot) {
+                m_broken[i] = brokenDashCost +
+                    markCost(marks[i].length + marks[i].gap + marks[i + 1].length, timing, MarkClass::Dash);
+            }
+        }
     }
 
     double gap(std::size_t i) const { return i + 1 == m_marks.size() ? m_endGap : m_marks[i].gap; }
+
+    // How much less likely gap `i` is inside a character than between two.
+    double mergeCost(std::size_t i) const { return m_elementGap[i] - m_charGap[i]; }
+    // Whether mark `i` is a whole element, not a fragment the noise left: only between whole
+    // elements does a gap show the spacing that was sent.
+    bool whole(std::size_t i) const
+    {
+        return m_marks[i].length - m_timing.bias >= wholeElement * m_timing.dot;
+    }
 
     // Marks of `seen` from mark `first` on.
     double marks(std::size_t first, std::string_view seen) const
     {
         double cost = 0;
         for (std::size_t k = 0; k < seen.size(); ++k) {
-            cost += seen[k] == '.' ? m_dot[first + k] : m_dash[first + k];
+            switch (seen[k]) {
+            case '.':
+                cost += m_dot[first + k];
+                break;
+            case '-':
+                cost += m_dash[first + k];
+                break;
+            case '<':
+                cost += m_broken[first + k];
+                break;
+            default:
+                break;
+            }
         }
         return cost;
     }
@@ -145,6 +188,9 @@ public:
         }
         for (std::size_t k = 0; k + 1 < n; ++k) {
             // A dot lost between seen elements k and k+1 leaves a gap of three units.
+            if (r.seen[k] == '<') {
+                continue; // the dropout, costed with the dash
+            }
             cost += r.lostAt == k + 1 ? gapCostUnits(gap(first + k), m_timing, 3.0) : m_elementGap[first + k];
         }
         if (last) {
@@ -200,6 +246,7 @@ private:
     double m_endGap;
     Timing m_timing;
     std::vector<double> m_dot, m_dash, m_elementGap, m_charGap;
+    std::vector<double> m_broken; // marks i and i + 1 as one dash
 };
 
 struct Parse
@@ -340,6 +387,12 @@ std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double e
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
+        for (std::size_t k = 0; k + 1 < r.seen.size(); ++k) {
+            if (r.lostAt != k + 1 && r.seen[k] != '<' && c.mergeCost(first + k) >= lostDotCost &&
+                c.whole(first + k) && c.whole(first + k + 1)) {
+                found.merged.push_back(before.size() + first + k);
+            }
+        }
     }
     if (!sureEnough(found.confidence, acceptance.minConfidence)) {
         return std::nullopt;

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cwaudio {
 
@@ -26,6 +27,10 @@ struct FoundBeacon
     double cost = 0.0; // summed log-likelihood penalty of the chosen reading
     // Marks [boundary[p], boundary[p + 1]) of the searched span were read as character p.
     std::array<std::size_t, beaconLength + 1> boundary {};
+    // Marks whose gap was read as inside a character although the timing makes it a character
+    // space or longer, more surely than a dot is lost, between two whole elements: what was sent
+    // there may be two characters.
+    std::vector<std::size_t> merged;
 };
 
 // How sure the search must be before it reports a beacon.

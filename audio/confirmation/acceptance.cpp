@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "acceptance.h"
+
+namespace cwaudio {
+
+namespace {
+
+constexpr double minFramedConfidence = 0.9;
+constexpr double minOpenConfidence = 0.02;
+
+} // namespace
+
+bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts)
+{
+    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        if (doubts.toneLost[p] && ticks.text[p] != marks.text[p]) {
+            return false;
+        }
+    }
+    // Two confident readings that differ settle nothing. Across a jump of the tone the marks are no
+    // witness (a dash filtered partly off the tone comes out as two dots): the ticks must decide.
+    const bool marksSure = sureEnough(marks, Acceptance {});
+    if (marksSure && ticks.text != marks.text) {
+        return false;
+    }
+    return (marksSure && !doubts.jumped) ||
+        (sureEnough(ticks.framed, minFramedConfidence) && sureEnough(ticks.confidence, minOpenConfidence));
+}
+
+} // namespace cwaudio
