@@ -24,6 +24,9 @@ constexpr double fadeSeconds = 0.1;
 // is a guess (about 9 dB), and the confidence such a guess gets.
 constexpr double minUnitEnergy = 8.0;
 constexpr double guessConfidence = 0.5;
+// A fade this far (6 dB) below the characters' steady level, and a factor the level it leaves may
+// be off by.
+constexpr double fadedShare = 0.5;
 // Out of a fade the level of a character is read from the marks of this many characters either
 // side, not from its own few: one mark's amplitude is a rough estimate in the noise.
 constexpr std::size_t amplitudeReach = 2;
@@ -252,6 +255,17 @@ std::vector<double> followFade(const std::vector<double>& centre, const std::vec
     return cells;
 }
 
+bool anyGuessed(const std::vector<bool>& guessed, int from, int to)
+{
+    const auto end = std::min(static_cast<std::size_t>(std::max(to, 0)), guessed.size());
+    for (auto k = static_cast<std::size_t>(std::max(from, 0)); k < end; ++k) {
+        if (guessed[k]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether a dot fits anywhere in cells [from, to): keying that a reading leaves unexplained. It
 // has to score a fair share of what a whole dot would: weak signals leave many places where
 // noise alone scores above nothing.
@@ -279,8 +293,9 @@ using Cells = std::array<int, beaconLength>;
 
 // Where each character may lie: within a few dots of where the marks put it. Sets the key-down
 // amplitude the likelihoods assume around each character from its marks and its neighbours'.
+// `guessed` flags the cells where the ticks alone are no more than a guess (a deep fade).
 std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
-    TickScale scale, double dot)
+    TickScale scale, double dot, std::vector<bool>& guessed)
 {
     const std::size_t first = found.boundary[0];
     std::vector<double> amplitude;
@@ -316,11 +331,16 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
     }
     const std::vector<double> level =
         followFade(centre, amplitude, steady, fadeSeconds * scale.tickRate / (dot / cellsPerUnit));
+    guessed.assign(level.size(), false);
     for (int j = 0; j < t.cells(); ++j) {
-        if (level[static_cast<std::size_t>(j)] <= 1e-20) {
+        const auto k = static_cast<std::size_t>(j);
+        if (level[k] <= 1e-20) {
             return std::nullopt;
         }
-        t.setAmplitude(j, j + 1, level[static_cast<std::size_t>(j)]);
+        // Deep in a fade the level between two marks may lie anywhere under the line drawn between
+        // them: the marks there are taken as keyed down to a share of it.
+        t.setAmplitude(j, j + 1, level[k] < fadedShare * steady[k] ? fadedShare * level[k] : level[k]);
+        guessed[k] = t.unitEnergy(j) < minUnitEnergy;
     }
     t.prepare();
     return beams;
@@ -407,12 +427,16 @@ bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& en
 // only keying the threshold missed (a faded tail, a dot in the noise) makes such a gap part of one
 // character; silence there means two characters were sent, and the frame forced them into one.
 // Where the ticks lost their phase they are no witness either way.
-bool mergesKeyed(
-    const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found, TickScale scale)
+bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
+    TickScale scale, const std::vector<bool>& guessed)
 {
     return std::ranges::all_of(found.merged, [&](std::size_t i) {
         const auto from = static_cast<int>(t.cellOf(keyedEnd(marks[i], scale)));
         const auto to = static_cast<int>(t.cellOf(keyedStart(marks[i + 1], scale)));
+        // In a fade the keying the ticks find there may as well be a faded element's tail.
+        if (anyGuessed(guessed, from, to)) {
+            return false;
+        }
         return !t.phaseKept(from, to - from) || keyedIn(t, from, to);
     });
 }
@@ -457,7 +481,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     if (!t.valid()) {
         return std::nullopt;
     }
-    const auto beams = layOut(t, marks, found, scale, dot);
+    std::vector<bool> guessed;
+    const auto beams = layOut(t, marks, found, scale, dot, guessed);
     if (!beams) {
         return std::nullopt;
     }
@@ -504,17 +529,14 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         result.confidence[p] = 1.0 / total;
         reader.backward(morseCodeOf(chosen), pass.ends[p], scratch, beam);
         bestJoin(scratch, pass.starts[p], beam, &startCell[p]);
-        // At the bottom of a deep fade the ticks alone no longer tell a dot from a space: what they
-        // read there is no more than a guess the marks must bear out.
-        for (int j = startCell[p]; j < endCell[p]; ++j) {
-            if (t.unitEnergy(j) < minUnitEnergy) {
-                result.framed[p] = std::min(result.framed[p], guessConfidence);
-                result.confidence[p] = std::min(result.confidence[p], guessConfidence);
-                break;
-            }
+        // Deep in a fade the ticks alone no longer tell a dot from a space: what they read there is
+        // no more than a guess the marks must bear out.
+        if (anyGuessed(guessed, startCell[p], endCell[p])) {
+            result.framed[p] = std::min(result.framed[p], guessConfidence);
+            result.confidence[p] = std::min(result.confidence[p], guessConfidence);
         }
     }
-    if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale)) {
+    if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed)) {
         return std::nullopt;
     }
     return result;
