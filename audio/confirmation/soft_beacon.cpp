@@ -27,6 +27,10 @@ constexpr double guessConfidence = 0.5;
 // A fade this far (6 dB) below the characters' steady level, and a factor the level it leaves may
 // be off by.
 constexpr double fadedShare = 0.5;
+// A mark's measured amplitude is raised by this many standard errors of its noise before it sets
+// the level of a fade: in the noise alone a weak mark must not pass for one (a level assumed too low
+// lets the noise read as keying).
+constexpr double fadeErrors = 2.0;
 // Out of a fade the level of a character is read from the marks of this many characters either
 // side, not from its own few: one mark's amplitude is a rough estimate in the noise.
 constexpr std::size_t amplitudeReach = 2;
@@ -295,16 +299,19 @@ using Cells = std::array<int, beaconLength>;
 // amplitude the likelihoods assume around each character from its marks and its neighbours'.
 // `guessed` flags the cells where the ticks alone are no more than a guess (a deep fade).
 std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
-    TickScale scale, double dot, std::vector<bool>& guessed)
+    TickScale scale, double dot, double noise, std::vector<bool>& guessed)
 {
     const std::size_t first = found.boundary[0];
     std::vector<double> amplitude;
     std::vector<double> centre;
+    std::vector<double> bound;
     for (std::size_t i = first; i < found.boundary[beaconLength]; ++i) {
         // The middle of the mark, at most a unit of it, where the phase has no time to wander.
         const double middle = 0.5 * (keyedStart(marks[i], scale) + keyedEnd(marks[i], scale));
         const double half = 0.5 * std::min(0.7 * marks[i].length, dot);
         amplitude.push_back(std::max(t.amplitudeOver(middle - half, middle + half), 1e-30));
+        // A fade is followed only as far as the noise lets one mark show it.
+        bound.push_back(amplitude.back() + fadeErrors * std::sqrt(noise / std::max(4.0 * half, 2.0)));
         centre.push_back(t.cellOf(middle));
     }
     Beams beams {};
@@ -330,7 +337,7 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
         regionStart = regionEnd;
     }
     const std::vector<double> level =
-        followFade(centre, amplitude, steady, fadeSeconds * scale.tickRate / (dot / cellsPerUnit));
+        followFade(centre, bound, steady, fadeSeconds * scale.tickRate / (dot / cellsPerUnit));
     guessed.assign(level.size(), false);
     for (int j = 0; j < t.cells(); ++j) {
         const auto k = static_cast<std::size_t>(j);
@@ -482,7 +489,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         return std::nullopt;
     }
     std::vector<bool> guessed;
-    const auto beams = layOut(t, marks, found, scale, dot, guessed);
+    const auto beams = layOut(t, marks, found, scale, dot, noise, guessed);
     if (!beams) {
         return std::nullopt;
     }
