@@ -433,18 +433,15 @@ bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& en
 // Whether the ticks show keying in every gap the marks' reading merged two characters across:
 // only keying the threshold missed (a faded tail, a dot in the noise) makes such a gap part of one
 // character; silence there means two characters were sent, and the frame forced them into one.
-// Where the ticks lost their phase they are no witness either way.
+// Where the ticks lost their phase, or only guess in a fade, they are no witness for the merge, and
+// without one it is turned down.
 bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
     TickScale scale, const std::vector<bool>& guessed)
 {
     return std::ranges::all_of(found.merged, [&](std::size_t i) {
         const auto from = static_cast<int>(t.cellOf(keyedEnd(marks[i], scale)));
         const auto to = static_cast<int>(t.cellOf(keyedStart(marks[i + 1], scale)));
-        // In a fade the keying the ticks find there may as well be a faded element's tail.
-        if (anyGuessed(guessed, from, to)) {
-            return false;
-        }
-        return !t.phaseKept(from, to - from) || keyedIn(t, from, to);
+        return !anyGuessed(guessed, from, to) && t.phaseKept(from, to - from) && keyedIn(t, from, to);
     });
 }
 
