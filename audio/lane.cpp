@@ -239,7 +239,7 @@ void Lane::evaluate(double endGap, bool final)
     if (!found) {
         return;
     }
-    const TickScale scale { static_cast<double>(m_detector.filterLength()) };
+    const TickScale scale { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
     const KeyedMark& firstMark = m_marks[found->firstMark];
     const KeyedMark& lastMark = m_marks[found->boundary[beaconLength] - 1];
     // Until the ticks after it have come in, the beacon waits for the space to grow; once read,

@@ -472,6 +472,8 @@ void TestCwAudio::gapPeaks()
     constexpr int gap = 60;
     cwaudio::KeyingDetector detector(200.0);
     detector.setDotTicks(dot);
+    // A noise floor under which the weak dot stays, however the threshold follows the keying.
+    detector.setNoise(0.18, 1);
     std::vector<cwaudio::KeyRun> runs;
     const auto feed = [&](int ticks, float amplitude) {
         for (int i = 0; i < ticks; ++i) {
@@ -655,6 +657,14 @@ void TestCwAudio::channel_data()
     QTest::newRow("static crashes") << [&] {
         auto p = base;
         p.impulsesPerSecond = 1.0;
+        return p;
+    }();
+    // Nulls 20 dB deep every 1.5-4 s fall inside the beacons: every character is still read, at
+    // the SNR (averaged over the fade) where most beacons must come through.
+    QTest::newRow("spin fading, 6 dB") << [&] {
+        auto p = base;
+        p.snrDb = 6.0;
+        p.spinNullDb = 20.0;
         return p;
     }();
 }

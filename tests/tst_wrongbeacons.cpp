@@ -202,6 +202,8 @@ private slots:
     void marksAcceptance();
     void readingAcceptance_data();
     void readingAcceptance();
+    void characterWitnesses_data();
+    void characterWitnesses();
 };
 
 void TestWrongBeacons::rightOrNone_data()
@@ -323,6 +325,46 @@ void TestWrongBeacons::readingAcceptance_data()
 }
 
 // The last word on a beacon: what the marks and the ticks each made of it.
+void TestWrongBeacons::characterWitnesses_data()
+{
+    QTest::addColumn<double>("marksCost");
+    QTest::addColumn<double>("marksAt10"); // the marks' confidence in position 10
+    QTest::addColumn<double>("ticksAt10"); // the ticks' confidence there, among what it may hold
+    QTest::addColumn<bool>("ticksDifferAt12"); // the ticks read position 12 otherwise than the marks
+    QTest::addColumn<bool>("reported");
+
+    // Position 12 lies in a fade: the ticks only guess there (0.5), so the marks must carry it.
+    QTest::newRow("ticks sure of the one character the marks doubt") << 1.0 << 0.1 << 1.0 << false << true;
+    QTest::newRow("ticks unsure of it too") << 1.0 << 0.1 << 0.8 << false << false;
+    QTest::newRow("ticks guess otherwise where the marks are sure") << 1.0 << 0.1 << 1.0 << true << false;
+    QTest::newRow("marks fit the timing badly") << 12.0 << 0.1 << 1.0 << false << false;
+}
+
+// Marks unsure of one character, ticks only guessing at another: each character needs a witness.
+void TestWrongBeacons::characterWitnesses()
+{
+    QFETCH(double, marksCost);
+    QFETCH(double, marksAt10);
+    QFETCH(double, ticksAt10);
+    QFETCH(bool, ticksDifferAt12);
+    QFETCH(bool, reported);
+    cwaudio::FoundBeacon marks;
+    marks.text = sent;
+    marks.cost = marksCost;
+    marks.confidence.fill(1.0);
+    marks.confidence[10] = marksAt10;
+    cwaudio::SoftBeacon ticks;
+    ticks.text = sent;
+    ticks.confidence.fill(1.0);
+    ticks.framed.fill(1.0);
+    ticks.framed[12] = ticks.confidence[12] = 0.5;
+    if (ticksDifferAt12) {
+        ticks.text[12] = 'Z'; // 6 sent there
+    }
+    ticks.framed[10] = ticks.confidence[10] = ticksAt10;
+    QCOMPARE(cwaudio::acceptReading(marks, ticks, cwaudio::TickDoubts {}), reported);
+}
+
 void TestWrongBeacons::readingAcceptance()
 {
     QFETCH(double, marksCost);

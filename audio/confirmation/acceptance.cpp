@@ -24,8 +24,25 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const Tick
     if (marksSure && ticks.text != marks.text) {
         return false;
     }
-    return (marksSure && !doubts.jumped) ||
-        (sureEnough(ticks.framed, minFramedConfidence) && sureEnough(ticks.confidence, minOpenConfidence));
+    if ((marksSure && !doubts.jumped) ||
+        (sureEnough(ticks.framed, minFramedConfidence) && sureEnough(ticks.confidence, minOpenConfidence))) {
+        return true;
+    }
+    // Marks that fit the timing well, unsure of a few characters only (one lost in a fade): each of
+    // those the ticks must be sure of, and every other one they must read as the marks did.
+    const Acceptance acceptance;
+    if (doubts.jumped || marks.cost > acceptance.maxTotalCost) {
+        return false;
+    }
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        const bool vouched = marks.confidence[p] >= acceptance.minConfidence
+            ? ticks.text[p] == marks.text[p]
+            : ticks.framed[p] >= minFramedConfidence && ticks.confidence[p] >= minOpenConfidence;
+        if (!vouched) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace cwaudio

@@ -16,8 +16,23 @@ namespace {
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr int cellsPerUnit = TickLikelihood::cellsPerUnit;
 constexpr std::size_t alphanumerics = 36;
-// The key-down amplitude is read from the marks of this many characters either side, so it
-// follows fading.
+// The key-down amplitude follows a fade from mark to mark, but a fade takes a signal 20 dB down
+// within a few tenths of a second, no faster: a mark far weaker than one close by is taken at the
+// level that one allows, fallen by this time constant (about 90 dB a second).
+constexpr double fadeSeconds = 0.1;
+// Energy over the noise density of a unit-long mark below which a character read from the ticks
+// is a guess (about 9 dB), and the confidence such a guess gets.
+constexpr double minUnitEnergy = 8.0;
+constexpr double guessConfidence = 0.5;
+// A fade this far (6 dB) below the characters' steady level, and a factor the level it leaves may
+// be off by.
+constexpr double fadedShare = 0.5;
+// A mark's measured amplitude is raised by this many standard errors of its noise before it sets
+// the level of a fade: in the noise alone a weak mark must not pass for one (a level assumed too low
+// lets the noise read as keying).
+constexpr double fadeErrors = 2.0;
+// Out of a fade the level of a character is read from the marks of this many characters either
+// side, not from its own few: one mark's amplitude is a rough estimate in the noise.
 constexpr std::size_t amplitudeReach = 2;
 // A character may move this far from where the marks put it.
 constexpr int beamCells = 3 * cellsPerUnit;
@@ -204,6 +219,57 @@ double median(std::vector<double> values)
     return *mid;
 }
 
+// The key-down amplitude of every cell, following a fade from mark to mark (`amplitude` at cell
+// `centre`): log-linear between the middles of the marks, each mark at least what its neighbours
+// allow it to have faded to, and never over `steady`, the level of the characters around it.
+std::vector<double> followFade(const std::vector<double>& centre, const std::vector<double>& measured,
+    const std::vector<double>& steady, double fadeCells)
+{
+    // One mark's amplitude is a rough estimate in the noise: each is taken with its neighbours'.
+    std::vector<double> amplitude(measured);
+    for (std::size_t i = 1; i + 1 < measured.size(); ++i) {
+        amplitude[i] = median({ measured[i - 1], measured[i], measured[i + 1] });
+    }
+    for (std::size_t i = 1; i < amplitude.size(); ++i) {
+        amplitude[i] =
+            std::max(amplitude[i], amplitude[i - 1] * std::exp((centre[i - 1] - centre[i]) / fadeCells));
+    }
+    for (std::size_t i = amplitude.size() - 1; i-- > 0;) {
+        amplitude[i] =
+            std::max(amplitude[i], amplitude[i + 1] * std::exp((centre[i] - centre[i + 1]) / fadeCells));
+    }
+    std::vector<double> cells(steady.size());
+    std::size_t next = 0;
+    for (std::size_t j = 0; j < cells.size(); ++j) {
+        const auto cell = static_cast<double>(j);
+        while (next < centre.size() && centre[next] <= cell) {
+            ++next;
+        }
+        double a = 0.0;
+        if (next == 0) {
+            a = amplitude.front();
+        } else if (next == centre.size()) {
+            a = amplitude.back();
+        } else {
+            const double w = (cell - centre[next - 1]) / std::max(centre[next] - centre[next - 1], 1e-9);
+            a = std::exp((1.0 - w) * std::log(amplitude[next - 1]) + w * std::log(amplitude[next]));
+        }
+        cells[j] = std::min(a, steady[j]);
+    }
+    return cells;
+}
+
+bool anyGuessed(const std::vector<bool>& guessed, int from, int to)
+{
+    const auto end = std::min(static_cast<std::size_t>(std::max(to, 0)), guessed.size());
+    for (auto k = static_cast<std::size_t>(std::max(from, 0)); k < end; ++k) {
+        if (guessed[k]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether a dot fits anywhere in cells [from, to): keying that a reading leaves unexplained. It
 // has to score a fair share of what a whole dot would: weak signals leave many places where
 // noise alone scores above nothing.
@@ -231,18 +297,25 @@ using Cells = std::array<int, beaconLength>;
 
 // Where each character may lie: within a few dots of where the marks put it. Sets the key-down
 // amplitude the likelihoods assume around each character from its marks and its neighbours'.
+// `guessed` flags the cells where the ticks alone are no more than a guess (a deep fade).
 std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
-    TickScale scale, double dot)
+    TickScale scale, double dot, double noise, std::vector<bool>& guessed)
 {
     const std::size_t first = found.boundary[0];
     std::vector<double> amplitude;
+    std::vector<double> centre;
+    std::vector<double> bound;
     for (std::size_t i = first; i < found.boundary[beaconLength]; ++i) {
         // The middle of the mark, at most a unit of it, where the phase has no time to wander.
         const double middle = 0.5 * (keyedStart(marks[i], scale) + keyedEnd(marks[i], scale));
         const double half = 0.5 * std::min(0.7 * marks[i].length, dot);
-        amplitude.push_back(t.amplitudeOver(middle - half, middle + half));
+        amplitude.push_back(std::max(t.amplitudeOver(middle - half, middle + half), 1e-30));
+        // A fade is followed only as far as the noise lets one mark show it.
+        bound.push_back(amplitude.back() + fadeErrors * std::sqrt(noise / std::max(4.0 * half, 2.0)));
+        centre.push_back(t.cellOf(middle));
     }
     Beams beams {};
+    std::vector<double> steady(static_cast<std::size_t>(t.cells()));
     int regionStart = 0;
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const KeyedMark& firstMark = marks[found.boundary[p]];
@@ -258,11 +331,23 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
         const std::size_t near1 = found.boundary[std::min(p + amplitudeReach + 1, beaconLength)] - first;
         const double a = median(std::vector<double>(amplitude.begin() + static_cast<std::ptrdiff_t>(near0),
             amplitude.begin() + static_cast<std::ptrdiff_t>(near1)));
-        if (a <= 0.0) {
+        for (int j = std::max(regionStart, 0); j < std::min(regionEnd, t.cells()); ++j) {
+            steady[static_cast<std::size_t>(j)] = a;
+        }
+        regionStart = regionEnd;
+    }
+    const std::vector<double> level =
+        followFade(centre, bound, steady, fadeSeconds * scale.tickRate / (dot / cellsPerUnit));
+    guessed.assign(level.size(), false);
+    for (int j = 0; j < t.cells(); ++j) {
+        const auto k = static_cast<std::size_t>(j);
+        if (level[k] <= 1e-20) {
             return std::nullopt;
         }
-        t.setAmplitude(regionStart, regionEnd, a);
-        regionStart = regionEnd;
+        // Deep in a fade the level between two marks may lie anywhere under the line drawn between
+        // them: the marks there are taken as keyed down to a share of it.
+        t.setAmplitude(j, j + 1, level[k] < fadedShare * steady[k] ? fadedShare * level[k] : level[k]);
+        guessed[k] = t.unitEnergy(j) < minUnitEnergy;
     }
     t.prepare();
     return beams;
@@ -348,14 +433,15 @@ bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& en
 // Whether the ticks show keying in every gap the marks' reading merged two characters across:
 // only keying the threshold missed (a faded tail, a dot in the noise) makes such a gap part of one
 // character; silence there means two characters were sent, and the frame forced them into one.
-// Where the ticks lost their phase they are no witness either way.
-bool mergesKeyed(
-    const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found, TickScale scale)
+// Where the ticks lost their phase, or only guess in a fade, they are no witness for the merge, and
+// without one it is turned down.
+bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
+    TickScale scale, const std::vector<bool>& guessed)
 {
     return std::ranges::all_of(found.merged, [&](std::size_t i) {
         const auto from = static_cast<int>(t.cellOf(keyedEnd(marks[i], scale)));
         const auto to = static_cast<int>(t.cellOf(keyedStart(marks[i + 1], scale)));
-        return !t.phaseKept(from, to - from) || keyedIn(t, from, to);
+        return !anyGuessed(guessed, from, to) && t.phaseKept(from, to - from) && keyedIn(t, from, to);
     });
 }
 
@@ -399,7 +485,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     if (!t.valid()) {
         return std::nullopt;
     }
-    const auto beams = layOut(t, marks, found, scale, dot);
+    std::vector<bool> guessed;
+    const auto beams = layOut(t, marks, found, scale, dot, noise, guessed);
     if (!beams) {
         return std::nullopt;
     }
@@ -446,8 +533,14 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         result.confidence[p] = 1.0 / total;
         reader.backward(morseCodeOf(chosen), pass.ends[p], scratch, beam);
         bestJoin(scratch, pass.starts[p], beam, &startCell[p]);
+        // Deep in a fade the ticks alone no longer tell a dot from a space: what they read there is
+        // no more than a guess the marks must bear out.
+        if (anyGuessed(guessed, startCell[p], endCell[p])) {
+            result.framed[p] = std::min(result.framed[p], guessConfidence);
+            result.confidence[p] = std::min(result.confidence[p], guessConfidence);
+        }
     }
-    if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale)) {
+    if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed)) {
         return std::nullopt;
     }
     return result;

@@ -25,6 +25,7 @@ struct SoftBeacon
 struct TickScale
 {
     double filterLength = 1.0;
+    double tickRate = 200.0; // ticks a second
 };
 
 // The ticks at which a mark's keying began and ended.

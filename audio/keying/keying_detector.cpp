@@ -31,18 +31,21 @@ constexpr double glitchShare = 0.3;
 // A dot lost next to a character sits within this many dots of it, centre and spread included.
 constexpr double edgeShare = 2.5;
 constexpr int levelRingSize = 1024;
-// The mark level comes from this many dots either side of the decision, no fewer seconds.
-constexpr double levelDots = 4.0;
-constexpr double minLevelSeconds = 0.2;
-// The short window's level is taken once it differs this much (6 dB) from the long one's.
-constexpr double fadeRatio = 0.5;
-// In a fade a mark keys once it is this far over the mean noise amplitude.
+// A fade takes the signal 20 dB down within a few tenths of a second: the keying level around a
+// decision forgets stronger marks farther off this fast (about 90 dB a second), and looks this
+// many of those time constants ahead and back.
+constexpr double fadeSeconds = 0.1;
+constexpr double fadeHorizon = 4.0;
+// Where the keying around the decision has faded below the steady level, the threshold sits this
+// far up from the noise to it...
+constexpr double fadeShare = 0.5;
+// ...but a mark keys only this far over the mean noise amplitude.
 constexpr double fadeFloor = 3.0;
-constexpr double upperDots = 3.0;
-constexpr double upperShare = 0.35;
-// ...once the keying nearby has fallen this far below the mark level.
-constexpr double fadeShare = 0.8;
-
+// In a fade, a mark in progress holds until it falls this far below the threshold it rose through,
+// so a mark dipping into a null is not split. Out of a fade the noise would only draw marks out.
+constexpr double holdShare = 0.5;
+// ...where the keying around it has fallen this far (10 dB) below the steady level: a null.
+constexpr double holdGate = 0.3;
 } // namespace
 
 KeyingDetector::KeyingDetector(double tickRate)
@@ -50,12 +53,15 @@ KeyingDetector::KeyingDetector(double tickRate)
     , m_ticks(ringSize)
     , m_amplitudes(static_cast<std::size_t>(windowSeconds * tickRate))
     , m_lookahead(static_cast<int>(m_amplitudes.size() / 2))
+    , m_envelopes(m_amplitudes.size(), 0.0f)
+    , m_fade(
+          std::exp(-1.0 / (fadeSeconds * tickRate)), static_cast<int>(fadeHorizon * fadeSeconds * tickRate))
     , m_scratch(m_amplitudes.size())
     , m_holdDecay(std::pow(10.0, -holdDecayDbPerSecond * levelInterval / tickRate / 20.0))
     , m_levels(levelRingSize, 0.0f)
     , m_edgeTicks(edgeShare * 0.06 * tickRate)
 {
-    m_levelHalfWidth = m_lookahead;
+    m_fade.setReach(m_length);
 }
 
 void KeyingDetector::setNoise(double variance, int samplesPerTick)
@@ -69,9 +75,7 @@ void KeyingDetector::setDotTicks(double dotTicks)
     m_length = std::clamp(static_cast<int>(std::lround(filterShare * dotTicks)), 1, ringSize - 1);
     m_minRun = std::max(2.0, glitchShare * dotTicks);
     m_edgeTicks = edgeShare * dotTicks;
-    m_upperHalfWidth = static_cast<int>(upperDots * dotTicks);
-    m_levelHalfWidth = std::clamp(
-        static_cast<int>(levelDots * dotTicks), static_cast<int>(minLevelSeconds * m_tickRate), m_lookahead);
+    m_fade.setReach(m_length);
 }
 
 KeyRun KeyingDetector::closedRun(int skip) const
@@ -107,9 +111,10 @@ double KeyingDetector::snrDb() const
     return 10.0 * std::log10(tonePower / noisePower) - 10.0 * std::log10(2500.0 * seconds);
 }
 
-KeyingDetector::Level KeyingDetector::markLevel(int halfWidth)
+KeyingDetector::Level KeyingDetector::markLevel()
 {
     const int size = static_cast<int>(m_amplitudes.size());
+    const int halfWidth = m_lookahead;
     const int decision = m_lookahead + 1; // ticks back from the newest
     const int newest = std::max(1, decision - halfWidth);
     const int oldest = std::min(m_ampFill, decision + halfWidth);
@@ -182,14 +187,9 @@ void KeyingDetector::updateLevels()
         std::nth_element(m_scratch.begin(), it, m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
         m_noise = *it * rayleighMeanOverP20;
     }
-    // The long window keeps the level steady in the noise; where the signal fades (a spinning
-    // satellite, 20 dB within a second) the short one follows it down into the null and out again.
-    Level level = markLevel(m_lookahead);
-    const Level close = markLevel(m_levelHalfWidth);
-    if (close.present && level.present &&
-        (close.mark < fadeRatio * level.mark || close.mark * fadeRatio > level.mark)) {
-        level = close;
-    }
+    // The whole window keeps the level steady in the noise; the envelope around each decision
+    // follows a fade below it.
+    const Level level = markLevel();
     m_present = level.present;
     if (m_present) {
         m_mark = level.mark;
@@ -200,42 +200,17 @@ void KeyingDetector::updateLevels()
     m_signal = m_mark > m_noise && m_mark > 1e-12;
 }
 
-double KeyingDetector::decisionThreshold() const
+KeyingDetector::Threshold KeyingDetector::decisionThreshold(double envelope) const
 {
     if (!m_present) {
-        return threshold();
+        return { threshold(), 1.0 };
     }
-    // Halfway to the strongest keying within a few dots, where that is lower: a weak mark in the
-    // null of a fade keys, while marks a second away, 20 dB stronger, set no level for it. Never
-    // so low that the noise alone would key.
-    const int size = static_cast<int>(m_amplitudes.size());
-    const int decision = m_lookahead + 1;
-    // Ticks `back` from the newest lie at m_ampPos - back in the ring: the span is at most two
-    // runs of it, read without a division per tick.
-    const int newest = std::max(1, decision - m_upperHalfWidth);
-    const int oldest = std::min(m_ampFill, decision + m_upperHalfWidth);
-    float upper = 0.0f;
-    const auto highest = [&](int from, int to) {
-        for (int i = from; i < to; ++i) {
-            upper = std::max(upper, m_amplitudes[static_cast<std::size_t>(i)]);
-        }
-    };
-    if (oldest >= newest) {
-        const int first = m_ampPos - oldest; // may be negative: wraps
-        const int end = m_ampPos - newest + 1;
-        if (end <= 0) {
-            highest(first + size, end + size);
-        } else if (first < 0) {
-            highest(first + size, size);
-            highest(0, end);
-        } else {
-            highest(first, end);
-        }
-    }
-    if (upper > fadeShare * m_mark) {
-        return threshold();
-    }
-    return std::min(threshold(), std::max(m_noise + upperShare * (upper - m_noise), fadeFloor * m_noise));
+    // Part way to the keying around the decision, where that is lower: a weak mark in the null of a
+    // fade keys, while marks a fraction of a second away, 20 dB stronger, set no level for it.
+    // Never so low that the noise alone would key.
+    const double faded = m_noise + fadeShare * (envelope - m_noise);
+    return { std::min(threshold(), std::max(faded, fadeFloor * m_noise)),
+        std::clamp(envelope / (holdGate * m_mark), holdShare, 1.0) };
 }
 
 double KeyingDetector::threshold() const
@@ -253,6 +228,7 @@ std::optional<KeyRun> KeyingDetector::push(std::complex<float> tick)
         sum += m_ticks[(m_tickPos - k + ringSize) % ringSize];
     }
     const float amplitude = std::abs(sum) / static_cast<float>(m_length);
+    pushEnvelope(amplitude, m_ampPos);
 
     const int size = static_cast<int>(m_amplitudes.size());
     m_amplitudes[m_ampPos] = amplitude;
@@ -265,13 +241,25 @@ std::optional<KeyRun> KeyingDetector::push(std::complex<float> tick)
     if (m_ampFill <= m_lookahead) {
         return std::nullopt;
     }
-    const float decided = m_amplitudes[(m_ampPos - 1 - m_lookahead + size) % size];
-    return decide(m_signal ? decided / decisionThreshold() : 0.0);
+    const int decidedPos = (m_ampPos - 1 - m_lookahead + size) % size;
+    const float decided = m_amplitudes[decidedPos];
+    return decide(decided, m_signal ? decisionThreshold(m_envelopes[decidedPos]) : Threshold {});
 }
 
-std::optional<KeyRun> KeyingDetector::decide(double level)
+void KeyingDetector::pushEnvelope(float amplitude, int position)
 {
-    const bool key = level > 1.0;
+    float envelope = 0.0f;
+    if (m_fade.push(amplitude, envelope)) {
+        // The ring holds the envelope at the same place as its tick's amplitude.
+        const int size = static_cast<int>(m_envelopes.size());
+        m_envelopes[(position - m_fade.delay() % size + size) % size] = envelope;
+    }
+}
+
+std::optional<KeyRun> KeyingDetector::decide(float amplitude, Threshold threshold)
+{
+    const double level = threshold.rise > 0.0 ? amplitude / threshold.rise : 0.0;
+    const bool key = level > (m_state ? threshold.hold : 1.0);
     std::optional<KeyRun> done;
     m_tick += 1.0;
     m_levels[m_levelPos] = static_cast<float>(level);
@@ -305,12 +293,16 @@ std::optional<KeyRun> KeyingDetector::decide(double level)
 std::vector<KeyRun> KeyingDetector::flush()
 {
     std::vector<KeyRun> done;
-    // Decide what the look-ahead still holds, with the levels as they stand.
+    // Decide what the look-ahead still holds, with the levels as they stand; silence follows.
     const int size = static_cast<int>(m_amplitudes.size());
-    const double level = threshold();
-    for (int k = std::min(m_lookahead, m_ampFill); k > 0; --k) {
-        const float amplitude = m_amplitudes[(m_ampPos - k + size) % size];
-        if (auto run = decide(m_signal ? amplitude / level : 0.0)) {
+    const int ahead = std::min(m_lookahead, m_ampFill);
+    for (int k = 0; k < m_fade.delay(); ++k) {
+        pushEnvelope(0.0f, (m_ampPos + k) % size);
+    }
+    for (int k = ahead; k > 0; --k) {
+        const int pos = (m_ampPos - k + size) % size;
+        if (auto run =
+                decide(m_amplitudes[pos], m_signal ? decisionThreshold(m_envelopes[pos]) : Threshold {})) {
             done.push_back(*run);
         }
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "fade_envelope.h"
 #include "sorted_window.h"
 
 #include <array>
@@ -27,9 +28,11 @@ struct KeyRun
 };
 
 // Turns baseband ticks into debounced marks and spaces. The envelope comes from a filter matched to
-// a dot; the threshold sits halfway between the noise and mark levels, both read from percentiles of
-// a window centred on the decision, so it follows fading and any recording level, and is already
-// right at the first character after a silence.
+// a dot; the threshold sits halfway between the noise and mark levels, both read from a window
+// centred on the decision, so it suits any recording level and is already right at the first
+// character after a silence. Where the keying around the decision has faded below that level, the
+// threshold follows it down (see FadeEnvelope), never so far that the noise would key; a mark holds
+// until it falls well below the threshold it rose through.
 class KeyingDetector
 {
 public:
@@ -60,12 +63,20 @@ private:
         double mark = 0.0;
         bool present = false;
     };
-    // Two-means mark level of the ticks within `halfWidth` of the decision.
-    Level markLevel(int halfWidth);
+    // Two-means mark level of the window.
+    Level markLevel();
     void updateLevels();
+    // Feeds the envelope the amplitude of the tick held at `position` of the ring.
+    void pushEnvelope(float amplitude, int position);
     double threshold() const;
-    double decisionThreshold() const;
-    std::optional<KeyRun> decide(double level);
+    struct Threshold
+    {
+        double rise = 0.0; // 0: nothing keys
+        double hold = 1.0; // share of `rise` a mark in progress keeps going down to
+    };
+    // The threshold for a tick whose keying around it reaches `envelope`.
+    Threshold decisionThreshold(double envelope) const;
+    std::optional<KeyRun> decide(float amplitude, Threshold threshold);
     // The run in progress, ending `skip` decided ticks back.
     KeyRun closedRun(int skip) const;
 
@@ -77,8 +88,8 @@ private:
     int m_ampPos = 0;
     int m_ampFill = 0;
     int m_lookahead;
-    int m_levelHalfWidth = 0;
-    int m_upperHalfWidth = 8;
+    std::vector<float> m_envelopes; // ring, beside m_amplitudes
+    FadeEnvelope m_fade;
     std::vector<float> m_scratch;
     // A stretch of the amplitude ring kept sorted from one markLevel() call to the next.
     struct LevelWindow
@@ -89,7 +100,7 @@ private:
         int ampFill = 0;
         unsigned lastUse = 0;
     };
-    std::array<LevelWindow, 2> m_levelWindows;
+    std::array<LevelWindow, 1> m_levelWindows;
     unsigned m_levelCalls = 0;
     int m_sinceLevels = 0;
     double m_noise = 0.0;
