@@ -53,7 +53,8 @@ void transpose(__m128& a, __m128& b, __m128& c, __m128& d)
 
 // The start of splitPhases() four samples of every phase at a time, as 4x4 transposes of the
 // input read as rows of `factor`; returns how many samples of each phase it wrote.
-std::size_t splitPhasesByFour(const float* x, std::size_t factor, std::size_t count, std::size_t stride, float* out)
+std::size_t splitPhasesByFour(
+    const float* x, std::size_t factor, std::size_t count, std::size_t stride, float* out)
 {
     std::size_t m = 0;
     for (; m + 4 <= count; m += 4) {
