@@ -6,6 +6,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 namespace cwaudio {
 
 namespace {
@@ -31,6 +35,68 @@ void sumBlock(
         }
     }
     std::copy(sum.begin(), sum.end(), out);
+}
+
+#if defined(__SSE2__)
+// Rows of four floats turned into columns.
+void transpose(__m128& a, __m128& b, __m128& c, __m128& d)
+{
+    const __m128 ab0 = _mm_unpacklo_ps(a, b);
+    const __m128 ab1 = _mm_unpackhi_ps(a, b);
+    const __m128 cd0 = _mm_unpacklo_ps(c, d);
+    const __m128 cd1 = _mm_unpackhi_ps(c, d);
+    a = _mm_movelh_ps(ab0, cd0);
+    b = _mm_movehl_ps(cd0, ab0);
+    c = _mm_movelh_ps(ab1, cd1);
+    d = _mm_movehl_ps(cd1, ab1);
+}
+
+// The start of splitPhases() four samples of every phase at a time, as 4x4 transposes of the
+// input read as rows of `factor`; returns how many samples of each phase it wrote.
+std::size_t splitPhasesByFour(
+    const float* x, std::size_t factor, std::size_t count, std::size_t stride, float* out)
+{
+    std::size_t m = 0;
+    for (; m + 4 <= count; m += 4) {
+        const float* row = x + m * factor;
+        for (std::size_t c = 0; c < factor; c += 4) {
+            const std::size_t first = std::min(c, factor - 4); // the last group may overlap the one before
+            __m128 a = _mm_loadu_ps(row + first);
+            __m128 b = _mm_loadu_ps(row + factor + first);
+            __m128 d0 = _mm_loadu_ps(row + 2 * factor + first);
+            __m128 d1 = _mm_loadu_ps(row + 3 * factor + first);
+            transpose(a, b, d0, d1);
+            float* to = out + first * stride + m;
+            _mm_storeu_ps(to, a);
+            _mm_storeu_ps(to + stride, b);
+            _mm_storeu_ps(to + 2 * stride, d0);
+            _mm_storeu_ps(to + 3 * stride, d1);
+        }
+    }
+    return m;
+}
+#endif
+
+// Copies x[p + m * factor] to out[p * stride + m], m below the phase's share of `size` samples
+// (at most stride), so that the samples each tap meets lie side by side.
+void splitPhases(const float* x, std::size_t size, std::size_t factor, std::size_t stride, float* out)
+{
+    std::size_t done = 0;
+#if defined(__SSE2__)
+    if (factor >= 4) {
+        // The last phase has the fewest samples.
+        const std::size_t fewest = std::min(stride, (size - (factor - 1) + factor - 1) / factor);
+        done = splitPhasesByFour(x, factor, fewest, stride, out);
+    }
+#endif
+    for (std::size_t p = 0; p < factor; ++p) {
+        const float* from = x + p;
+        float* phase = out + p * stride;
+        const std::size_t count = std::min(stride, (size - p + factor - 1) / factor);
+        for (std::size_t m = done; m < count; ++m) {
+            phase[m] = from[m * factor];
+        }
+    }
 }
 
 } // namespace
@@ -83,14 +149,7 @@ void Decimator::process(std::span<const float> input, std::vector<float>& output
         const std::size_t perPhase = (taps + factor - 1) / factor;
         const std::size_t stride = outputs + perPhase;
         m_phaseSamples.resize(factor * stride);
-        for (std::size_t p = 0; p < factor; ++p) {
-            const float* x = m_history.data() + i + p;
-            float* phase = m_phaseSamples.data() + p * stride;
-            const std::size_t count = std::min(stride, (m_history.size() - i - p + factor - 1) / factor);
-            for (std::size_t m = 0; m < count; ++m) {
-                phase[m] = x[m * factor];
-            }
-        }
+        splitPhases(m_history.data() + i, m_history.size() - i, factor, stride, m_phaseSamples.data());
         if (m_tapOffsets.empty()) {
             // Taken phase by phase, each phase's taps in order, so that every sum rounds alike
             // however the outputs are blocked.

@@ -99,6 +99,17 @@ void keepStronger(float* __restrict strongest, const float* __restrict average, 
     }
 }
 
+// smooth() then keepStronger() in one pass, so each average is read and written once.
+void smoothKeepingStronger(float* __restrict average, const float* __restrict frame, float alpha,
+    float* __restrict strongest, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const float a = average[i] + alpha * (frame[i] - average[i]);
+        average[i] = a;
+        strongest[i] = a > strongest[i] ? a : strongest[i];
+    }
+}
+
 // The highest of values[first..last] (-1 for none): eight maxima side by side, which vectorises.
 float highest(const float* values, int first, int last)
 {
@@ -293,8 +304,7 @@ void DriftBank::analyse()
         // The strongest of the averages in each bin as well, for the peak search.
         float* average = m_slow[r].data();
         forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) {
-            smooth(average + at, power + k, alpha, count);
-            keepStronger(strongest + k, average + at, count);
+            smoothKeepingStronger(average + at, power + k, alpha, strongest + k, count);
         });
         keepStronger(strongest, average + (m_bins - m_shift[r]) % m_bins, 1);
     }
