@@ -258,6 +258,11 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers)
     decoder.finish();
     error = file->error();
     if (error.isEmpty() && total < file->frames()) {
+        // libsndfile gives its largest count as the length of a file whose end it could not find
+        // (a cut-off Ogg stream).
+        if (file->frames() == SF_COUNT_MAX) {
+            return failure(path, QStringLiteral("truncated after %1 frames").arg(total));
+        }
         return failure(path, QStringLiteral("truncated: %1 of %2 frames").arg(total).arg(file->frames()));
     }
     return error;

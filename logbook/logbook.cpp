@@ -2,11 +2,13 @@
 #include "logbook.h"
 
 #include <QAtomicInteger>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +20,9 @@ namespace {
 // Another writer holds the lock for one short transaction at a time; waiting this long for it
 // means something is badly wrong.
 constexpr int busyTimeoutMs = 10000;
+constexpr unsigned long retryPauseMs = 5;
+// SQLITE_BUSY as QSqlError::nativeErrorCode() gives it.
+const QString sqliteBusy = u"5"_s;
 
 const QString createTable = uR"(CREATE TABLE beacons (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -148,7 +153,7 @@ bool Logbook::open(const QString& path, QString* error)
     QSqlQuery query(m_db);
     // WAL lets the window and the command-line tool write the same file while others read;
     // NORMAL syncs at checkpoints only, which loses nothing when a process dies.
-    if (!query.exec(u"PRAGMA journal_mode=WAL"_s) || !query.next()) {
+    if (!switchToWal(query)) {
         return failed(query.lastError().text());
     }
     if (query.value(0).toString().compare(u"wal"_s, Qt::CaseInsensitive) != 0) {
@@ -161,6 +166,22 @@ bool Logbook::open(const QString& path, QString* error)
     QString why;
     if (!migrate(&why)) {
         return failed(why);
+    }
+    return true;
+}
+
+bool Logbook::switchToWal(QSqlQuery& query)
+{
+    // A new file turns to WAL under its exclusive lock. When another program opens it at the same
+    // moment, SQLite answers busy at once instead of waiting (both hold a shared lock, so waiting
+    // could deadlock), and the other program's switch is soon done: ask again until the timeout.
+    const QDeadlineTimer deadline(busyTimeoutMs);
+    while (!query.exec(u"PRAGMA journal_mode=WAL"_s) || !query.next()) {
+        if (query.lastError().nativeErrorCode() != sqliteBusy || deadline.hasExpired()) {
+            return false;
+        }
+        query.finish();
+        QThread::msleep(retryPauseMs);
     }
     return true;
 }

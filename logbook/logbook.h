@@ -80,6 +80,9 @@ public:
     QString lastError() const { return m_lastError; }
 
 private:
+    // PRAGMA journal_mode=WAL, asked again while another program holds the file; `query` holds
+    // the mode on success and the error otherwise.
+    bool switchToWal(QSqlQuery& query);
     bool migrate(QString* error);
     // Runs `work` between BEGIN IMMEDIATE and COMMIT, rolling back when it returns false.
     template<typename Work>

@@ -967,12 +967,27 @@ void TestCwAudio::badInput_data()
         f.open(QIODevice::ReadOnly);
         wav = f.readAll();
     }
+    QByteArray ogg;
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"ok.ogg"_s);
+        std::vector<float> tone(80000);
+        for (std::size_t i = 0; i < tone.size(); ++i) {
+            tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * 700.0 * double(i) / 8000.0));
+        }
+        writeWav(path, tone, 8000, 1, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        ogg = f.readAll();
+    }
     QByteArray mp3InWav = wav;
     mp3InWav[20] = 0x55; // format tag: MPEG layer 3
     mp3InWav[21] = 0x00;
 
     QTest::newRow("empty file") << QByteArray() << u"empty"_s;
     QTest::newRow("truncated wav") << wav.left(wav.size() / 2) << u"truncated"_s;
+    // Its length unknown to libsndfile: no count to compare with.
+    QTest::newRow("truncated ogg") << ogg.left(ogg.size() / 2) << u"truncated after "_s;
     QTest::newRow("header only") << wav.left(44) << u"audio"_s;
     QTest::newRow("text file") << QByteArray("TARNUP Q8CQ CG4X GG4D Z\n") << u"audio"_s;
     QTest::newRow("unsupported wav encoding") << mp3InWav << u"audio"_s;
