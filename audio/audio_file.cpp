@@ -163,6 +163,11 @@ qint64 AudioFile::frames() const
     return d->format.frames;
 }
 
+double AudioFile::seconds() const
+{
+    return d->format.frames == SF_COUNT_MAX ? 0.0 : double(d->format.frames) / d->format.samplerate;
+}
+
 std::size_t AudioFile::read(std::span<float> mono)
 {
     if (d->readFailed || mono.empty()) {

@@ -85,7 +85,9 @@ public:
     AudioFile& operator=(const AudioFile&) = delete;
 
     double sampleRate() const;
-    qint64 frames() const; // total, for progress and duration
+    qint64 frames() const; // total as the header says; the largest count where it cannot tell
+    // Length for progress and a recording's start: 0 where the file cannot tell (cut off early).
+    double seconds() const;
     // Fills `mono` from the current position; returns frames read, 0 at end.
     std::size_t read(std::span<float> mono);
     // E.g. truncated data noticed while reading; empty when fine.

@@ -9,7 +9,7 @@ double recordingDuration(const QString& path)
 {
     QString ignored;
     const auto file = cwaudio::AudioFile::open(path, &ignored);
-    return file && file->sampleRate() > 0 ? double(file->frames()) / file->sampleRate() : 0.0;
+    return file ? file->seconds() : 0.0;
 }
 
 } // namespace decodecli

@@ -75,7 +75,7 @@ void RecordingDecoder::decode(const QString& path, int generation, double toneHi
         return;
     }
     const double rate = file->sampleRate();
-    const double duration = double(file->frames()) / rate;
+    const double duration = file->seconds();
     post([this, path, duration, rate] { emit opened(path, duration, rate); });
 
     PipelineOutput output;
