@@ -18,6 +18,8 @@ constexpr std::size_t textLag = 8;
 constexpr std::size_t timingMarks = 48;
 constexpr double timingSmoothing = 0.25;
 constexpr double minSnrDb = -10.5;
+// Within this of the floor a dot now and then vanishes from the keying without a trace.
+constexpr double faintDb = 1.0;
 // Until the speed has been measured, assume 20 WPM.
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
@@ -259,6 +261,7 @@ void Lane::evaluate(double endGap, bool final)
         return;
     }
     TickDoubts doubts;
+    doubts.faint = m_detector.snrDb() < minSnrDb + faintDb;
     doubts.jumped = m_history.phaseLost(
         std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
     for (std::size_t p = 0; p < beaconLength; ++p) {

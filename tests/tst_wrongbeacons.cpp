@@ -204,6 +204,8 @@ private slots:
     void readingAcceptance();
     void characterWitnesses_data();
     void characterWitnesses();
+    void faintAcceptance_data();
+    void faintAcceptance();
 };
 
 void TestWrongBeacons::rightOrNone_data()
@@ -391,6 +393,39 @@ void TestWrongBeacons::readingAcceptance()
     cwaudio::TickDoubts doubts;
     doubts.jumped = jumped;
     doubts.toneLost[at] = toneLost;
+    QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
+}
+
+void TestWrongBeacons::faintAcceptance_data()
+{
+    QTest::addColumn<bool>("faint");
+    QTest::addColumn<double>("framed"); // the ticks' confidence at 10, read as the marks read it
+    QTest::addColumn<bool>("reported");
+
+    // Both readings lost the same dot (Z read as G), the ticks nine to one.
+    QTest::newRow("faint, ticks nine to one") << true << 0.9 << false;
+    QTest::newRow("faint, ticks sure") << true << 0.97 << true;
+    QTest::newRow("stronger, the marks vouch") << false << 0.6 << true;
+}
+
+// Near the floor a dot vanishes from the marks where it vanishes from the ticks: their agreeing
+// proves nothing.
+void TestWrongBeacons::faintAcceptance()
+{
+    QFETCH(bool, faint);
+    QFETCH(double, framed);
+    QFETCH(bool, reported);
+    cwaudio::FoundBeacon marks;
+    marks.text = sent;
+    marks.confidence.fill(1.0);
+    cwaudio::SoftBeacon ticks;
+    ticks.text = sent;
+    ticks.confidence.fill(1.0);
+    ticks.framed.fill(1.0);
+    ticks.framed[10] = framed;
+    ticks.confidence[10] = framed;
+    cwaudio::TickDoubts doubts;
+    doubts.faint = faint;
     QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
 }
 

@@ -7,6 +7,9 @@ namespace {
 
 constexpr double minFramedConfidence = 0.9;
 constexpr double minOpenConfidence = 0.02;
+// A faint beacon's marks miss a dot exactly where its ticks do, so they vouch for nothing, and
+// there a character read 0.9 likely is wrong about one time in ten.
+constexpr double minFaintConfidence = 0.95;
 
 } // namespace
 
@@ -24,14 +27,16 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const Tick
     if (marksSure && ticks.text != marks.text) {
         return false;
     }
-    if ((marksSure && !doubts.jumped) ||
-        (sureEnough(ticks.framed, minFramedConfidence) && sureEnough(ticks.confidence, minOpenConfidence))) {
+    const double framedFloor = doubts.faint ? minFaintConfidence : minFramedConfidence;
+    if ((marksSure && !doubts.jumped && !doubts.faint) ||
+        (sureEnough(ticks.framed, framedFloor) && sureEnough(ticks.confidence, minOpenConfidence))) {
         return true;
     }
     // Marks that fit the timing well, unsure of a few characters only (one lost in a fade): each of
-    // those the ticks must be sure of, and every other one they must read as the marks did.
+    // those the ticks must be sure of, and every other one they must read as the marks did. Near
+    // the floor the marks vouch for nothing.
     const Acceptance acceptance;
-    if (doubts.jumped || marks.cost > acceptance.maxTotalCost) {
+    if (doubts.jumped || doubts.faint || marks.cost > acceptance.maxTotalCost) {
         return false;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {

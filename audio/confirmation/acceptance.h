@@ -13,13 +13,15 @@ struct TickDoubts
 {
     bool jumped = false; // the tone jumped within the beacon: its marks are no witness
     std::array<bool, beaconLength> toneLost {}; // the filter may have been off the tone at position p
+    bool faint = false; // near the SNR floor: the keying loses whole dots without a trace
 };
 
 // Whether a beacon the marks read as `marks` and the ticks as `ticks` is reported (as `ticks`):
 // when the marks were sure and the ticks agree, or, where the marks were unsure or the tone
 // jumped, when the ticks are sure of every character among what its position may hold and no
-// letter or digit the position cannot hold is overwhelmingly likelier. Never when two sure
-// readings differ, nor for a character the ticks read alone where the tone may have been lost.
+// letter or digit the position cannot hold is overwhelmingly likelier; when faint, only when the
+// ticks are surer still. Never when two sure readings differ, nor for a character the ticks read
+// alone where the tone may have been lost.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts);
 
 } // namespace cwaudio
