@@ -34,6 +34,26 @@ constexpr std::size_t oddPosition = 6;
 // Noise seeds a signal is tried with.
 constexpr int seeds = 4;
 
+// The sent beacon as the marks read it, sure of every character.
+cwaudio::FoundBeacon marksRead(double cost)
+{
+    cwaudio::FoundBeacon marks;
+    marks.text = sent;
+    marks.cost = cost;
+    marks.confidence.fill(1.0);
+    return marks;
+}
+
+// ...and as the ticks read it.
+cwaudio::SoftBeacon ticksRead()
+{
+    cwaudio::SoftBeacon ticks;
+    ticks.text = sent;
+    ticks.confidence.fill(1.0);
+    ticks.framed.fill(1.0);
+    return ticks;
+}
+
 std::string_view morse(char c)
 {
     static const std::map<char, std::string_view> codes { { 'T', "-" }, { 'A', ".-" }, { 'R', ".-." },
@@ -287,10 +307,7 @@ void TestWrongBeacons::marksAcceptance()
     QFETCH(int, doubtfulAt);
     QFETCH(double, confidence);
     QFETCH(bool, sure);
-    cwaudio::FoundBeacon found;
-    found.text = sent;
-    found.cost = cost;
-    found.confidence.fill(1.0);
+    cwaudio::FoundBeacon found = marksRead(cost);
     if (doubtfulAt >= 0) {
         found.confidence.at(std::size_t(doubtfulAt)) = confidence;
     }
@@ -350,15 +367,9 @@ void TestWrongBeacons::characterWitnesses()
     QFETCH(double, ticksAt10);
     QFETCH(bool, ticksDifferAt12);
     QFETCH(bool, reported);
-    cwaudio::FoundBeacon marks;
-    marks.text = sent;
-    marks.cost = marksCost;
-    marks.confidence.fill(1.0);
+    cwaudio::FoundBeacon marks = marksRead(marksCost);
     marks.confidence[10] = marksAt10;
-    cwaudio::SoftBeacon ticks;
-    ticks.text = sent;
-    ticks.confidence.fill(1.0);
-    ticks.framed.fill(1.0);
+    cwaudio::SoftBeacon ticks = ticksRead();
     ticks.framed[12] = ticks.confidence[12] = 0.5;
     if (ticksDifferAt12) {
         ticks.text[12] = 'Z'; // 6 sent there
@@ -377,17 +388,11 @@ void TestWrongBeacons::readingAcceptance()
     QFETCH(bool, toneLost);
     QFETCH(bool, reported);
     constexpr std::size_t at = 10;
-    cwaudio::FoundBeacon marks;
-    marks.text = sent;
-    marks.cost = marksCost;
-    marks.confidence.fill(1.0);
-    cwaudio::SoftBeacon ticks;
-    ticks.text = sent;
+    const cwaudio::FoundBeacon marks = marksRead(marksCost);
+    cwaudio::SoftBeacon ticks = ticksRead();
     if (ticksDiffer) {
         ticks.text[at] = 'Z'; // 8 sent there
     }
-    ticks.confidence.fill(1.0);
-    ticks.framed.fill(1.0);
     ticks.framed[at] = framed;
     ticks.confidence[at] = open;
     cwaudio::TickDoubts doubts;
@@ -415,13 +420,8 @@ void TestWrongBeacons::faintAcceptance()
     QFETCH(bool, faint);
     QFETCH(double, framed);
     QFETCH(bool, reported);
-    cwaudio::FoundBeacon marks;
-    marks.text = sent;
-    marks.confidence.fill(1.0);
-    cwaudio::SoftBeacon ticks;
-    ticks.text = sent;
-    ticks.confidence.fill(1.0);
-    ticks.framed.fill(1.0);
+    const cwaudio::FoundBeacon marks = marksRead(0.0);
+    cwaudio::SoftBeacon ticks = ticksRead();
     ticks.framed[10] = framed;
     ticks.confidence[10] = framed;
     cwaudio::TickDoubts doubts;
