@@ -62,6 +62,7 @@ KeyingDetector::KeyingDetector(double tickRate)
     , m_edgeTicks(edgeShare * 0.06 * tickRate)
 {
     m_fade.setReach(m_length);
+    m_levelWindow.values.reset(m_amplitudes.size());
 }
 
 void KeyingDetector::setNoise(double variance, int samplesPerTick)
@@ -113,39 +114,28 @@ double KeyingDetector::snrDb() const
 
 KeyingDetector::Level KeyingDetector::markLevel()
 {
+    // The whole ring, which moves by a few ticks between calls: kept sorted rather than sorted again.
     const int size = static_cast<int>(m_amplitudes.size());
-    const int halfWidth = m_lookahead;
-    const int decision = m_lookahead + 1; // ticks back from the newest
-    const int newest = std::max(1, decision - halfWidth);
-    const int oldest = std::min(m_ampFill, decision + halfWidth);
-    const auto held = static_cast<std::size_t>(std::max(0, oldest - newest + 1));
-    // The window moves by a few ticks between calls: it is kept sorted rather than sorted again.
-    auto window = std::ranges::find(m_levelWindows, halfWidth, &LevelWindow::halfWidth);
-    if (window == m_levelWindows.end()) {
-        window = std::ranges::min_element(m_levelWindows, {}, &LevelWindow::lastUse);
-    }
-    // Left unused for a few calls, it may have fallen a whole ring behind.
-    const bool recent = m_levelCalls - window->lastUse < 4;
-    window->lastUse = ++m_levelCalls;
-    const int advanced = (m_ampPos - window->ampPos + size) % size;
-    // The tick `back` from the newest, oldest first.
+    LevelWindow& window = m_levelWindow;
+    const int advanced = (m_ampPos - window.ampPos + size) % size;
+    // The ticks from `back` from the newest up to the newest, oldest first.
     const auto pushFrom = [&](int back) {
-        for (int at = m_ampPos - back; back >= newest; --back, ++at) {
-            window->values.push(m_amplitudes[static_cast<std::size_t>(at < 0 ? at + size : at)], held);
+        for (int at = m_ampPos - back; back >= 1; --back, ++at) {
+            window.values.push(m_amplitudes[static_cast<std::size_t>(at < 0 ? at + size : at)],
+                static_cast<std::size_t>(m_ampFill));
         }
     };
-    if (recent && window->halfWidth == halfWidth && m_ampFill == std::min(size, window->ampFill + advanced)) {
-        pushFrom(std::min(m_ampFill, newest + advanced - 1));
+    if (m_ampFill == std::min(size, window.ampFill + advanced)) {
+        pushFrom(std::min(m_ampFill, advanced));
     } else {
-        // A new width, or the ring started again (flush).
-        window->values.reset(m_amplitudes.size());
-        pushFrom(oldest);
+        // The ring started again (flush).
+        window.values.reset(m_amplitudes.size());
+        pushFrom(m_ampFill);
     }
-    window->values.keepNewest(held);
-    window->halfWidth = halfWidth;
-    window->ampPos = m_ampPos;
-    window->ampFill = m_ampFill;
-    const SortedWindow& values = window->values;
+    window.values.keepNewest(static_cast<std::size_t>(m_ampFill));
+    window.ampPos = m_ampPos;
+    window.ampFill = m_ampFill;
+    const SortedWindow& values = window.values;
     const std::size_t count = values.size();
     if (count == 0) {
         return {};

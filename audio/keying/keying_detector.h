@@ -4,7 +4,6 @@
 #include "fade_envelope.h"
 #include "sorted_window.h"
 
-#include <array>
 #include <complex>
 #include <optional>
 #include <vector>
@@ -91,17 +90,14 @@ private:
     std::vector<float> m_envelopes; // ring, beside m_amplitudes
     FadeEnvelope m_fade;
     std::vector<float> m_scratch;
-    // A stretch of the amplitude ring kept sorted from one markLevel() call to the next.
+    // The amplitude ring kept sorted from one markLevel() call to the next, and where it stood then.
     struct LevelWindow
     {
         SortedWindow values;
-        int halfWidth = -1;
         int ampPos = 0;
         int ampFill = 0;
-        unsigned lastUse = 0;
     };
-    std::array<LevelWindow, 1> m_levelWindows;
-    unsigned m_levelCalls = 0;
+    LevelWindow m_levelWindow;
     int m_sinceLevels = 0;
     double m_noise = 0.0;
     double m_noiseVariance = -1.0;
