@@ -108,6 +108,7 @@ struct AudioFile::Private
     std::vector<float> interleaved;
     qint64 read = 0;
     bool readFailed = false;
+    bool atEnd = false; // a read came back empty: `read` is all the file holds
 
     // Fills `mono` from `vorbis`; returns frames read, 0 at end.
     std::size_t readVorbis(std::span<float> mono);
@@ -177,7 +178,9 @@ std::size_t AudioFile::read(std::span<float> mono)
     const std::size_t wanted = std::min<std::size_t>(mono.size(), blockFrames);
     clearUpperVectorState(); // for the Vorbis, FLAC or MP3 decoder
     if (d->vorbis) {
-        return d->readVorbis(mono.first(wanted));
+        const std::size_t got = d->readVorbis(mono.first(wanted));
+        d->atEnd = got == 0;
+        return got;
     }
     d->interleaved.resize(wanted * channels);
     const sf_count_t got =
@@ -186,6 +189,7 @@ std::size_t AudioFile::read(std::span<float> mono)
         d->readFailed = true;
     }
     if (got <= 0) {
+        d->atEnd = true;
         return 0;
     }
     const auto frames = static_cast<std::size_t>(got);
@@ -242,6 +246,15 @@ QString AudioFile::error() const
     if (!d->truncated.isEmpty()) {
         return failure(d->path, d->truncated);
     }
+    if (d->atEnd && d->read < d->format.frames) {
+        // libsndfile gives its largest count as the length of a file whose end it could not find
+        // (a cut-off Ogg stream).
+        if (d->format.frames == SF_COUNT_MAX) {
+            return failure(d->path, QStringLiteral("truncated after %1 frames").arg(d->read));
+        }
+        return failure(
+            d->path, QStringLiteral("truncated: %1 of %2 frames").arg(d->read).arg(d->format.frames));
+    }
     return {};
 }
 
@@ -254,23 +267,12 @@ QString decodeAudioFile(const QString& path, const DecodeHandlers& handlers)
     }
     CwDecoder decoder(file->sampleRate(), handlers);
     std::vector<float> mono(static_cast<std::size_t>(blockFrames));
-    qint64 total = 0;
     while (const std::size_t got = file->read(mono)) {
-        total += static_cast<qint64>(got);
         decoder.feed(std::span<const float>(mono).first(got));
     }
     // What a cut-off file still holds is decoded; the error is reported all the same.
     decoder.finish();
-    error = file->error();
-    if (error.isEmpty() && total < file->frames()) {
-        // libsndfile gives its largest count as the length of a file whose end it could not find
-        // (a cut-off Ogg stream).
-        if (file->frames() == SF_COUNT_MAX) {
-            return failure(path, QStringLiteral("truncated after %1 frames").arg(total));
-        }
-        return failure(path, QStringLiteral("truncated: %1 of %2 frames").arg(total).arg(file->frames()));
-    }
-    return error;
+    return file->error();
 }
 
 QString decodeRawStream(

@@ -90,7 +90,8 @@ public:
     double seconds() const;
     // Fills `mono` from the current position; returns frames read, 0 at end.
     std::size_t read(std::span<float> mono);
-    // E.g. truncated data noticed while reading; empty when fine.
+    // E.g. a read error, or once read to its end, fewer frames than the header promised; empty
+    // when fine.
     QString error() const;
 
 private:
