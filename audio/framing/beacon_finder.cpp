@@ -387,6 +387,7 @@ std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double e
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
+        found.dotLost[p] = r.lostAt != std::string::npos;
         for (std::size_t k = 0; k + 1 < r.seen.size(); ++k) {
             if (r.lostAt != k + 1 && r.seen[k] != '<' && c.mergeCost(first + k) >= lostDotCost &&
                 c.whole(first + k) && c.whole(first + k + 1)) {

@@ -31,6 +31,8 @@ struct FoundBeacon
     // space or longer, more surely than a dot is lost, between two whole elements: what was sent
     // there may be two characters.
     std::vector<std::size_t> merged;
+    // Positions read with a dot lost.
+    std::array<bool, beaconLength> dotLost {};
 };
 
 // How sure the search must be before it reports a beacon.
