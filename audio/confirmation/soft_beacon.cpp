@@ -31,8 +31,8 @@ constexpr double fadedShare = 0.5;
 // the level of a fade: in the noise alone a weak mark must not pass for one (a level assumed too low
 // lets the noise read as keying).
 constexpr double fadeErrors = 2.0;
-// Where the marks show a fade (3 dB under the characters' level), the level follows the ticks.
-constexpr double fadingShare = 0.7;
+// Where the marks show a fade (1.4 dB under the characters' level), the level follows the ticks.
+constexpr double fadingShare = 0.85;
 // The ticks show the tone in a half-unit piece with this much energy over the noise's...
 constexpr double toneShown = 9.0;
 // ...and the level of the keying is read from such pieces this many units either side of a cell.
