@@ -316,7 +316,7 @@ std::vector<double> fadedTone(const TickLikelihood& t, double dot, double noise)
         // Shown: the piece's energy well over the noise's.
         piece[j] = a * a * ticks > toneShown * noise ? a : 0.0;
     }
-    const auto reach = static_cast<std::ptrdiff_t>(envelopeUnits * cellsPerUnit);
+    const std::ptrdiff_t reach = std::ptrdiff_t { envelopeUnits } * cellsPerUnit;
     std::vector<double> shown(cells + 1, 0.0);
     for (std::size_t j = 0; j <= cells; ++j) {
         const auto lo = std::max<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(j) - reach, 0);
