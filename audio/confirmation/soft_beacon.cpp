@@ -517,25 +517,19 @@ bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, cons
     });
 }
 
-// Whether every character the marks read with a dot lost lies out of a fade. In a null a dash whose
-// end faded away keys as a dot, and a dot read lost beside it makes another character (G as F);
+// Whether every dot the marks read next to a lost one lies out of a fade. In a null a dash whose
+// end faded away keys as a dot, and a dot read lost after it makes another character (G as F);
 // the ticks there, at the bottom of the null, see neither the dot nor the end of the dash, so
-// nothing witnesses the reading where its marks fall 6 dB below the characters' level, even raised
-// by their noise's standard errors.
+// nothing witnesses the reading where that mark falls 6 dB below the characters' level, even
+// raised by its noise's standard errors.
 bool lostDotsWitnessed(const FoundBeacon& found, const MarkLevels& levels)
 {
     const std::size_t first = found.boundary[0];
-    for (std::size_t p = 0; p < beaconLength; ++p) {
-        if (!found.dotLost[p]) {
-            continue;
-        }
-        for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
-            if (levels.bound[i - first] < fadedShare * levels.steady[p]) {
-                return false;
-            }
-        }
-    }
-    return true;
+    return std::ranges::none_of(found.dotLostAfter, [&](std::size_t i) {
+        const auto p = static_cast<std::size_t>(
+            std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1);
+        return levels.bound[i - first] < fadedShare * levels.steady[std::min(p, beaconLength - 1)];
+    });
 }
 
 } // namespace
