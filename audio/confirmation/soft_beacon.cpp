@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "soft_beacon.h"
 
+#include "beacon_frame.h"
 #include "morse_table.h"
 #include "tick_likelihood.h"
 
@@ -33,6 +34,9 @@ constexpr double fadedShare = 0.5;
 constexpr double fadeErrors = 2.0;
 // Where the marks show a fade (1.4 dB under the characters' level), the level follows the ticks.
 constexpr double fadingShare = 0.85;
+// A space between characters this long (units) may hold a dot lost at the end of one of them.
+constexpr double swallowingSpace = 4.0;
+constexpr double wordSpace = 6.5;
 // The ticks show the tone in a half-unit piece with this much energy over the noise's...
 constexpr double toneShown = 9.0;
 // ...and the level of the keying is read from such pieces this many units either side of a cell.
@@ -517,18 +521,34 @@ bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, cons
     });
 }
 
-// Whether every dot the marks read next to a lost one lies out of a fade. In a null a dash whose
+// Whether every dot the marks read next to a lost one, and the character that may be any letter or
+// digit, lies out of a fade where a dot may have been lost unseen. In a null a dash whose
 // end faded away keys as a dot, and a dot read lost after it makes another character (G as F);
 // the ticks there, at the bottom of the null, see neither the dot nor the end of the dash, so
 // nothing witnesses the reading where that mark falls 6 dB below the characters' level, even
 // raised by its noise's standard errors.
-bool lostDotsWitnessed(const FoundBeacon& found, const MarkLevels& levels)
+bool lostDotsWitnessed(const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks)
 {
     const std::size_t first = found.boundary[0];
+    const auto faded = [&](std::size_t i, std::size_t p) {
+        return levels.bound[i - first] < fadedShare * levels.steady[p];
+    };
+    // The position that may hold any letter or digit is read without repairs: next to a space long
+    // enough to hold a dot lost at its end, in a fade, it may be another character (W read as M).
+    const auto open = static_cast<std::size_t>(beacon::skippedPosition - 1);
+    const auto swallowing = [&](std::size_t i) {
+        const double units = (marks[i].gap + found.timing.bias) / found.timing.dot;
+        return units >= swallowingSpace && units < wordSpace;
+    };
+    const std::size_t head = found.boundary[open];
+    const std::size_t tail = found.boundary[open + 1] - 1;
+    if ((head > 0 && swallowing(head - 1) && faded(head, open)) || (swallowing(tail) && faded(tail, open))) {
+        return false;
+    }
     return std::ranges::none_of(found.dotLostAfter, [&](std::size_t i) {
         const auto p = static_cast<std::size_t>(
             std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1);
-        return levels.bound[i - first] < fadedShare * levels.steady[std::min(p, beaconLength - 1)];
+        return faded(i, std::min(p, beaconLength - 1));
     });
 }
 
@@ -628,7 +648,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             result.confidence[p] = std::min(result.confidence[p], guessConfidence);
         }
     }
-    if (!lostDotsWitnessed(found, levels)) {
+    if (!lostDotsWitnessed(found, levels, marks)) {
         return std::nullopt;
     }
     if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed)) {
