@@ -76,6 +76,26 @@ enum Oddity {
     brokenOnce,
     brokenTwice,
     brokenApart,
+    nulled, // one null of the signal, 20 dB deep and 0.3 s wide, at the end of G's first dash
+};
+
+// One null of a tumbling satellite's antenna pattern, turning half a turn a second (nulls 1 s
+// apart): 20 dB deep, about 0.3 s wide at -6 dB.
+struct Null
+{
+    double centre = -1.0; // seconds; none when negative
+    double radiansPerSecond = std::numbers::pi;
+    double depthDb = 20.0;
+
+    double gain(double t) const
+    {
+        const double angle = radiansPerSecond * (t - centre);
+        if (centre < 0.0 || std::abs(angle) >= std::numbers::pi / 2) {
+            return 1.0;
+        }
+        const double floor = std::pow(10.0, -depthDb / 10.0);
+        return std::sqrt(floor + (1.0 - floor) * std::sin(angle) * std::sin(angle));
+    }
 };
 
 constexpr double retunedHz = toneHz + 200.0;
@@ -140,7 +160,8 @@ double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity o
     return t;
 }
 
-std::vector<float> render(const std::vector<Key>& keys, double seconds, double snrDb, std::uint64_t seed)
+std::vector<float> render(
+    const std::vector<Key>& keys, double seconds, double snrDb, std::uint64_t seed, const Null& null = {})
 {
     std::mt19937_64 random(seed);
     std::normal_distribution<double> gauss;
@@ -160,8 +181,9 @@ std::vector<float> render(const std::vector<Key>& keys, double seconds, double s
             const double in = std::min(t - k.on, k.off - t);
             const double envelope =
                 in >= edgeSeconds ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * in / edgeSeconds);
-            x += k.crash ? 6.0 * amplitude * gauss(random)
-                         : k.level * amplitude * envelope * std::sin(2 * std::numbers::pi * k.hz * t);
+            x += k.crash
+                ? 6.0 * amplitude * gauss(random)
+                : k.level * null.gain(t) * amplitude * envelope * std::sin(2 * std::numbers::pi * k.hz * t);
         }
         samples[i] = static_cast<float>(x);
     }
@@ -194,8 +216,18 @@ Heard hear(Oddity oddity, double snrDb, int seedCount)
     Heard heard;
     for (int seed = 1; seed <= seedCount; ++seed) {
         std::vector<Key> keys;
-        const double end = keyText(keys, keyText(keys, 1.0, before) + 2.0, sent, oddity);
-        const QStringList beacons = decode(render(keys, end + 1.5, snrDb, std::uint64_t(seed)));
+        const double start = keyText(keys, 1.0, before) + 2.0;
+        const std::size_t firstKey = keys.size();
+        const double end = keyText(keys, start, sent, oddity);
+        Null null;
+        if (oddity == nulled) {
+            std::size_t elements = 0;
+            for (std::size_t p = 0; p < oddPosition; ++p) {
+                elements += morse(sent[p]).size();
+            }
+            null.centre = keys[firstKey + elements].off - 0.75 * dot;
+        }
+        const QStringList beacons = decode(render(keys, end + 1.5, snrDb, std::uint64_t(seed), null));
         for (const QString& beacon : beacons) {
             if (beacon != first && beacon != second) {
                 heard.wrong.append(u"%1 (seed %2)"_s.arg(beacon).arg(seed));
@@ -240,6 +272,9 @@ void TestWrongBeacons::rightOrNone_data()
         QTest::addRow("dash hollowed, %g dB", snr) << int(hollowed) << snr << -1;
         QTest::addRow("static crash on a gap, %g dB", snr) << int(crash) << snr << -1;
         QTest::addRow("retuned inside a dash, %g dB", snr) << int(retuned) << snr << -1;
+        // Deep in the null the end of the dash is gone from the ticks as from the marks: G and F
+        // (..-.) are then alike, and the fade must not pass unnoticed.
+        QTest::addRow("null at the end of a dash, %g dB", snr) << int(nulled) << snr << -1;
         // Every character reads clearly on its own; only the marks' timing shows the frame is wrong.
         QTest::addRow("one character broken apart, %g dB", snr) << int(brokenOnce) << snr << 0;
         QTest::addRow("two characters broken apart, %g dB", snr) << int(brokenTwice) << snr << 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "soft_beacon.h"
 
+#include "beacon_frame.h"
 #include "morse_table.h"
 #include "tick_likelihood.h"
 
@@ -31,6 +32,15 @@ constexpr double fadedShare = 0.5;
 // the level of a fade: in the noise alone a weak mark must not pass for one (a level assumed too low
 // lets the noise read as keying).
 constexpr double fadeErrors = 2.0;
+// Where the marks show a fade (1.4 dB under the characters' level), the level follows the ticks.
+constexpr double fadingShare = 0.85;
+// A space between characters this long (units) may hold a dot lost at the end of one of them.
+constexpr double swallowingSpace = 4.0;
+constexpr double wordSpace = 6.5;
+// The ticks show the tone in a half-unit piece with this much energy over the noise's...
+constexpr double toneShown = 9.0;
+// ...and the level of the keying is read from such pieces this many units either side of a cell.
+constexpr int envelopeUnits = 1;
 // Out of a fade the level of a character is read from the marks of this many characters either
 // side, not from its own few: one mark's amplitude is a rough estimate in the noise.
 constexpr std::size_t amplitudeReach = 2;
@@ -292,19 +302,79 @@ bool keyedIn(const TickLikelihood& t, int from, int to)
     return false;
 }
 
+// The level the keying fades to within an element: where the ticks show the tone, the strongest
+// half-unit piece of it within `envelopeUnits` of a cell; between such stretches, drawn from one to
+// the next. A space between two marks is drawn at their level, the bottom of a null at that of
+// the faded tone either side of it, where the ticks show the keying going down and coming back.
+// Empty where the ticks show the tone nowhere.
+std::vector<double> fadedTone(const TickLikelihood& t, double dot, double noise)
+{
+    const double cell = dot / cellsPerUnit;
+    const double origin = -t.cellOf(0.0) * cell;
+    const auto cells = static_cast<std::size_t>(t.cells());
+    const double ticks = TickLikelihood::pieceCells * cell;
+    std::vector<double> piece(cells, 0.0);
+    for (std::size_t j = 0; j < cells; ++j) {
+        const double from = origin + static_cast<double>(j) * cell;
+        const double a = t.amplitudeOver(from, from + ticks);
+        // Shown: the piece's energy well over the noise's.
+        piece[j] = a * a * ticks > toneShown * noise ? a : 0.0;
+    }
+    const std::ptrdiff_t reach = std::ptrdiff_t { envelopeUnits } * cellsPerUnit;
+    std::vector<double> shown(cells + 1, 0.0);
+    for (std::size_t j = 0; j <= cells; ++j) {
+        const auto lo = std::max<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(j) - reach, 0);
+        const auto hi = std::min(static_cast<std::ptrdiff_t>(j) + reach, static_cast<std::ptrdiff_t>(cells));
+        for (auto k = lo; k < hi; ++k) {
+            shown[j] = std::max(shown[j], piece[static_cast<std::size_t>(k)]);
+        }
+    }
+    std::vector<double> level(cells + 1, 0.0);
+    std::ptrdiff_t last = -1;
+    for (std::size_t j = 0; j <= cells; ++j) {
+        if (shown[j] <= 0.0) {
+            continue;
+        }
+        const auto here = static_cast<std::ptrdiff_t>(j);
+        for (std::ptrdiff_t k = last + 1; k < here; ++k) {
+            const double w =
+                last < 0 ? 1.0 : static_cast<double>(k - last) / static_cast<double>(here - last);
+            const double from = last < 0 ? shown[j] : shown[static_cast<std::size_t>(last)];
+            level[static_cast<std::size_t>(k)] =
+                std::exp((1.0 - w) * std::log(from) + w * std::log(shown[j]));
+        }
+        level[j] = shown[j];
+        last = here;
+    }
+    if (last < 0) {
+        return {};
+    }
+    for (auto k = static_cast<std::size_t>(last) + 1; k <= cells; ++k) {
+        level[k] = shown[static_cast<std::size_t>(last)];
+    }
+    return level;
+}
+
 using Beams = std::array<Beam, beaconLength>;
 using Cells = std::array<int, beaconLength>;
+
+// What the ticks show of each mark of a beacon's reading, and of the characters around them.
+struct MarkLevels
+{
+    std::vector<double> bound; // measured over its middle, raised by its noise's standard errors
+    std::array<double, beaconLength> steady {}; // the level of the characters around each position
+};
 
 // Where each character may lie: within a few dots of where the marks put it. Sets the key-down
 // amplitude the likelihoods assume around each character from its marks and its neighbours'.
 // `guessed` flags the cells where the ticks alone are no more than a guess (a deep fade).
 std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
-    TickScale scale, double dot, double noise, std::vector<bool>& guessed)
+    TickScale scale, double dot, double noise, std::vector<bool>& guessed, MarkLevels& levels)
 {
     const std::size_t first = found.boundary[0];
     std::vector<double> amplitude;
     std::vector<double> centre;
-    std::vector<double> bound;
+    std::vector<double>& bound = levels.bound;
     for (std::size_t i = first; i < found.boundary[beaconLength]; ++i) {
         // The middle of the mark, at most a unit of it, where the phase has no time to wander.
         const double middle = 0.5 * (keyedStart(marks[i], scale) + keyedEnd(marks[i], scale));
@@ -334,10 +404,12 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
         for (int j = std::max(regionStart, 0); j < std::min(regionEnd, t.cells()); ++j) {
             steady[static_cast<std::size_t>(j)] = a;
         }
+        levels.steady[p] = a;
         regionStart = regionEnd;
     }
     const std::vector<double> level =
         followFade(centre, bound, steady, fadeSeconds * scale.tickRate / (dot / cellsPerUnit));
+    const std::vector<double> faded = fadedTone(t, dot, noise);
     guessed.assign(level.size(), false);
     for (int j = 0; j < t.cells(); ++j) {
         const auto k = static_cast<std::size_t>(j);
@@ -345,8 +417,12 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
             return std::nullopt;
         }
         // Deep in a fade the level between two marks may lie anywhere under the line drawn between
-        // them: the marks there are taken as keyed down to a share of it.
-        t.setAmplitude(j, j + 1, level[k] < fadedShare * steady[k] ? fadedShare * level[k] : level[k]);
+        // them: the marks there are taken as keyed down to a share of it. Within an element the
+        // level follows what the ticks show around it, so a dash fading into a null and out again
+        // is still one dash, and its bottom no witness for a space.
+        const double drawn = level[k] < fadedShare * steady[k] ? fadedShare * level[k] : level[k];
+        const bool fading = !faded.empty() && level[k] < fadingShare * steady[k];
+        t.setAmplitude(j, j + 1, fading ? std::max(std::min(drawn, faded[k]), 1e-20) : drawn);
         guessed[k] = t.unitEnergy(j) < minUnitEnergy;
     }
     t.prepare();
@@ -445,6 +521,37 @@ bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, cons
     });
 }
 
+// Whether every dot the marks read next to a lost one, and the character that may be any letter or
+// digit, lies out of a fade where a dot may have been lost unseen. In a null a dash whose
+// end faded away keys as a dot, and a dot read lost after it makes another character (G as F);
+// the ticks there, at the bottom of the null, see neither the dot nor the end of the dash, so
+// nothing witnesses the reading where that mark falls 6 dB below the characters' level, even
+// raised by its noise's standard errors.
+bool lostDotsWitnessed(const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks)
+{
+    const std::size_t first = found.boundary[0];
+    const auto faded = [&](std::size_t i, std::size_t p) {
+        return levels.bound[i - first] < fadedShare * levels.steady[p];
+    };
+    // The position that may hold any letter or digit is read without repairs: next to a space long
+    // enough to hold a dot lost at its end, in a fade, it may be another character (W read as M).
+    const auto open = static_cast<std::size_t>(beacon::skippedPosition - 1);
+    const auto swallowing = [&](std::size_t i) {
+        const double units = (marks[i].gap + found.timing.bias) / found.timing.dot;
+        return units >= swallowingSpace && units < wordSpace;
+    };
+    const std::size_t head = found.boundary[open];
+    const std::size_t tail = found.boundary[open + 1] - 1;
+    if ((head > 0 && swallowing(head - 1) && faded(head, open)) || (swallowing(tail) && faded(tail, open))) {
+        return false;
+    }
+    return std::ranges::none_of(found.dotLostAfter, [&](std::size_t i) {
+        const auto p = static_cast<std::size_t>(
+            std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1);
+        return faded(i, std::min(p, beaconLength - 1));
+    });
+}
+
 } // namespace
 
 double keyedStart(const KeyedMark& mark, TickScale scale)
@@ -486,7 +593,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         return std::nullopt;
     }
     std::vector<bool> guessed;
-    const auto beams = layOut(t, marks, found, scale, dot, noise, guessed);
+    MarkLevels levels;
+    const auto beams = layOut(t, marks, found, scale, dot, noise, guessed, levels);
     if (!beams) {
         return std::nullopt;
     }
@@ -539,6 +647,9 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             result.framed[p] = std::min(result.framed[p], guessConfidence);
             result.confidence[p] = std::min(result.confidence[p], guessConfidence);
         }
+    }
+    if (!lostDotsWitnessed(found, levels, marks)) {
+        return std::nullopt;
     }
     if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed)) {
         return std::nullopt;

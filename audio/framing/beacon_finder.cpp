@@ -387,6 +387,9 @@ std::optional<FoundBeacon> findBeacon(std::span<const KeyedMark> marks, double e
         }
         found.text += r.symbol;
         found.confidence[p] = confidence;
+        if (r.lostAt != std::string::npos && r.lostAt > 0 && r.code[r.lostAt - 1] == '.') {
+            found.dotLostAfter.push_back(before.size() + first + r.lostAt - 1);
+        }
         for (std::size_t k = 0; k + 1 < r.seen.size(); ++k) {
             if (r.lostAt != k + 1 && r.seen[k] != '<' && c.mergeCost(first + k) >= lostDotCost &&
                 c.whole(first + k) && c.whole(first + k + 1)) {

@@ -31,6 +31,9 @@ struct FoundBeacon
     // space or longer, more surely than a dot is lost, between two whole elements: what was sent
     // there may be two characters.
     std::vector<std::size_t> merged;
+    // Marks read as a dot whose gap was read as holding another dot, lost: in a fade the two may
+    // be one dash whose end faded away.
+    std::vector<std::size_t> dotLostAfter;
 };
 
 // How sure the search must be before it reports a beacon.
