@@ -18,16 +18,27 @@ __attribute__((target("avx"))) void zeroUpper()
 
 } // namespace
 
+bool hasAvx()
+{
+    // Also false where the system does not save the AVX registers.
+    static const bool avx = __builtin_cpu_supports("avx");
+    return avx;
+}
+
 void clearUpperVectorState()
 {
     // Without AVX there is no upper half to clear, and the instruction does not exist.
-    static const bool avx = __builtin_cpu_supports("avx");
-    if (avx) {
+    if (hasAvx()) {
         zeroUpper();
     }
 }
 
 #else
+
+bool hasAvx()
+{
+    return false;
+}
 
 void clearUpperVectorState() { }
 
