@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "drift_bank.h"
 
+#include "vector_state.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -34,7 +36,7 @@ int fftSizeFor(double rate)
 // Calls `visit(k, at, count)` for the runs of bins from k on, stored from `at` on, that make up
 // [first, last] in an average slid by `shift` (0 <= shift < bins): at most two, in rising order.
 template<typename Visit>
-void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
+VECTORISED_BODY inline void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
 {
     const int wrapEnd = std::min(last, shift - 1); // these k are stored at k - shift + bins
     if (first <= wrapEnd) {
@@ -47,14 +49,14 @@ void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
 }
 
 // Moves each value of `average` the share `alpha` of the way to `frame`'s.
-void smooth(float* __restrict average, const float* __restrict frame, float alpha, int count)
+VECTORISED_BODY inline void smooth(float* __restrict average, const float* __restrict frame, float alpha, int count)
 {
     for (int i = 0; i < count; ++i) {
         average[i] += alpha * (frame[i] - average[i]);
     }
 }
 
-void windowed(
+VECTORISED_BODY inline void windowed(
     const float* __restrict samples, const float* __restrict window, float* __restrict out, int count)
 {
     for (int i = 0; i < count; ++i) {
@@ -92,7 +94,7 @@ float middleValue(std::vector<float>& values, float last, std::vector<float>& ne
 }
 
 // Raises each of `strongest` to the value of `average` beside it, where that is higher.
-void keepStronger(float* __restrict strongest, const float* __restrict average, int count)
+VECTORISED_BODY inline void keepStronger(float* __restrict strongest, const float* __restrict average, int count)
 {
     for (int i = 0; i < count; ++i) {
         strongest[i] = average[i] > strongest[i] ? average[i] : strongest[i];
@@ -100,7 +102,7 @@ void keepStronger(float* __restrict strongest, const float* __restrict average, 
 }
 
 // smooth() then keepStronger() in one pass, so each average is read and written once.
-void smoothKeepingStronger(float* __restrict average, const float* __restrict frame, float alpha,
+VECTORISED_BODY inline void smoothKeepingStronger(float* __restrict average, const float* __restrict frame, float alpha,
     float* __restrict strongest, int count)
 {
     for (int i = 0; i < count; ++i) {
@@ -301,14 +303,18 @@ void DriftBank::analyse()
         m_offset[r] += m_rates[r] * hopSeconds / m_binHz;
         const int shift = static_cast<int>(std::lround(m_offset[r]));
         m_shift[r] = ((shift % m_bins) + m_bins) % m_bins;
-        // The strongest of the averages in each bin as well, for the peak search.
-        float* average = m_slow[r].data();
-        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) {
-            smoothKeepingStronger(average + at, power + k, alpha, strongest + k, count);
-        });
-        keepStronger(strongest, average + (m_bins - m_shift[r]) % m_bins, 1);
     }
-    smooth(m_fast.data() + 1, power + 1, fastAlpha, m_bins - 1);
+    runVectorised([&]() VECTORISED_BODY {
+        for (std::size_t r = 0; r < m_rates.size(); ++r) {
+            // The strongest of the averages in each bin as well, for the peak search.
+            float* average = m_slow[r].data();
+            forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) VECTORISED_BODY {
+                smoothKeepingStronger(average + at, power + k, alpha, strongest + k, count);
+            });
+            keepStronger(strongest, average + (m_bins - m_shift[r]) % m_bins, 1);
+        }
+        smooth(m_fast.data() + 1, power + 1, fastAlpha, m_bins - 1);
+    });
     std::ranges::copy(m_power, m_recent[m_recentNext].begin());
     m_recentNext = (m_recentNext + 1) % m_recent.size();
 }
