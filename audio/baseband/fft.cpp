@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fft.h"
 
+#include "vector_state.h"
+
 #include <cassert>
 #include <cmath>
 #include <numbers>
@@ -11,7 +13,7 @@ namespace cwaudio {
 namespace {
 
 // One group of butterflies of a stage: the halves never overlap, which lets the compiler vectorise.
-void butterflies(float* __restrict ar, float* __restrict ai, float* __restrict br, float* __restrict bi,
+VECTORISED_BODY inline void butterflies(float* __restrict ar, float* __restrict ai, float* __restrict br, float* __restrict bi,
     const float* __restrict wr, const float* __restrict wi, int count)
 {
     for (int k = 0; k < count; ++k) {
@@ -27,7 +29,7 @@ void butterflies(float* __restrict ar, float* __restrict ai, float* __restrict b
 // |X[k]|^2 for k in [first, last) from Z, the transform of the even samples (real part) and the
 // odd ones (imaginary part), with Z[-k] at `mirrorRe`[-k]: X[k] = E[k] + w^k O[k], E and O the
 // transforms of the even and odd samples, E[k] = (Z[k] + conj Z[-k]) / 2, O[k] = (Z[k] - conj Z[-k]) / 2j.
-void unpackPower(const float* __restrict re, const float* __restrict im, const float* __restrict mirrorRe,
+VECTORISED_BODY inline void unpackPower(const float* __restrict re, const float* __restrict im, const float* __restrict mirrorRe,
     const float* __restrict mirrorIm, const float* __restrict wr, const float* __restrict wi,
     float* __restrict power, int first, int last)
 {
@@ -79,7 +81,7 @@ Fft::Fft(int size)
     }
 }
 
-void Fft::transformHalf()
+VECTORISED_BODY inline void Fft::transformHalf()
 {
     float* const re = m_re.data();
     float* const im = m_im.data();
@@ -87,7 +89,7 @@ void Fft::transformHalf()
     const float* wi = m_twiddleIm.data();
     // The first two stages together, four values at a time: their butterflies are too short to
     // vectorise.
-    const auto butterfly = [&](int a, int b, float twr, float twi) {
+    const auto butterfly = [&](int a, int b, float twr, float twi) VECTORISED_BODY {
         const float xr = re[b] * twr - im[b] * twi;
         const float xi = re[b] * twi + im[b] * twr;
         re[b] = re[a] - xr;
@@ -128,13 +130,15 @@ void Fft::power(std::span<const float> input, std::span<float> power)
         m_re[at] = input[2 * i];
         m_im[at] = input[2 * i + 1];
     }
-    transformHalf();
-    // Z[-k] is Z[half - k], and Z[0] for k = 0.
-    const float* re = m_re.data();
-    const float* im = m_im.data();
-    unpackPower(re, im, re, im, m_unpackRe.data(), m_unpackIm.data(), power.data(), 0, 1);
-    unpackPower(
-        re, im, re + m_half, im + m_half, m_unpackRe.data(), m_unpackIm.data(), power.data(), 1, m_half);
+    runVectorised([&]() VECTORISED_BODY {
+        transformHalf();
+        // Z[-k] is Z[half - k], and Z[0] for k = 0.
+        const float* re = m_re.data();
+        const float* im = m_im.data();
+        unpackPower(re, im, re, im, m_unpackRe.data(), m_unpackIm.data(), power.data(), 0, 1);
+        unpackPower(
+            re, im, re + m_half, im + m_half, m_unpackRe.data(), m_unpackIm.data(), power.data(), 1, m_half);
+    });
 }
 
 } // namespace cwaudio
