@@ -25,6 +25,12 @@ bool hasAvx()
     return avx;
 }
 
+bool hasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
 void clearUpperVectorState()
 {
     // Without AVX there is no upper half to clear, and the instruction does not exist.
@@ -36,6 +42,11 @@ void clearUpperVectorState()
 #else
 
 bool hasAvx()
+{
+    return false;
+}
+
+bool hasAvx2()
 {
     return false;
 }

@@ -8,8 +8,9 @@ namespace cwaudio {
 // string functions, when the options were parsed) left them in use; elsewhere it does nothing.
 void clearUpperVectorState();
 
-// Whether the processor and the system run AVX code.
+// Whether the processor and the system run AVX code, and AVX2 code.
 bool hasAvx();
+bool hasAvx2();
 
 // runVectorised(body) runs `body`, a lambda declared VECTORISED_BODY, built for AVX where the
 // processor has it and for the baseline otherwise. Only the vector width differs, never the

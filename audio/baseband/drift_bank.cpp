@@ -8,6 +8,11 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define DRIFT_BANK_AVX2 1
+#endif
+
 namespace cwaudio {
 
 namespace {
@@ -64,6 +69,60 @@ VECTORISED_BODY inline void windowed(
     }
 }
 
+// Copies the values within [low, high] of `values` to `near`, in order, and counts those below
+// `low`; returns how many it copied. `near` has room for `count` + 8.
+std::size_t pickNear(const float* values, std::size_t count, float low, float high, float* near, std::size_t& below)
+{
+    std::size_t picked = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float v = values[i];
+        below += v < low ? 1 : 0;
+        near[picked] = v;
+        picked += v >= low && v <= high ? 1 : 0;
+    }
+    return picked;
+}
+
+#if defined(DRIFT_BANK_AVX2)
+// For each mask of eight lanes, the lanes it holds moved to the front, for a permute.
+constexpr std::array<std::array<int, 8>, 256> packTable()
+{
+    std::array<std::array<int, 8>, 256> table {};
+    for (std::size_t mask = 0; mask < table.size(); ++mask) {
+        std::size_t to = 0;
+        for (int lane = 0; lane < 8; ++lane) {
+            if ((mask >> lane & 1U) != 0) {
+                table[mask][to++] = lane;
+            }
+        }
+    }
+    return table;
+}
+
+// pickNear() eight values at a time.
+__attribute__((target("avx2,popcnt"))) std::size_t pickNearAvx2(
+    const float* values, std::size_t count, float low, float high, float* near, std::size_t& below)
+{
+    static constexpr std::array<std::array<int, 8>, 256> pack = packTable();
+    const __m256 lowV = _mm256_set1_ps(low);
+    const __m256 highV = _mm256_set1_ps(high);
+    std::size_t picked = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256 v = _mm256_loadu_ps(values + i);
+        const int under = _mm256_movemask_ps(_mm256_cmp_ps(v, lowV, _CMP_LT_OQ));
+        const int within = _mm256_movemask_ps(
+            _mm256_and_ps(_mm256_cmp_ps(v, lowV, _CMP_GE_OQ), _mm256_cmp_ps(v, highV, _CMP_LE_OQ)));
+        const __m256i order =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pack[static_cast<std::size_t>(within)].data()));
+        _mm256_storeu_ps(near + picked, _mm256_permutevar8x32_ps(v, order));
+        below += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(under)));
+        picked += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(within)));
+    }
+    return picked + pickNear(values + i, count - i, low, high, near + picked, below);
+}
+#endif
+
 // The middle value of `values` (the one at index size / 2 once sorted). The band's median moves
 // little from one frame to the next: the values near the last one are picked out into `near` in
 // one pass and only they are ordered, unless the middle has left them.
@@ -75,14 +134,14 @@ float middleValue(std::vector<float>& values, float last, std::vector<float>& ne
     const std::size_t middle = values.size() / 2;
     const float low = last * (1.0f - nearMedian);
     const float high = last * (1.0f + nearMedian);
-    near.resize(values.size());
+    near.resize(values.size() + 8);
     std::size_t below = 0;
-    std::size_t count = 0;
-    for (const float v : values) {
-        below += v < low ? 1 : 0;
-        near[count] = v;
-        count += v >= low && v <= high ? 1 : 0;
-    }
+#if defined(DRIFT_BANK_AVX2)
+    static const auto pick = hasAvx2() ? pickNearAvx2 : pickNear;
+#else
+    constexpr auto pick = pickNear;
+#endif
+    const std::size_t count = pick(values.data(), values.size(), low, high, near.data(), below);
     if (middle >= below && middle < below + count) {
         const auto at = near.begin() + static_cast<std::ptrdiff_t>(middle - below);
         std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(count));
