@@ -168,8 +168,8 @@ void Lane::filterPair(Lane& a, Lane& b, std::span<const float> samples)
             samples = samples.subspan(1);
             continue;
         }
-        const std::size_t n = std::min(
-            { samples.size(), static_cast<std::size_t>(a.m_filter.remaining()), a.m_delay.size() - a.m_delayPos });
+        const std::size_t n = std::min({ samples.size(), static_cast<std::size_t>(a.m_filter.remaining()),
+            a.m_delay.size() - a.m_delayPos });
         // Both lines hold the same samples.
         const bool complete = ToneFilter::pushPair(
             a.m_filter, b.m_filter, std::span<const float>(a.m_delay).subspan(a.m_delayPos, n), tickA, tickB);

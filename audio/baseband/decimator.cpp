@@ -47,8 +47,8 @@ void sumBlock(
 using SumAll = std::size_t (*)(const float* samples, const std::vector<float>& taps,
     const std::vector<std::size_t>& offsets, std::size_t outputs, float* out);
 
-std::size_t sumAll(const float* samples, const std::vector<float>& taps, const std::vector<std::size_t>& offsets,
-    std::size_t outputs, float* out)
+std::size_t sumAll(const float* samples, const std::vector<float>& taps,
+    const std::vector<std::size_t>& offsets, std::size_t outputs, float* out)
 {
     std::size_t j = 0;
     for (; j + outputBlock <= outputs; j += outputBlock) {

@@ -54,7 +54,8 @@ VECTORISED_BODY inline void forStoredRuns(int first, int last, int shift, int bi
 }
 
 // Moves each value of `average` the share `alpha` of the way to `frame`'s.
-VECTORISED_BODY inline void smooth(float* __restrict average, const float* __restrict frame, float alpha, int count)
+VECTORISED_BODY inline void smooth(
+    float* __restrict average, const float* __restrict frame, float alpha, int count)
 {
     for (int i = 0; i < count; ++i) {
         average[i] += alpha * (frame[i] - average[i]);
@@ -71,7 +72,8 @@ VECTORISED_BODY inline void windowed(
 
 // Copies the values within [low, high] of `values` to `near`, in order, and counts those below
 // `low`; returns how many it copied. `near` has room for `count` + 8.
-std::size_t pickNear(const float* values, std::size_t count, float low, float high, float* near, std::size_t& below)
+std::size_t pickNear(
+    const float* values, std::size_t count, float low, float high, float* near, std::size_t& below)
 {
     std::size_t picked = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -113,8 +115,8 @@ __attribute__((target("avx2,popcnt"))) std::size_t pickNearAvx2(
         const int under = _mm256_movemask_ps(_mm256_cmp_ps(v, lowV, _CMP_LT_OQ));
         const int within = _mm256_movemask_ps(
             _mm256_and_ps(_mm256_cmp_ps(v, lowV, _CMP_GE_OQ), _mm256_cmp_ps(v, highV, _CMP_LE_OQ)));
-        const __m256i order =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pack[static_cast<std::size_t>(within)].data()));
+        const __m256i order = _mm256_loadu_si256(
+            reinterpret_cast<const __m256i*>(pack[static_cast<std::size_t>(within)].data()));
         _mm256_storeu_ps(near + picked, _mm256_permutevar8x32_ps(v, order));
         below += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(under)));
         picked += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(within)));
@@ -153,7 +155,8 @@ float middleValue(std::vector<float>& values, float last, std::vector<float>& ne
 }
 
 // Raises each of `strongest` to the value of `average` beside it, where that is higher.
-VECTORISED_BODY inline void keepStronger(float* __restrict strongest, const float* __restrict average, int count)
+VECTORISED_BODY inline void keepStronger(
+    float* __restrict strongest, const float* __restrict average, int count)
 {
     for (int i = 0; i < count; ++i) {
         strongest[i] = average[i] > strongest[i] ? average[i] : strongest[i];
@@ -161,8 +164,8 @@ VECTORISED_BODY inline void keepStronger(float* __restrict strongest, const floa
 }
 
 // smooth() then keepStronger() in one pass, so each average is read and written once.
-VECTORISED_BODY inline void smoothKeepingStronger(float* __restrict average, const float* __restrict frame, float alpha,
-    float* __restrict strongest, int count)
+VECTORISED_BODY inline void smoothKeepingStronger(float* __restrict average, const float* __restrict frame,
+    float alpha, float* __restrict strongest, int count)
 {
     for (int i = 0; i < count; ++i) {
         const float a = average[i] + alpha * (frame[i] - average[i]);

@@ -13,8 +13,8 @@ namespace cwaudio {
 namespace {
 
 // One group of butterflies of a stage: the halves never overlap, which lets the compiler vectorise.
-VECTORISED_BODY inline void butterflies(float* __restrict ar, float* __restrict ai, float* __restrict br, float* __restrict bi,
-    const float* __restrict wr, const float* __restrict wi, int count)
+VECTORISED_BODY inline void butterflies(float* __restrict ar, float* __restrict ai, float* __restrict br,
+    float* __restrict bi, const float* __restrict wr, const float* __restrict wi, int count)
 {
     for (int k = 0; k < count; ++k) {
         const float xr = br[k] * wr[k] - bi[k] * wi[k];
@@ -29,9 +29,9 @@ VECTORISED_BODY inline void butterflies(float* __restrict ar, float* __restrict 
 // |X[k]|^2 for k in [first, last) from Z, the transform of the even samples (real part) and the
 // odd ones (imaginary part), with Z[-k] at `mirrorRe`[-k]: X[k] = E[k] + w^k O[k], E and O the
 // transforms of the even and odd samples, E[k] = (Z[k] + conj Z[-k]) / 2, O[k] = (Z[k] - conj Z[-k]) / 2j.
-VECTORISED_BODY inline void unpackPower(const float* __restrict re, const float* __restrict im, const float* __restrict mirrorRe,
-    const float* __restrict mirrorIm, const float* __restrict wr, const float* __restrict wi,
-    float* __restrict power, int first, int last)
+VECTORISED_BODY inline void unpackPower(const float* __restrict re, const float* __restrict im,
+    const float* __restrict mirrorRe, const float* __restrict mirrorIm, const float* __restrict wr,
+    const float* __restrict wi, float* __restrict power, int first, int last)
 {
     for (int k = first; k < last; ++k) {
         const float er = 0.5f * (re[k] + mirrorRe[-k]);
