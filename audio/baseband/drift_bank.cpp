@@ -11,6 +11,8 @@
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define DRIFT_BANK_AVX2 1
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace cwaudio {
@@ -191,6 +193,23 @@ float highest(const float* values, int first, int last)
     return std::ranges::max(m);
 }
 
+// The first k in [from, end) where values[k] == value, or `end`; four at a time where SSE2 is.
+int nextEqual(const float* values, int from, int end, float value)
+{
+    int k = from;
+#if defined(__SSE2__)
+    const __m128 wanted = _mm_set1_ps(value);
+    for (; k + 4 <= end; k += 4) {
+        const int equal = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(values + k), wanted));
+        if (equal != 0) {
+            return k + __builtin_ctz(static_cast<unsigned>(equal));
+        }
+    }
+#endif
+    for (; k < end && values[k] != value; ++k) { }
+    return k;
+}
+
 } // namespace
 
 DriftBank::DriftBank(double sampleRate)
@@ -328,10 +347,9 @@ int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& b
     }
     bestRate = rateCount();
     for (const auto& [from, to] : ranges) {
-        for (int k = std::max(from, 0); k <= std::min(to, m_bins - 1); ++k) {
-            if (strongest[k] != best) {
-                continue;
-            }
+        const int end = std::min(to, m_bins - 1) + 1;
+        for (int k = nextEqual(strongest, std::max(from, 0), end, best); k < end;
+             k = nextEqual(strongest, k + 1, end, best)) {
             for (int r = 0; r < bestRate; ++r) {
                 if (slow(r, k) == best) {
                     bestRate = r;
