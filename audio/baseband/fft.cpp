@@ -44,12 +44,55 @@ VECTORISED_BODY inline void unpackPower(const float* __restrict re, const float*
     }
 }
 
+// One butterfly of values a and b with twiddle w.
+VECTORISED_BODY inline void butterfly(float& ar, float& ai, float& br, float& bi, float wr, float wi)
+{
+    const float xr = br * wr - bi * wi;
+    const float xi = br * wi + bi * wr;
+    br = ar - xr;
+    bi = ai - xi;
+    ar += xr;
+    ai += xi;
+}
+
+// The first two stages together, four values at a time, the value 4g + c of the bit-reversed
+// frame at column c's g-th place: along the columns their butterflies vectorise. Written to
+// re/im in order.
+VECTORISED_BODY inline void firstTwoStages(const float* __restrict columnRe, const float* __restrict columnIm,
+    int groups, const float* wr, const float* wi, float* __restrict re, float* __restrict im)
+{
+    for (int g = 0; g < groups; ++g) {
+        float r0 = columnRe[g];
+        float r1 = columnRe[groups + g];
+        float r2 = columnRe[2 * groups + g];
+        float r3 = columnRe[3 * groups + g];
+        float i0 = columnIm[g];
+        float i1 = columnIm[groups + g];
+        float i2 = columnIm[2 * groups + g];
+        float i3 = columnIm[3 * groups + g];
+        butterfly(r0, i0, r1, i1, wr[0], wi[0]);
+        butterfly(r2, i2, r3, i3, wr[0], wi[0]);
+        butterfly(r0, i0, r2, i2, wr[1], wi[1]);
+        butterfly(r1, i1, r3, i3, wr[2], wi[2]);
+        re[4 * g] = r0;
+        re[4 * g + 1] = r1;
+        re[4 * g + 2] = r2;
+        re[4 * g + 3] = r3;
+        im[4 * g] = i0;
+        im[4 * g + 1] = i1;
+        im[4 * g + 2] = i2;
+        im[4 * g + 3] = i3;
+    }
+}
+
 } // namespace
 
 Fft::Fft(int size)
     : m_size(size)
     , m_half(size / 2)
-    , m_bitReverse(size / 2)
+    , m_inputAt(size / 2)
+    , m_columnRe(size / 2)
+    , m_columnIm(size / 2)
     , m_unpackRe(size / 2)
     , m_unpackIm(size / 2)
     , m_re(size / 2)
@@ -65,7 +108,7 @@ Fft::Fft(int size)
         for (int b = 0; b < bits; ++b) {
             r |= ((i >> b) & 1) << (bits - 1 - b);
         }
-        m_bitReverse[i] = r;
+        m_inputAt[i] = m_half >= 4 ? (r % 4) * (m_half / 4) + r / 4 : r;
     }
     for (int half = 1; half < m_half; half *= 2) {
         for (int k = 0; k < half; ++k) {
@@ -87,24 +130,9 @@ VECTORISED_BODY inline void Fft::transformHalf()
     float* const im = m_im.data();
     const float* wr = m_twiddleRe.data();
     const float* wi = m_twiddleIm.data();
-    // The first two stages together, four values at a time: their butterflies are too short to
-    // vectorise.
-    const auto butterfly = [&](int a, int b, float twr, float twi) VECTORISED_BODY {
-        const float xr = re[b] * twr - im[b] * twi;
-        const float xi = re[b] * twi + im[b] * twr;
-        re[b] = re[a] - xr;
-        im[b] = im[a] - xi;
-        re[a] += xr;
-        im[a] += xi;
-    };
     int half = 1;
     if (m_half >= 4) {
-        for (int start = 0; start < m_half; start += 4) {
-            butterfly(start, start + 1, wr[0], wi[0]);
-            butterfly(start + 2, start + 3, wr[0], wi[0]);
-            butterfly(start, start + 2, wr[1], wi[1]);
-            butterfly(start + 1, start + 3, wr[2], wi[2]);
-        }
+        firstTwoStages(m_columnRe.data(), m_columnIm.data(), m_half / 4, wr, wi, re, im);
         wr += 3;
         wi += 3;
         half = 4;
@@ -125,10 +153,12 @@ void Fft::power(std::span<const float> input, std::span<float> power)
     // Even samples as the real part, odd ones as the imaginary part of a half-size frame, each
     // put straight into its bit-reversed place.
     const auto half = static_cast<std::size_t>(m_half);
+    float* const toRe = m_half >= 4 ? m_columnRe.data() : m_re.data();
+    float* const toIm = m_half >= 4 ? m_columnIm.data() : m_im.data();
     for (std::size_t i = 0; i < half; ++i) {
-        const auto at = static_cast<std::size_t>(m_bitReverse[i]);
-        m_re[at] = input[2 * i];
-        m_im[at] = input[2 * i + 1];
+        const auto at = static_cast<std::size_t>(m_inputAt[i]);
+        toRe[at] = input[2 * i];
+        toIm[at] = input[2 * i + 1];
     }
     runVectorised([&]() VECTORISED_BODY {
         transformHalf();
