@@ -8,9 +8,11 @@ namespace cwaudio {
 // string functions, when the options were parsed) left them in use; elsewhere it does nothing.
 void clearUpperVectorState();
 
-// Whether the processor and the system run AVX code, and AVX2 code.
+// Whether the processor and the system run AVX code, and AVX2 code (and it is allowed).
 bool hasAvx();
 bool hasAvx2();
+// false: the baseline code everywhere, as on a processor without AVX (for comparing the two).
+void allowAvx(bool allowed);
 
 // runVectorised(body) runs `body`, a lambda declared VECTORISED_BODY, built for AVX where the
 // processor has it and for the baseline otherwise. Only the vector width differs, never the

@@ -237,8 +237,7 @@ void Decimator::process(std::span<const float> input, std::vector<float>& output
         const std::size_t first = output.size();
         output.resize(first + outputs);
         float* out = output.data() + first;
-        static const SumAll sumOutputs = chooseSumAll();
-        std::size_t j = sumOutputs(m_phaseSamples.data(), m_phaseTaps, m_tapOffsets, outputs, out);
+        std::size_t j = chooseSumAll()(m_phaseSamples.data(), m_phaseTaps, m_tapOffsets, outputs, out);
         for (; j + outputBlock <= outputs; j += outputBlock) {
             sumBlock<outputBlock>(m_phaseSamples.data() + j, m_phaseTaps, m_tapOffsets, out + j);
         }

@@ -141,7 +141,7 @@ float middleValue(std::vector<float>& values, float last, std::vector<float>& ne
     near.resize(values.size() + 8);
     std::size_t below = 0;
 #if defined(DRIFT_BANK_AVX2)
-    static const auto pick = hasAvx2() ? pickNearAvx2 : pickNear;
+    const auto pick = hasAvx2() ? pickNearAvx2 : pickNear;
 #else
     constexpr auto pick = pickNear;
 #endif
