@@ -59,9 +59,9 @@ VECTORISED_BODY inline void butterfly(float& ar, float& ai, float& br, float& bi
 // frame at column c's g-th place: along the columns their butterflies vectorise. Written to
 // re/im in order.
 VECTORISED_BODY inline void firstTwoStages(const float* __restrict columnRe, const float* __restrict columnIm,
-    int groups, const float* wr, const float* wi, float* __restrict re, float* __restrict im)
+    std::size_t groups, const float* wr, const float* wi, float* __restrict re, float* __restrict im)
 {
-    for (int g = 0; g < groups; ++g) {
+    for (std::size_t g = 0; g < groups; ++g) {
         float r0 = columnRe[g];
         float r1 = columnRe[groups + g];
         float r2 = columnRe[2 * groups + g];
@@ -132,7 +132,8 @@ VECTORISED_BODY inline void Fft::transformHalf()
     const float* wi = m_twiddleIm.data();
     int half = 1;
     if (m_half >= 4) {
-        firstTwoStages(m_columnRe.data(), m_columnIm.data(), m_half / 4, wr, wi, re, im);
+        firstTwoStages(
+            m_columnRe.data(), m_columnIm.data(), static_cast<std::size_t>(m_half / 4), wr, wi, re, im);
         wr += 3;
         wi += 3;
         half = 4;
