@@ -76,13 +76,53 @@ void Lane::feed(std::span<const float> samples, bool newFrame)
     }
     // The new estimate holds from the frame's last sample on.
     filter(samples.first(samples.size() - 1));
+    takeEstimate();
+    filter(samples.last(1));
+}
+
+void Lane::feedPair(Lane& first, Lane& second, std::span<const float> samples, bool newFrame)
+{
+    if (!first.inStepWith(second)) {
+        first.feed(samples, newFrame);
+        second.feed(samples, newFrame);
+        return;
+    }
+    // Up to the estimate, a lane's filter depends on nothing the other lane does; what the ticks
+    // set off (marks, beacons) still happens lane by lane, in the order feed() has it.
+    const bool estimate = newFrame && !samples.empty();
+    filterPair(first, second, estimate ? samples.first(samples.size() - 1) : samples);
+    for (Lane* lane : { &first, &second }) {
+        lane->handleHeldTicks();
+        if (estimate) {
+            lane->takeEstimate();
+            lane->filter(samples.last(1));
+        }
+    }
+}
+
+void Lane::takeEstimate()
+{
     m_tracker.update();
     m_detector.setNoise(m_tracker.noiseVarianceAt(delayedSample()), m_filter.block());
     m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
     if (m_keyedShare >= readingShare) {
         m_lastKeyed = m_workSamples;
     }
-    filter(samples.last(1));
+}
+
+void Lane::prime(float sample)
+{
+    m_delay[m_delayPos] = sample;
+    ++m_workSamples;
+    ++m_primed;
+    m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
+}
+
+void Lane::advanceLine(std::span<const float> samples)
+{
+    std::copy(samples.begin(), samples.end(), m_delay.begin() + static_cast<std::ptrdiff_t>(m_delayPos));
+    m_workSamples += static_cast<std::int64_t>(samples.size());
+    m_delayPos = m_delayPos + samples.size() == m_delay.size() ? 0 : m_delayPos + samples.size();
 }
 
 void Lane::filter(std::span<const float> samples)
@@ -93,23 +133,17 @@ void Lane::filter(std::span<const float> samples)
         if (m_filter.blockStart()) {
             tuneFilter(delayedSample());
         }
-        float* const delayed = m_delay.data() + m_delayPos;
         // The line starts empty: its zeros are no part of the input, and would pass for a noise floor.
         if (m_primed < m_delay.size()) {
-            *delayed = samples.front();
-            ++m_workSamples;
-            ++m_primed;
-            m_delayPos = m_delayPos + 1 == m_delay.size() ? 0 : m_delayPos + 1;
+            prime(samples.front());
             samples = samples.subspan(1);
             continue;
         }
         // The rest of the filter's block, as far as the line runs on without wrapping.
         const std::size_t n = std::min(
             { samples.size(), static_cast<std::size_t>(m_filter.remaining()), m_delay.size() - m_delayPos });
-        const bool complete = m_filter.push(std::span<const float>(delayed, n), tick);
-        std::copy_n(samples.begin(), n, delayed);
-        m_workSamples += static_cast<std::int64_t>(n);
-        m_delayPos = m_delayPos + n == m_delay.size() ? 0 : m_delayPos + n;
+        const bool complete = m_filter.push(std::span<const float>(m_delay).subspan(m_delayPos, n), tick);
+        advanceLine(samples.first(n));
         samples = samples.subspan(n);
         if (complete) {
             processTick(tick);
@@ -117,17 +151,88 @@ void Lane::filter(std::span<const float> samples)
     }
 }
 
+void Lane::filterPair(Lane& a, Lane& b, std::span<const float> samples)
+{
+    a.m_holdTicks = true;
+    b.m_holdTicks = true;
+    std::complex<float> tickA;
+    std::complex<float> tickB;
+    while (!samples.empty()) {
+        if (a.m_filter.blockStart()) {
+            a.tuneFilter(a.delayedSample());
+            b.tuneFilter(b.delayedSample());
+        }
+        if (a.m_primed < a.m_delay.size()) {
+            a.prime(samples.front());
+            b.prime(samples.front());
+            samples = samples.subspan(1);
+            continue;
+        }
+        const std::size_t n = std::min({ samples.size(), static_cast<std::size_t>(a.m_filter.remaining()),
+            a.m_delay.size() - a.m_delayPos });
+        // Both lines hold the same samples.
+        const bool complete = ToneFilter::pushPair(
+            a.m_filter, b.m_filter, std::span<const float>(a.m_delay).subspan(a.m_delayPos, n), tickA, tickB);
+        a.advanceLine(samples.first(n));
+        b.advanceLine(samples.first(n));
+        samples = samples.subspan(n);
+        if (complete) {
+            a.m_heldTicks.push_back({ tickA, a.m_workSamples });
+            b.m_heldTicks.push_back({ tickB, b.m_workSamples });
+        }
+    }
+    a.m_holdTicks = false;
+    b.m_holdTicks = false;
+}
+
+void Lane::handleHeldTicks()
+{
+    // Each tick is handled as if the line stood where it did when the tick was made.
+    const std::int64_t reached = m_workSamples;
+    auto jump = m_heldJumps.begin();
+    for (std::size_t i = 0; i < m_heldTicks.size(); ++i) {
+        for (; jump != m_heldJumps.end() && jump->beforeTick == i; ++jump) {
+            loseTicksAround(jump->tick);
+        }
+        m_workSamples = m_heldTicks[i].workSamples;
+        processTick(m_heldTicks[i].value);
+    }
+    m_workSamples = reached;
+    for (; jump != m_heldJumps.end(); ++jump) {
+        loseTicksAround(jump->tick);
+    }
+    m_heldTicks.clear();
+    m_heldJumps.clear();
+}
+
+bool Lane::inStepWith(const Lane& other) const
+{
+    return m_workSamples == other.m_workSamples && m_primed == other.m_primed &&
+        m_delayPos == other.m_delayPos && m_delay.size() == other.m_delay.size() &&
+        m_filter.remaining() == other.m_filter.remaining() && m_filter.block() == other.m_filter.block();
+}
+
 void Lane::tuneFilter(std::int64_t sample)
 {
     const double hz = m_tracker.frequencyAt(sample);
     if (m_primed == m_delay.size() && std::abs(hz - m_filterHz) > m_jumpHz) {
-        const auto hop = static_cast<std::int64_t>(m_tracker.hop() / m_filter.block());
-        const std::int64_t tick = m_history.end();
-        m_history.losePhase(tick - phaseLostHopsBefore * hop, tick + phaseLostHopsAfter * hop);
-        m_history.loseTone(tick - toneLostHops * hop, tick + toneLostHops * hop + 1);
+        // The tick this block will give, after those still held.
+        const std::int64_t tick = m_history.end() + static_cast<std::int64_t>(m_heldTicks.size());
+        if (m_holdTicks) {
+            m_heldJumps.push_back({ m_heldTicks.size(), tick });
+        } else {
+            loseTicksAround(tick);
+        }
     }
     m_filterHz = hz;
     m_filter.setFrequency(hz);
+}
+
+void Lane::loseTicksAround(std::int64_t tick)
+{
+    const auto hop = static_cast<std::int64_t>(m_tracker.hop() / m_filter.block());
+    m_history.losePhase(tick - phaseLostHopsBefore * hop, tick + phaseLostHopsAfter * hop);
+    m_history.loseTone(tick - toneLostHops * hop, tick + toneLostHops * hop + 1);
 }
 
 void Lane::processTick(std::complex<float> tick)

@@ -33,6 +33,9 @@ public:
 
     // `newFrame`: the bank added a frame with the last of these samples.
     void feed(std::span<const float> samples, bool newFrame);
+    // feed() to two lanes built together and fed the same samples ever since, with the same results
+    // in the same order: their tone filters, which see the same delayed samples, run side by side.
+    static void feedPair(Lane& first, Lane& second, std::span<const float> samples, bool newFrame);
     // End of input: decides everything still held back and reports what it completes.
     void finish();
     // Live input: finishes a copy of the lane as if the input ended now, and reports what it
@@ -59,10 +62,23 @@ private:
 
     // Delays `samples` by the tracker's lag and filters them into ticks.
     void filter(std::span<const float> samples);
+    // filter() for both lanes, each lane's ticks (and the jumps before them) held for
+    // handleHeldTicks().
+    static void filterPair(Lane& a, Lane& b, std::span<const float> samples);
+    void handleHeldTicks();
+    // Both lanes at the same point of the delay line and of the filter's block.
+    bool inStepWith(const Lane& other) const;
+    // The line's first samples, before it has filled: nothing is filtered.
+    void prime(float sample);
+    // Writes `samples` into the line where the filter has just read.
+    void advanceLine(std::span<const float> samples);
+    // The tracker's new estimate, from the frame the bank just added.
+    void takeEstimate();
     // The input sample the signal path has reached.
     std::int64_t delayedSample() const { return m_workSamples - static_cast<std::int64_t>(m_delay.size()); }
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
+    void loseTicksAround(std::int64_t tick);
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
     void closeGap(const KeyRun& space);
@@ -101,6 +117,21 @@ private:
     std::int64_t m_readingHold; // working-rate samples
     std::int64_t m_lastKeyed = 0; // sample of the last estimate at which that share was high enough
     bool m_early = false; // a copy made by readEarly()
+    // Ticks filtered by filterPair() and the jumps among them (before which held tick), not yet
+    // handled.
+    struct HeldJump
+    {
+        std::size_t beforeTick;
+        std::int64_t tick;
+    };
+    struct HeldTick
+    {
+        std::complex<float> value;
+        std::int64_t workSamples; // where the line stood when it was made
+    };
+    std::vector<HeldTick> m_heldTicks;
+    std::vector<HeldJump> m_heldJumps;
+    bool m_holdTicks = false;
     double m_earlyResume = 0.0; // tick from which readEarly() looks again
 };
 

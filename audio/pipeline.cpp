@@ -64,9 +64,7 @@ void Pipeline::feed(std::span<const float> samples)
             bool frame = false;
             const auto piece = std::span<const float>(m_work).subspan(from);
             const std::size_t taken = m_bank.push(piece, frame);
-            for (const auto& lane : m_lanes) {
-                lane->feed(piece.first(taken), frame);
-            }
+            Lane::feedPair(*m_lanes[0], *m_lanes[1], piece.first(taken), frame);
             from += taken;
         }
         // The second lane follows the strongest tone the first is not on. Where the first has moved

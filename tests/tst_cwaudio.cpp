@@ -5,12 +5,16 @@
 #include "channel.h"
 #include "cw_audio.h"
 #include "cw_synth.h"
+#include "decimator.h"
+#include "drift_bank.h"
 #include "keying_detector.h"
 #include "level_code.h"
 #include "morse_table.h"
 #include "sorted_window.h"
 #include "timing.h"
+#include "tone_filter.h"
 #include "tone_tracker.h"
+#include "vector_state.h"
 
 #include <QFile>
 #include <QProcess>
@@ -19,7 +23,9 @@
 
 #include <sndfile.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <numbers>
@@ -124,6 +130,10 @@ private slots:
     void timing();
     void sortedWindow_data();
     void sortedWindow();
+    void vectorPathsAgree_data();
+    void vectorPathsAgree();
+    void toneFilterPair_data();
+    void toneFilterPair();
     void toneTracking_data();
     void toneTracking();
     void toneThroughJump_data();
@@ -319,6 +329,145 @@ void TestCwAudio::sortedWindow()
             from == threshold ? window.above(threshold) : window.above(threshold, window.above(from));
         QCOMPARE(static_cast<int>(upper.count), aboveCount);
         QCOMPARE(upper.sum, aboveSum);
+    }
+}
+
+namespace {
+
+bool sameBits(std::complex<float> a, std::complex<float> b)
+{
+    return std::bit_cast<std::uint32_t>(a.real()) == std::bit_cast<std::uint32_t>(b.real()) &&
+        std::bit_cast<std::uint32_t>(a.imag()) == std::bit_cast<std::uint32_t>(b.imag());
+}
+
+// What the baseband makes of `input` at `rate`: the decimated samples, then per frame the power,
+// every sliding average, the band's median and the peak, all as floats in a row.
+std::vector<float> basebandTrace(const std::vector<float>& input, double rate)
+{
+    cwaudio::Decimator decimator(rate);
+    cwaudio::DriftBank bank(decimator.outputRate());
+    std::vector<float> trace;
+    std::vector<float> work;
+    std::size_t chunk = 37;
+    for (std::size_t at = 0; at < input.size(); at += chunk, chunk = chunk * 7 % 5000 + 1) {
+        work.clear();
+        decimator.process(std::span(input).subspan(at, std::min(chunk, input.size() - at)), work);
+        trace.insert(trace.end(), work.begin(), work.end());
+        for (std::span<const float> rest(work); !rest.empty();) {
+            bool frame = false;
+            rest = rest.subspan(bank.push(rest, frame));
+            if (!frame) {
+                continue;
+            }
+            trace.insert(trace.end(), bank.recent(0).begin(), bank.recent(0).end());
+            for (int r = 0; r < bank.rateCount(); ++r) {
+                bank.appendSlow(r, 0, bank.bins() - 1, trace);
+            }
+            const int first = bank.bins() / 20;
+            const int last = bank.bins() * 3 / 4;
+            trace.push_back(bank.stillMedian(first, last));
+            int bin = 0;
+            trace.push_back(static_cast<float>(bank.peakIn(first, last, first + 30, first + 40, bin)));
+            trace.push_back(static_cast<float>(bin));
+        }
+    }
+    return trace;
+}
+
+} // namespace
+
+void TestCwAudio::vectorPathsAgree_data()
+{
+    QTest::addColumn<double>("rate");
+    QTest::newRow("48 kHz") << 48000.0;
+    QTest::newRow("44.1 kHz") << 44100.0;
+    QTest::newRow("96 kHz") << 96000.0;
+    QTest::newRow("16 kHz") << 16000.0;
+}
+
+// The AVX code paths give what the baseline ones give, bit for bit.
+void TestCwAudio::vectorPathsAgree()
+{
+    QFETCH(double, rate);
+    cwaudio::allowAvx(true);
+    if (!cwaudio::hasAvx()) {
+        QSKIP("this processor has no AVX: there is only one path");
+    }
+    // A tone sweeping at 150 Hz/s through noise, and a steady one.
+    std::mt19937 random(7);
+    std::normal_distribution<float> noise(0.0f, 0.3f);
+    std::vector<float> input(static_cast<std::size_t>(3 * rate));
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        const double t = static_cast<double>(i) / rate;
+        input[i] = noise(random) +
+            static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * (600 + 75 * t) * t) +
+                0.2 * std::sin(2 * std::numbers::pi * 1900 * t));
+    }
+    const std::vector<float> vectorised = basebandTrace(input, rate);
+    cwaudio::allowAvx(false);
+    const std::vector<float> baseline = basebandTrace(input, rate);
+    cwaudio::allowAvx(true);
+    QCOMPARE(vectorised.size(), baseline.size());
+    std::size_t firstDifferent = 0;
+    while (firstDifferent < baseline.size() &&
+        std::bit_cast<std::uint32_t>(vectorised[firstDifferent]) ==
+            std::bit_cast<std::uint32_t>(baseline[firstDifferent])) {
+        ++firstDifferent;
+    }
+    QCOMPARE(firstDifferent, baseline.size());
+}
+
+void TestCwAudio::toneFilterPair_data()
+{
+    QTest::addColumn<double>("toneA");
+    QTest::addColumn<double>("toneB");
+    QTest::newRow("different tones") << 700.0 << 1130.0;
+    QTest::newRow("the same tone") << 900.0 << 900.0;
+    QTest::newRow("one at 0 Hz") << 0.0 << 2500.0;
+}
+
+// Two filters pushed together give each what it gives pushed alone, bit for bit.
+void TestCwAudio::toneFilterPair()
+{
+    QFETCH(double, toneA);
+    QFETCH(double, toneB);
+    const double rate = 8000.0;
+    cwaudio::ToneFilter aloneA(rate);
+    cwaudio::ToneFilter aloneB(rate);
+    cwaudio::ToneFilter pairA(rate);
+    cwaudio::ToneFilter pairB(rate);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    std::vector<float> block;
+    int blocks = 0;
+    for (int piece = 0; blocks < 50; ++piece) {
+        if (pairA.blockStart()) {
+            // The tone moves between blocks, as a tracker's would.
+            for (cwaudio::ToneFilter* filter : { &aloneA, &pairA }) {
+                filter->setFrequency(toneA + blocks);
+            }
+            for (cwaudio::ToneFilter* filter : { &aloneB, &pairB }) {
+                filter->setFrequency(toneB - 2.0 * blocks);
+            }
+        }
+        block.resize(static_cast<std::size_t>(std::min(pairA.remaining(), 1 + piece % 17)));
+        for (float& s : block) {
+            s = sample(random);
+        }
+        std::complex<float> tickA;
+        std::complex<float> tickB;
+        std::complex<float> pairTickA;
+        std::complex<float> pairTickB;
+        const bool completeA = aloneA.push(block, tickA);
+        const bool completeB = aloneB.push(block, tickB);
+        const bool complete = cwaudio::ToneFilter::pushPair(pairA, pairB, block, pairTickA, pairTickB);
+        QCOMPARE(complete, completeA);
+        QCOMPARE(complete, completeB);
+        if (complete) {
+            QVERIFY(sameBits(tickA, pairTickA));
+            QVERIFY(sameBits(tickB, pairTickB));
+            ++blocks;
+        }
     }
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decimator.h"
 
+#include "vector_state.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -8,6 +10,10 @@
 
 #if defined(__SSE2__)
 #include <xmmintrin.h>
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define DECIMATOR_AVX 1
 #endif
 
 namespace cwaudio {
@@ -35,6 +41,69 @@ void sumBlock(
         }
     }
     std::copy(sum.begin(), sum.end(), out);
+}
+
+// Every output of sumBlock() for `outputs` outputs; returns how many it summed.
+using SumAll = std::size_t (*)(const float* samples, const std::vector<float>& taps,
+    const std::vector<std::size_t>& offsets, std::size_t outputs, float* out);
+
+std::size_t sumAll(const float* samples, const std::vector<float>& taps,
+    const std::vector<std::size_t>& offsets, std::size_t outputs, float* out)
+{
+    std::size_t j = 0;
+    for (; j + outputBlock <= outputs; j += outputBlock) {
+        sumBlock<outputBlock>(samples + j, taps, offsets, out + j);
+    }
+    return j;
+}
+
+#if defined(DECIMATOR_AVX)
+// `registers` times eight outputs of sumBlock() in AVX registers: the same products and sums in
+// the same order.
+template<std::size_t registers>
+__attribute__((target("avx"))) inline void sumBlockAvx(
+    const float* samples, const std::vector<float>& taps, const std::vector<std::size_t>& offsets, float* out)
+{
+    constexpr std::size_t width = 8;
+    __m256 sum[registers];
+    for (__m256& s : sum) {
+        s = _mm256_setzero_ps();
+    }
+    for (std::size_t t = 0; t < taps.size(); ++t) {
+        const __m256 tap = _mm256_set1_ps(taps[t]);
+        const float* run = samples + offsets[t];
+        for (std::size_t r = 0; r < registers; ++r) {
+            sum[r] = _mm256_add_ps(sum[r], _mm256_mul_ps(tap, _mm256_loadu_ps(run + r * width)));
+        }
+    }
+    for (std::size_t r = 0; r < registers; ++r) {
+        _mm256_storeu_ps(out + r * width, sum[r]);
+    }
+}
+
+// sumAll() with AVX: eight registers of outputs at a time, then one.
+__attribute__((target("avx"))) std::size_t sumAllAvx(const float* samples, const std::vector<float>& taps,
+    const std::vector<std::size_t>& offsets, std::size_t outputs, float* out)
+{
+    std::size_t j = 0;
+    for (; j + 64 <= outputs; j += 64) {
+        sumBlockAvx<8>(samples + j, taps, offsets, out + j);
+    }
+    for (; j + 8 <= outputs; j += 8) {
+        sumBlockAvx<1>(samples + j, taps, offsets, out + j);
+    }
+    return j;
+}
+#endif
+
+SumAll chooseSumAll()
+{
+#if defined(DECIMATOR_AVX)
+    if (hasAvx()) {
+        return sumAllAvx;
+    }
+#endif
+    return sumAll;
 }
 
 #if defined(__SSE2__)
@@ -161,14 +230,14 @@ void Decimator::process(std::span<const float> input, std::vector<float>& output
             m_tapOffsets.resize(taps);
         }
         for (std::size_t p = 0, t = 0; p < factor && p < taps; ++p) {
-            for (std::size_t k = p; k < taps; k += factor, ++t) {
-                m_tapOffsets[t] = p * stride + k / factor;
+            for (std::size_t k = p, m = 0; k < taps; k += factor, ++m, ++t) {
+                m_tapOffsets[t] = p * stride + m; // m = k / factor
             }
         }
         const std::size_t first = output.size();
         output.resize(first + outputs);
         float* out = output.data() + first;
-        std::size_t j = 0;
+        std::size_t j = chooseSumAll()(m_phaseSamples.data(), m_phaseTaps, m_tapOffsets, outputs, out);
         for (; j + outputBlock <= outputs; j += outputBlock) {
             sumBlock<outputBlock>(m_phaseSamples.data() + j, m_phaseTaps, m_tapOffsets, out + j);
         }

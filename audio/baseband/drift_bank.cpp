@@ -1,10 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "drift_bank.h"
 
+#include "vector_state.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define DRIFT_BANK_AVX2 1
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace cwaudio {
 
@@ -34,7 +43,7 @@ int fftSizeFor(double rate)
 // Calls `visit(k, at, count)` for the runs of bins from k on, stored from `at` on, that make up
 // [first, last] in an average slid by `shift` (0 <= shift < bins): at most two, in rising order.
 template<typename Visit>
-void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
+VECTORISED_BODY inline void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
 {
     const int wrapEnd = std::min(last, shift - 1); // these k are stored at k - shift + bins
     if (first <= wrapEnd) {
@@ -47,20 +56,76 @@ void forStoredRuns(int first, int last, int shift, int bins, Visit&& visit)
 }
 
 // Moves each value of `average` the share `alpha` of the way to `frame`'s.
-void smooth(float* __restrict average, const float* __restrict frame, float alpha, int count)
+VECTORISED_BODY inline void smooth(
+    float* __restrict average, const float* __restrict frame, float alpha, int count)
 {
     for (int i = 0; i < count; ++i) {
         average[i] += alpha * (frame[i] - average[i]);
     }
 }
 
-void windowed(
+VECTORISED_BODY inline void windowed(
     const float* __restrict samples, const float* __restrict window, float* __restrict out, int count)
 {
     for (int i = 0; i < count; ++i) {
         out[i] = samples[i] * window[i];
     }
 }
+
+// Copies the values within [low, high] of `values` to `near`, in order, and counts those below
+// `low`; returns how many it copied. `near` has room for `count` + 8.
+std::size_t pickNear(
+    const float* values, std::size_t count, float low, float high, float* near, std::size_t& below)
+{
+    std::size_t picked = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float v = values[i];
+        below += v < low ? 1 : 0;
+        near[picked] = v;
+        picked += v >= low && v <= high ? 1 : 0;
+    }
+    return picked;
+}
+
+#if defined(DRIFT_BANK_AVX2)
+// For each mask of eight lanes, the lanes it holds moved to the front, for a permute.
+constexpr std::array<std::array<int, 8>, 256> packTable()
+{
+    std::array<std::array<int, 8>, 256> table {};
+    for (std::size_t mask = 0; mask < table.size(); ++mask) {
+        std::size_t to = 0;
+        for (int lane = 0; lane < 8; ++lane) {
+            if ((mask >> lane & 1U) != 0) {
+                table[mask][to++] = lane;
+            }
+        }
+    }
+    return table;
+}
+
+// pickNear() eight values at a time.
+__attribute__((target("avx2,popcnt"))) std::size_t pickNearAvx2(
+    const float* values, std::size_t count, float low, float high, float* near, std::size_t& below)
+{
+    static constexpr std::array<std::array<int, 8>, 256> pack = packTable();
+    const __m256 lowV = _mm256_set1_ps(low);
+    const __m256 highV = _mm256_set1_ps(high);
+    std::size_t picked = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256 v = _mm256_loadu_ps(values + i);
+        const int under = _mm256_movemask_ps(_mm256_cmp_ps(v, lowV, _CMP_LT_OQ));
+        const int within = _mm256_movemask_ps(
+            _mm256_and_ps(_mm256_cmp_ps(v, lowV, _CMP_GE_OQ), _mm256_cmp_ps(v, highV, _CMP_LE_OQ)));
+        const __m256i order = _mm256_loadu_si256(
+            reinterpret_cast<const __m256i*>(pack[static_cast<std::size_t>(within)].data()));
+        _mm256_storeu_ps(near + picked, _mm256_permutevar8x32_ps(v, order));
+        below += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(under)));
+        picked += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(within)));
+    }
+    return picked + pickNear(values + i, count - i, low, high, near + picked, below);
+}
+#endif
 
 // The middle value of `values` (the one at index size / 2 once sorted). The band's median moves
 // little from one frame to the next: the values near the last one are picked out into `near` in
@@ -73,14 +138,14 @@ float middleValue(std::vector<float>& values, float last, std::vector<float>& ne
     const std::size_t middle = values.size() / 2;
     const float low = last * (1.0f - nearMedian);
     const float high = last * (1.0f + nearMedian);
-    near.resize(values.size());
+    near.resize(values.size() + 8);
     std::size_t below = 0;
-    std::size_t count = 0;
-    for (const float v : values) {
-        below += v < low ? 1 : 0;
-        near[count] = v;
-        count += v >= low && v <= high ? 1 : 0;
-    }
+#if defined(DRIFT_BANK_AVX2)
+    const auto pick = hasAvx2() ? pickNearAvx2 : pickNear;
+#else
+    constexpr auto pick = pickNear;
+#endif
+    const std::size_t count = pick(values.data(), values.size(), low, high, near.data(), below);
     if (middle >= below && middle < below + count) {
         const auto at = near.begin() + static_cast<std::ptrdiff_t>(middle - below);
         std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(count));
@@ -92,7 +157,8 @@ float middleValue(std::vector<float>& values, float last, std::vector<float>& ne
 }
 
 // Raises each of `strongest` to the value of `average` beside it, where that is higher.
-void keepStronger(float* __restrict strongest, const float* __restrict average, int count)
+VECTORISED_BODY inline void keepStronger(
+    float* __restrict strongest, const float* __restrict average, int count)
 {
     for (int i = 0; i < count; ++i) {
         strongest[i] = average[i] > strongest[i] ? average[i] : strongest[i];
@@ -100,8 +166,8 @@ void keepStronger(float* __restrict strongest, const float* __restrict average, 
 }
 
 // smooth() then keepStronger() in one pass, so each average is read and written once.
-void smoothKeepingStronger(float* __restrict average, const float* __restrict frame, float alpha,
-    float* __restrict strongest, int count)
+VECTORISED_BODY inline void smoothKeepingStronger(float* __restrict average, const float* __restrict frame,
+    float alpha, float* __restrict strongest, int count)
 {
     for (int i = 0; i < count; ++i) {
         const float a = average[i] + alpha * (frame[i] - average[i]);
@@ -125,6 +191,23 @@ float highest(const float* values, int first, int last)
         m[0] = std::max(m[0], values[k]);
     }
     return std::ranges::max(m);
+}
+
+// The first k in [from, end) where values[k] == value, or `end`; four at a time where SSE2 is.
+int nextEqual(const float* values, int from, int end, float value)
+{
+    int k = from;
+#if defined(__SSE2__)
+    const __m128 wanted = _mm_set1_ps(value);
+    for (; k + 4 <= end; k += 4) {
+        const int equal = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(values + k), wanted));
+        if (equal != 0) {
+            return k + __builtin_ctz(static_cast<unsigned>(equal));
+        }
+    }
+#endif
+    for (; k < end && values[k] != value; ++k) { }
+    return k;
 }
 
 } // namespace
@@ -264,10 +347,9 @@ int DriftBank::peakIn(int first, int last, int avoidFirst, int avoidLast, int& b
     }
     bestRate = rateCount();
     for (const auto& [from, to] : ranges) {
-        for (int k = std::max(from, 0); k <= std::min(to, m_bins - 1); ++k) {
-            if (strongest[k] != best) {
-                continue;
-            }
+        const int end = std::min(to, m_bins - 1) + 1;
+        for (int k = nextEqual(strongest, std::max(from, 0), end, best); k < end;
+             k = nextEqual(strongest, k + 1, end, best)) {
             for (int r = 0; r < bestRate; ++r) {
                 if (slow(r, k) == best) {
                     bestRate = r;
@@ -301,14 +383,18 @@ void DriftBank::analyse()
         m_offset[r] += m_rates[r] * hopSeconds / m_binHz;
         const int shift = static_cast<int>(std::lround(m_offset[r]));
         m_shift[r] = ((shift % m_bins) + m_bins) % m_bins;
-        // The strongest of the averages in each bin as well, for the peak search.
-        float* average = m_slow[r].data();
-        forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) {
-            smoothKeepingStronger(average + at, power + k, alpha, strongest + k, count);
-        });
-        keepStronger(strongest, average + (m_bins - m_shift[r]) % m_bins, 1);
     }
-    smooth(m_fast.data() + 1, power + 1, fastAlpha, m_bins - 1);
+    runVectorised([&]() VECTORISED_BODY {
+        for (std::size_t r = 0; r < m_rates.size(); ++r) {
+            // The strongest of the averages in each bin as well, for the peak search.
+            float* average = m_slow[r].data();
+            forStoredRuns(1, m_bins - 1, m_shift[r], m_bins, [&](int k, int at, int count) VECTORISED_BODY {
+                smoothKeepingStronger(average + at, power + k, alpha, strongest + k, count);
+            });
+            keepStronger(strongest, average + (m_bins - m_shift[r]) % m_bins, 1);
+        }
+        smooth(m_fast.data() + 1, power + 1, fastAlpha, m_bins - 1);
+    });
     std::ranges::copy(m_power, m_recent[m_recentNext].begin());
     m_recentNext = (m_recentNext + 1) % m_recent.size();
 }

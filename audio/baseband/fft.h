@@ -19,12 +19,16 @@ public:
     void power(std::span<const float> input, std::span<float> power);
 
 private:
-    // The complex transform of (m_re, m_im), half size() long and in bit-reversed order, in place.
+    // The complex transform of the bit-reversed frame placed as m_inputAt says, into (m_re, m_im).
     void transformHalf();
 
     int m_size;
     int m_half;
-    std::vector<int> m_bitReverse;
+    // Where input pair i goes: its bit-reversed place p, or (at least four values) in the columns
+    // at (p % 4) * (half / 4) + p / 4, so that the first two stages run along them.
+    std::vector<int> m_inputAt;
+    std::vector<float> m_columnRe;
+    std::vector<float> m_columnIm;
     std::vector<float> m_twiddleRe; // per stage, its twiddles one after another
     std::vector<float> m_twiddleIm;
     std::vector<float> m_unpackRe; // e^-j2pi k/size, to split the half-size transform

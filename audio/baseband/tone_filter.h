@@ -28,8 +28,16 @@ public:
     bool push(float sample, std::complex<float>& out);
     // Feeds at most remaining() samples; returns true and sets `out` when they complete the block.
     bool push(std::span<const float> samples, std::complex<float>& out);
+    // push() of the same samples to two filters at the same point of their blocks (each may have its
+    // own tone), with the same results: their oscillators run side by side rather than one after the
+    // other. Returns whether the block is complete; then sets `outA` and `outB`.
+    static bool pushPair(ToneFilter& a, ToneFilter& b, std::span<const float> samples,
+        std::complex<float>& outA, std::complex<float>& outB);
 
 private:
+    // Counts `count` samples mixed in; at the end of a block sets `out` and starts the next.
+    bool advance(std::size_t count, std::complex<float>& out);
+
     double m_rate;
     int m_block;
     int m_fill = 0;

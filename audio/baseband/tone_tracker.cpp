@@ -81,7 +81,9 @@ void ToneTracker::clearHint()
 
 double ToneTracker::frequencyAt(std::int64_t sample) const
 {
-    // The estimates bracketing `sample`, from the ring (oldest first after m_historyNext).
+    // The estimates bracketing `sample`, from the ring (oldest first after m_historyNext). Their
+    // moments rise in that order, so the first after `sample` ends the search: the signal path
+    // asks about the oldest few.
     const Estimate* before = nullptr;
     const Estimate* after = nullptr;
     for (std::size_t k = 0, at = m_historyNext; k < m_history.size();
@@ -90,11 +92,11 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
         if (e.at < 0) {
             continue;
         }
-        if (e.at <= sample) {
-            before = &e;
-        } else if (after == nullptr) {
+        if (e.at > sample) {
             after = &e;
+            break;
         }
+        before = &e;
     }
     double hz = m_frequency;
     // Across a jump each side holds its own tone.
