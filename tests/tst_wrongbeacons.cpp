@@ -328,6 +328,9 @@ void TestWrongBeacons::readingAcceptance_data()
     QTest::newRow("both sure, one character differs") << 0.0 << true << 1.0 << 1.0 << false << false << false;
     QTest::newRow("marks unsure, ticks sure otherwise")
         << 12.0 << true << 1.0 << 1.0 << false << false << true;
+    // Noise in the unit between two dots of a 6 made the ticks read C, 0.988 sure.
+    QTest::newRow("marks unsure, ticks fairly sure otherwise")
+        << 12.0 << true << 0.988 << 0.988 << false << false << false;
     QTest::newRow("marks unsure, ticks torn between two symbols")
         << 12.0 << true << 0.8 << 0.8 << false << false << false;
     // Clear among the level symbols, yet the ticks speak for a letter the position never holds.

@@ -20,8 +20,9 @@ struct TickDoubts
 // when the marks were sure and the ticks agree, or, where the marks were unsure or the tone
 // jumped, when the ticks are sure of every character among what its position may hold and no
 // letter or digit the position cannot hold is overwhelmingly likelier; when faint, only when the
-// ticks are surer still. Never when two sure readings differ, nor for a character the ticks read
-// alone where the tone may have been lost.
+// ticks are surer still, and ten times surer of a character the marks read otherwise. Never when
+// two sure readings differ, nor for a character the ticks read alone where the tone may have been
+// lost.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts);
 
 } // namespace cwaudio
