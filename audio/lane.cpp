@@ -262,11 +262,14 @@ void Lane::evaluate(double endGap, bool final)
     }
     TickDoubts doubts;
     doubts.faint = m_detector.snrDb() < minSnrDb + faintDb;
-    doubts.jumped = m_history.phaseLost(
-        std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        doubts.toneLost[p] = m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
-            std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale)));
+        const double start = keyedStart(m_marks[found->boundary[p]], scale);
+        const double end = keyedEnd(m_marks[found->boundary[p + 1] - 1], scale);
+        doubts.toneLost[p] = m_history.toneLost(std::llround(start), std::llround(end));
+        // The spaces either side count too: the ticks may place the character a little off the marks.
+        const double before = p > 0 ? keyedEnd(m_marks[found->boundary[p] - 1], scale) : start;
+        const double after = p + 1 < beaconLength ? keyedStart(m_marks[found->boundary[p + 1]], scale) : end;
+        doubts.jumped[p] = m_history.phaseLost(std::llround(before), std::llround(after));
     }
     if (!acceptReading(*found, *soft, doubts)) {
         return;

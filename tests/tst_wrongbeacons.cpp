@@ -320,30 +320,30 @@ void TestWrongBeacons::readingAcceptance_data()
     QTest::addColumn<bool>("ticksDiffer"); // the ticks read position 10 otherwise than the marks
     QTest::addColumn<double>("framed"); // the ticks' confidence at 10 among what it may hold
     QTest::addColumn<double>("open"); // ...and against every letter and digit
-    QTest::addColumn<bool>("jumped");
+    QTest::addColumn<int>("jumpAt"); // the position the tone jumped at, -1: none
     QTest::addColumn<bool>("toneLost"); // at position 10
     QTest::addColumn<bool>("reported");
 
-    QTest::newRow("both sure and alike") << 0.0 << false << 1.0 << 1.0 << false << false << true;
-    QTest::newRow("both sure, one character differs") << 0.0 << true << 1.0 << 1.0 << false << false << false;
-    QTest::newRow("marks unsure, ticks sure otherwise")
-        << 12.0 << true << 1.0 << 1.0 << false << false << true;
+    QTest::newRow("both sure and alike") << 0.0 << false << 1.0 << 1.0 << -1 << false << true;
+    QTest::newRow("both sure, one character differs") << 0.0 << true << 1.0 << 1.0 << -1 << false << false;
+    QTest::newRow("marks unsure, ticks sure otherwise") << 12.0 << true << 1.0 << 1.0 << -1 << false << true;
     // Noise in the unit between two dots of a 6 made the ticks read C, 0.988 sure.
     QTest::newRow("marks unsure, ticks fairly sure otherwise")
-        << 12.0 << true << 0.988 << 0.988 << false << false << false;
+        << 12.0 << true << 0.988 << 0.988 << -1 << false << false;
     QTest::newRow("marks unsure, ticks torn between two symbols")
-        << 12.0 << true << 0.8 << 0.8 << false << false << false;
+        << 12.0 << true << 0.8 << 0.8 << -1 << false << false;
     // Clear among the level symbols, yet the ticks speak for a letter the position never holds.
     QTest::newRow("marks unsure, an impossible letter ten times likelier")
-        << 12.0 << false << 1.0 << 0.09 << false << false << true;
+        << 12.0 << false << 1.0 << 0.09 << -1 << false << true;
     QTest::newRow("marks unsure, an impossible letter a hundred times likelier")
-        << 12.0 << false << 1.0 << 0.0099 << false << false << false;
-    QTest::newRow("across a jump, ticks unsure") << 0.0 << false << 0.8 << 0.8 << true << false << false;
-    QTest::newRow("across a jump, ticks sure") << 0.0 << false << 1.0 << 1.0 << true << false << true;
+        << 12.0 << false << 1.0 << 0.0099 << -1 << false << false;
+    QTest::newRow("across a jump, ticks unsure") << 0.0 << false << 0.8 << 0.8 << 10 << false << false;
+    QTest::newRow("a jump elsewhere, the marks vouch") << 0.0 << false << 0.8 << 0.8 << 3 << false << true;
+    QTest::newRow("across a jump, ticks sure") << 0.0 << false << 1.0 << 1.0 << 10 << false << true;
     QTest::newRow("ticks alone where the tone may be lost")
-        << 12.0 << true << 1.0 << 1.0 << true << true << false;
+        << 12.0 << true << 1.0 << 1.0 << 10 << true << false;
     QTest::newRow("both alike where the tone may be lost")
-        << 12.0 << false << 1.0 << 1.0 << true << true << true;
+        << 12.0 << false << 1.0 << 1.0 << 10 << true << true;
 }
 
 // The last word on a beacon: what the marks and the ticks each made of it.
@@ -387,7 +387,7 @@ void TestWrongBeacons::readingAcceptance()
     QFETCH(bool, ticksDiffer);
     QFETCH(double, framed);
     QFETCH(double, open);
-    QFETCH(bool, jumped);
+    QFETCH(int, jumpAt);
     QFETCH(bool, toneLost);
     QFETCH(bool, reported);
     constexpr std::size_t at = 10;
@@ -399,7 +399,9 @@ void TestWrongBeacons::readingAcceptance()
     ticks.framed[at] = framed;
     ticks.confidence[at] = open;
     cwaudio::TickDoubts doubts;
-    doubts.jumped = jumped;
+    if (jumpAt >= 0) {
+        doubts.jumped.at(std::size_t(jumpAt)) = true;
+    }
     doubts.toneLost[at] = toneLost;
     QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
 }

@@ -53,18 +53,27 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const Tick
         return false;
     }
     const double framedFloor = doubts.faint ? minFaintConfidence : minFramedConfidence;
-    if ((marksSure && !doubts.jumped && !doubts.faint) || ticksSure(marks, ticks, framedFloor)) {
+    // Across a jump of the tone only the ticks witness a character; elsewhere the marks still do.
+    const auto jumpsRead = [&] {
+        for (std::size_t p = 0; p < beaconLength; ++p) {
+            if (doubts.jumped[p] && !ticksSure(marks, ticks, p, framedFloor)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if ((marksSure && !doubts.faint && jumpsRead()) || ticksSure(marks, ticks, framedFloor)) {
         return true;
     }
     // Marks that fit the timing well, unsure of a few characters only (one lost in a fade): each of
     // those the ticks must be sure of, and every other one they must read as the marks did. Near
     // the floor the marks vouch for nothing.
     const Acceptance acceptance;
-    if (doubts.jumped || doubts.faint || marks.cost > acceptance.maxTotalCost) {
+    if (doubts.faint || marks.cost > acceptance.maxTotalCost) {
         return false;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        const bool vouched = marks.confidence[p] >= acceptance.minConfidence
+        const bool vouched = marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p]
             ? ticks.text[p] == marks.text[p]
             : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {
