@@ -11,8 +11,8 @@ namespace cwaudio {
 // Where the ticks behind a beacon may mislead.
 struct TickDoubts
 {
-    std::array<bool, beaconLength>
-        jumped {}; // the tone jumped at or beside position p: its marks are no witness
+    // The tone jumped at or beside position p: its marks are no witness there.
+    std::array<bool, beaconLength> jumped {};
     std::array<bool, beaconLength> toneLost {}; // the filter may have been off the tone at position p
     bool faint = false; // near the SNR floor: the keying loses whole dots without a trace
 };
