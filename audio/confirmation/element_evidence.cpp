@@ -11,8 +11,8 @@ namespace {
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr int unit = TickLikelihood::cellsPerUnit;
-// Energy over the noise's that noise alone tops one time in 50.
-constexpr double clearOfNoise = 3.0;
+// Energy over the noise's that noise alone tops one time in 20.
+constexpr double clearOfNoise = 2.0;
 
 // The best layout of a character's elements up to one that ends at a given cell.
 struct Layout

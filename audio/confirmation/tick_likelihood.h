@@ -50,7 +50,7 @@ public:
 
     // Energy of a mark over cells [first, first + length) above what noise alone brings, in units of
     // the noise's: summed coherently over at most a unit from its middle, where the phase holds.
-    // Noise alone makes it 0 on average and above 3 one time in 50.
+    // Noise alone makes it 0 on average and above 2 one time in 20.
     double energyOverNoise(int first, int length) const;
 
     // Key-down amplitude measured over ticks [first, last): the mark's own.
