@@ -303,8 +303,10 @@ void TestWrongBeacons::generatedNearFloor()
     QFETCH(quint64, seed);
     QFETCH(double, snrDb);
     std::mt19937_64 random(seed ^ 0x9e3779b97f4a7c15ULL);
+    constexpr int count = 4;
     std::vector<std::string> texts;
-    for (int i = 0; i < 4; ++i) {
+    texts.reserve(count);
+    for (int i = 0; i < count; ++i) {
         texts.push_back(cwsynth::randomBeacon(random));
     }
     cwsynth::SignalParams p;
