@@ -17,9 +17,11 @@ constexpr std::size_t keptMarks = std::size_t { 2 } * 19 * 6;
 constexpr std::size_t textLag = 8;
 constexpr std::size_t timingMarks = 48;
 constexpr double timingSmoothing = 0.25;
-constexpr double minSnrDb = -10.5;
-// Within this of the floor a dot now and then vanishes from the keying without a trace.
-constexpr double faintDb = 1.0;
+// Below this a 25 WPM dot's energy falls to where the ticks only guess at it (about 9 dB over the
+// noise density): no beacon is looked for.
+constexpr double minSnrDb = -12.0;
+// Below this a dot now and then vanishes from the keying without a trace.
+constexpr double faintSnrDb = -9.5;
 // Until the speed has been measured, assume 20 WPM.
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
@@ -366,12 +368,15 @@ void Lane::evaluate(double endGap, bool final)
         return;
     }
     TickDoubts doubts;
-    doubts.faint = m_detector.snrDb() < minSnrDb + faintDb;
-    doubts.jumped = m_history.phaseLost(
-        std::llround(keyedStart(firstMark, scale)), std::llround(keyedEnd(lastMark, scale)));
+    doubts.faint = m_detector.snrDb() < faintSnrDb;
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        doubts.toneLost[p] = m_history.toneLost(std::llround(keyedStart(m_marks[found->boundary[p]], scale)),
-            std::llround(keyedEnd(m_marks[found->boundary[p + 1] - 1], scale)));
+        const double start = keyedStart(m_marks[found->boundary[p]], scale);
+        const double end = keyedEnd(m_marks[found->boundary[p + 1] - 1], scale);
+        doubts.toneLost[p] = m_history.toneLost(std::llround(start), std::llround(end));
+        // The spaces either side count too: the ticks may place the character a little off the marks.
+        const double before = p > 0 ? keyedEnd(m_marks[found->boundary[p] - 1], scale) : start;
+        const double after = p + 1 < beaconLength ? keyedStart(m_marks[found->boundary[p + 1]], scale) : end;
+        doubts.jumped[p] = m_history.phaseLost(std::llround(before), std::llround(after));
     }
     if (!acceptReading(*found, *soft, doubts)) {
         return;

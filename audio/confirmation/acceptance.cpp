@@ -10,6 +10,31 @@ constexpr double minOpenConfidence = 0.02;
 // A faint beacon's marks miss a dot exactly where its ticks do, so they vouch for nothing, and
 // there a character read 0.9 likely is wrong about one time in ten.
 constexpr double minFaintConfidence = 0.95;
+// A character the ticks read otherwise than the marks must be ten times surer: read half a dot at a
+// time, each piece with a phase of its own, the noise in one silent unit between two dots can pass
+// for the middle of a dash, and a 6 came out as C at 0.988.
+constexpr double overruleDoubt = 0.1;
+
+// Whether the ticks' character at `p` is sure enough over `floor`, surer where the marks read it
+// otherwise.
+bool ticksSure(const FoundBeacon& marks, const SoftBeacon& ticks, std::size_t p, double floor)
+{
+    const double needed = ticks.text[p] == marks.text[p] ? floor : 1.0 - overruleDoubt * (1.0 - floor);
+    return ticks.framed[p] >= needed && ticks.confidence[p] >= minOpenConfidence;
+}
+
+// Whether the ticks are sure of every character, one prefix letter excepted (see sureEnough).
+bool ticksSure(const FoundBeacon& marks, const SoftBeacon& ticks, double floor)
+{
+    const auto prefixLength = static_cast<std::size_t>(beacon::framePrefix.size());
+    int doubtfulPrefix = 0;
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        if (!ticksSure(marks, ticks, p, floor) && (p >= prefixLength || ++doubtfulPrefix > 1)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -28,21 +53,29 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const Tick
         return false;
     }
     const double framedFloor = doubts.faint ? minFaintConfidence : minFramedConfidence;
-    if ((marksSure && !doubts.jumped && !doubts.faint) ||
-        (sureEnough(ticks.framed, framedFloor) && sureEnough(ticks.confidence, minOpenConfidence))) {
+    // Across a jump of the tone only the ticks witness a character; elsewhere the marks still do.
+    const auto jumpsRead = [&] {
+        for (std::size_t p = 0; p < beaconLength; ++p) {
+            if (doubts.jumped[p] && !ticksSure(marks, ticks, p, framedFloor)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if ((marksSure && !doubts.faint && jumpsRead()) || ticksSure(marks, ticks, framedFloor)) {
         return true;
     }
     // Marks that fit the timing well, unsure of a few characters only (one lost in a fade): each of
     // those the ticks must be sure of, and every other one they must read as the marks did. Near
     // the floor the marks vouch for nothing.
     const Acceptance acceptance;
-    if (doubts.jumped || doubts.faint || marks.cost > acceptance.maxTotalCost) {
+    if (doubts.faint || marks.cost > acceptance.maxTotalCost) {
         return false;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        const bool vouched = marks.confidence[p] >= acceptance.minConfidence
+        const bool vouched = marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p]
             ? ticks.text[p] == marks.text[p]
-            : ticks.framed[p] >= minFramedConfidence && ticks.confidence[p] >= minOpenConfidence;
+            : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {
             return false;
         }

@@ -11,16 +11,18 @@ namespace cwaudio {
 // Where the ticks behind a beacon may mislead.
 struct TickDoubts
 {
-    bool jumped = false; // the tone jumped within the beacon: its marks are no witness
+    // The tone jumped at or beside position p: its marks are no witness there.
+    std::array<bool, beaconLength> jumped {};
     std::array<bool, beaconLength> toneLost {}; // the filter may have been off the tone at position p
     bool faint = false; // near the SNR floor: the keying loses whole dots without a trace
 };
 
 // Whether a beacon the marks read as `marks` and the ticks as `ticks` is reported (as `ticks`):
-// when the marks were sure and the ticks agree, or, where the marks were unsure or the tone
-// jumped, when the ticks are sure of every character among what its position may hold and no
-// letter or digit the position cannot hold is overwhelmingly likelier; when faint, only when the
-// ticks are surer still. Never when two sure readings differ, nor for a character the ticks read
+// when the marks were sure and the ticks agree (and are sure of the characters where the tone
+// jumped), or, where the marks were unsure, when the ticks are sure of every character among what
+// its position may hold and no letter or digit the position cannot hold is overwhelmingly
+// likelier; when faint, only when the ticks are surer still; ten times surer of a character the
+// marks read otherwise. Never when two sure readings differ, nor for a character the ticks read
 // alone where the tone may have been lost.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts);
 

@@ -2,6 +2,7 @@
 #include "soft_beacon.h"
 
 #include "beacon_frame.h"
+#include "element_evidence.h"
 #include "morse_table.h"
 #include "tick_likelihood.h"
 
@@ -49,8 +50,8 @@ constexpr int beamCells = 3 * cellsPerUnit;
 // The grid reaches this far beyond the beacon's first and last marks.
 constexpr double marginUnits = 6.0;
 // Between the elements of a character and between characters, in cells.
-constexpr int elementGapMin = 2;
-constexpr int elementGapMax = 7;
+constexpr int elementGapMin = TickLikelihood::elementGapMin;
+constexpr int elementGapMax = TickLikelihood::elementGapMax;
 constexpr int characterGapMin = 2 * cellsPerUnit;
 constexpr int characterGapMax = 11 * cellsPerUnit;
 // A character space drawn out this far is a word space.
@@ -643,7 +644,10 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         bestJoin(scratch, pass.starts[p], beam, &startCell[p]);
         // Deep in a fade the ticks alone no longer tell a dot from a space: what they read there is
         // no more than a guess the marks must bear out.
-        if (anyGuessed(guessed, startCell[p], endCell[p])) {
+        // So is a character whose sureness rests on an element at the noise's level.
+        if (anyGuessed(guessed, startCell[p], endCell[p]) ||
+            !keyedClearly(t, morseCodeOf(chosen), startCell[p], endCell[p],
+                found.boundary[p + 1] - found.boundary[p])) {
             result.framed[p] = std::min(result.framed[p], guessConfidence);
             result.confidence[p] = std::min(result.confidence[p], guessConfidence);
         }

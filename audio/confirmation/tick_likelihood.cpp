@@ -81,6 +81,19 @@ double TickLikelihood::amplitudeOver(double first, double last) const
     return std::sqrt(std::max(std::norm(m_ticks.sum(a, b)) / (n * n) - m_noise / n, 0.0));
 }
 
+double TickLikelihood::energyOverNoise(int first, int length) const
+{
+    const double middle = m_origin + (first + 0.5 * length) * m_cell;
+    const double half =
+        0.5 * std::min(static_cast<double>(length), static_cast<double>(cellsPerUnit)) * m_cell;
+    const auto a = std::llround(middle - half);
+    const auto b = std::max(std::llround(middle + half), a + 1);
+    if (!m_ticks.holds(a, b)) {
+        return 0.0;
+    }
+    return std::norm(m_ticks.sum(a, b)) / (static_cast<double>(b - a) * m_noise) - 1.0;
+}
+
 double TickLikelihood::unitEnergy(int cell) const
 {
     const double a = m_amplitudes[static_cast<std::size_t>(std::clamp(cell, 0, m_cells))];

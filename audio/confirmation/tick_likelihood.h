@@ -17,6 +17,9 @@ public:
     static constexpr int dotMax = 7;
     static constexpr int dashMin = 7;
     static constexpr int dashMax = 19;
+    // Between the elements of a character.
+    static constexpr int elementGapMin = 2;
+    static constexpr int elementGapMax = 7;
     // Marks are summed coherently half a unit at a time: under fast Doppler the followed tone is a
     // few hertz off, and over a whole unit at slow speeds its phase turns far enough to cancel.
     static constexpr int pieceCells = 2;
@@ -44,6 +47,11 @@ public:
     // Energy over noise density of a unit-long mark starting at `cell`, at the amplitude assumed
     // there: what a whole dot scores, roughly, when it is there.
     double unitEnergy(int cell) const;
+
+    // Energy of a mark over cells [first, first + length) above what noise alone brings, in units of
+    // the noise's: summed coherently over at most a unit from its middle, where the phase holds.
+    // Noise alone makes it 0 on average and above 2 one time in 20.
+    double energyOverNoise(int first, int length) const;
 
     // Key-down amplitude measured over ticks [first, last): the mark's own.
     double amplitudeOver(double first, double last) const;
