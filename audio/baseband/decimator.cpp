@@ -43,20 +43,6 @@ void sumBlock(
     std::copy(sum.begin(), sum.end(), out);
 }
 
-// Every output of sumBlock() for `outputs` outputs; returns how many it summed.
-using SumAll = std::size_t (*)(const float* samples, const std::vector<float>& taps,
-    const std::vector<std::size_t>& offsets, std::size_t outputs, float* out);
-
-std::size_t sumAll(const float* samples, const std::vector<float>& taps,
-    const std::vector<std::size_t>& offsets, std::size_t outputs, float* out)
-{
-    std::size_t j = 0;
-    for (; j + outputBlock <= outputs; j += outputBlock) {
-        sumBlock<outputBlock>(samples + j, taps, offsets, out + j);
-    }
-    return j;
-}
-
 #if defined(DECIMATOR_AVX)
 // `registers` times eight outputs of sumBlock() in AVX registers: the same products and sums in
 // the same order.
@@ -81,7 +67,8 @@ __attribute__((target("avx"))) inline void sumBlockAvx(
     }
 }
 
-// sumAll() with AVX: eight registers of outputs at a time, then one.
+// sumBlock() with AVX over the outputs, eight registers at a time, then one; returns how many it
+// summed (the rest are left to sumBlock()).
 __attribute__((target("avx"))) std::size_t sumAllAvx(const float* samples, const std::vector<float>& taps,
     const std::vector<std::size_t>& offsets, std::size_t outputs, float* out)
 {
@@ -95,16 +82,6 @@ __attribute__((target("avx"))) std::size_t sumAllAvx(const float* samples, const
     return j;
 }
 #endif
-
-SumAll chooseSumAll()
-{
-#if defined(DECIMATOR_AVX)
-    if (hasAvx()) {
-        return sumAllAvx;
-    }
-#endif
-    return sumAll;
-}
 
 #if defined(__SSE2__)
 // Rows of four floats turned into columns.
@@ -237,7 +214,12 @@ void Decimator::process(std::span<const float> input, std::vector<float>& output
         const std::size_t first = output.size();
         output.resize(first + outputs);
         float* out = output.data() + first;
-        std::size_t j = chooseSumAll()(m_phaseSamples.data(), m_phaseTaps, m_tapOffsets, outputs, out);
+        std::size_t j = 0;
+#if defined(DECIMATOR_AVX)
+        if (hasAvx()) {
+            j = sumAllAvx(m_phaseSamples.data(), m_phaseTaps, m_tapOffsets, outputs, out);
+        }
+#endif
         for (; j + outputBlock <= outputs; j += outputBlock) {
             sumBlock<outputBlock>(m_phaseSamples.data() + j, m_phaseTaps, m_tapOffsets, out + j);
         }
