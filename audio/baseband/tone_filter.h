@@ -18,6 +18,8 @@ public:
     int block() const { return m_block; }
 
     void setFrequency(double hz);
+    // Turns the oscillator by `turn` (unit length): what comes after is that much out of phase.
+    void turnPhase(std::complex<double> turn) { m_oscillator *= turn; }
     // The next sample starts a block.
     bool blockStart() const { return m_fill == 0; }
 

@@ -113,6 +113,41 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
     return std::clamp(hz, m_bandFirst * m_binHz, m_bandLast * m_binHz);
 }
 
+double ToneTracker::toneBeside(std::int64_t sample, bool after) const
+{
+    const Estimate& e = after ? m_afterJump : m_beforeJump;
+    return e.hz + e.rate * static_cast<double>(sample - e.at) / m_sampleRate;
+}
+
+void ToneTracker::redateJump(std::int64_t to)
+{
+    const std::int64_t from = m_jumpAt;
+    to = std::min(to, m_afterJump.at);
+    Estimate* first = nullptr;
+    for (Estimate& e : m_history) {
+        if (e.at < 0) {
+            continue;
+        }
+        if (e.jumpAt == from) {
+            e.jumpAt = -1;
+        }
+        // The estimates the jump passes over take the tone of the side they now lie on.
+        if (e.at >= std::min(from, to) && e.at < std::max(from, to)) {
+            const bool after = to < from;
+            e.hz = toneBeside(e.at, after);
+            e.rate = (after ? m_afterJump : m_beforeJump).rate;
+        }
+        if (e.at >= to && (first == nullptr || e.at < first->at)) {
+            first = &e;
+        }
+    }
+    if (first != nullptr) {
+        first->jumpAt = to;
+    }
+    m_jumpAt = to;
+    m_jumpJustSeen = false;
+}
+
 double ToneTracker::noiseVarianceAt(std::int64_t sample) const
 {
     const Estimate* read = nullptr;
@@ -298,6 +333,16 @@ void ToneTracker::update()
     // first estimate after each keeps where it fell.
     const bool found = !wasLocked && m_locked;
     std::int64_t jumpBeforeNow = -1;
+    m_jumpJustSeen = jumped && m_locked && m_jumpAt >= 0 && !found;
+    if (m_jumpJustSeen) {
+        // The old tone as last estimated before the jump, for redateJump().
+        m_beforeJump = { predicted - m_rate * hopSeconds, m_rate, now - m_hop };
+        for (const Estimate& e : m_history) {
+            if (e.at >= 0 && e.at < m_jumpAt && (m_beforeJump.at >= m_jumpAt || e.at > m_beforeJump.at)) {
+                m_beforeJump = e;
+            }
+        }
+    }
     if ((jumped && m_locked && m_jumpAt >= 0) || found) {
         Estimate* first = nullptr;
         for (Estimate& e : m_history) {
@@ -327,6 +372,7 @@ void ToneTracker::update()
         m_noiseVariance = *mid / m_bank.windowEnergy();
     }
     m_history[m_historyNext] = { m_frequency, m_rate, now, jumpBeforeNow, m_noiseVariance };
+    m_afterJump = m_history[m_historyNext];
     m_historyNext = (m_historyNext + 1) % m_history.size();
 }
 

@@ -40,6 +40,13 @@ public:
     {
         return m_jumpAt >= 0 && static_cast<double>(m_bank.samples() - m_jumpAt) < seconds * m_sampleRate;
     }
+    // Whether the newest estimate found a jump (dated at jumpAt()), not yet redated.
+    bool jumpJustSeen() const { return m_jumpJustSeen; }
+    std::int64_t jumpAt() const { return m_jumpAt; }
+    // The tone at `sample` on either side of that jump, each side followed along its own drift.
+    double toneBeside(std::int64_t sample, bool after) const;
+    // Dates that jump at input sample `to` instead (within the lag, not after the newest estimate).
+    void redateJump(std::int64_t to);
     // Variance per sample of the noise near the tone at input sample `sample` (at most lagSamples()
     // back), read from the spectrum beside it, where the keying does not reach, once the average
     // has taken in that sample.
@@ -89,6 +96,9 @@ private:
     std::int64_t m_jumpAt = -1; // where the last jump happened
     std::int64_t m_jumpSeen = -1; // ...and where it was seen
     double m_noiseVariance = 0.0;
+    bool m_jumpJustSeen = false;
+    Estimate m_beforeJump; // the last estimate of the tone before the newest jump
+    Estimate m_afterJump; // the newest estimate
     std::vector<float> m_nearby;
 };
 
