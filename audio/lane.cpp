@@ -2,12 +2,12 @@
 #include "lane.h"
 
 #include "acceptance.h"
+#include "jump_dating.h"
 #include "soft_beacon.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <numbers>
 
 namespace cwaudio {
 
@@ -49,23 +49,13 @@ constexpr int toneLostHops = 2;
 constexpr double keyedShareSeconds = 5.0;
 constexpr double readingShare = 0.15;
 constexpr double readingHoldSeconds = 5.0;
-// A jump is looked for in the ticks this many of the tracker's hops either side of where the
-// spectrum dated it, and moved when that puts this much more power (in blocks of noise) on the
-// side of its own tone.
+// A jump is looked for in the samples this many of the tracker's hops after where the spectrum
+// dated it, and this many before: the averages may show the new tone most of a second late.
 constexpr int redateHops = 5;
-// ...and further back, for the averages may show the new tone only most of a second later.
 constexpr int redateHopsBack = 12;
-constexpr double redateNoiseBlocks = 40.0;
-// The phase either side of a jump is read over this many filter blocks, and only where the tone
-// stands this far over the noise in both (per block, in power).
-constexpr int phaseBlocks = 4;
-// Over two filter blocks a tone keyed half the time stands about 4 dB over the noise even at
-// -6 dB; the noise alone averages 1.
-constexpr double leakNoise = 2.0;
-// A jump dated by the ticks is taken as dated right down to this SNR (in 2500 Hz; about 11 dB
-// more in a filter block at 0 dB).
+// Down to this SNR (in 2500 Hz; about 11 dB more in a filter block at 0 dB) a filter block's
+// power dates a jump to within a block or two.
 constexpr double sharpJumpSnrDb = -3.0;
-constexpr double phaseKeyedBlocks = 4.0;
 
 } // namespace
 
@@ -134,119 +124,39 @@ void Lane::takeEstimate()
     }
 }
 
-std::complex<double> Lane::mixedFromLine(
-    std::int64_t from, std::int64_t count, double hz, std::int64_t zero) const
-{
-    // The oscillator's phase is 0 at sample `zero`, whichever side of the samples it lies.
-    const double angle = -2.0 * std::numbers::pi * hz / (m_filter.outputRate() * m_filter.block());
-    const std::complex<double> step { std::cos(angle), std::sin(angle) };
-    std::complex<double> oscillator = std::polar(1.0, angle * static_cast<double>(from - zero));
-    std::complex<double> sum { 0.0, 0.0 };
-    std::size_t at = (m_delayPos + static_cast<std::size_t>(from - delayedSample())) % m_delay.size();
-    for (std::int64_t k = 0; k < count; ++k) {
-        sum += static_cast<double>(m_delay[at]) * oscillator;
-        oscillator *= step;
-        at = at + 1 == m_delay.size() ? 0 : at + 1;
-    }
-    return sum;
-}
-
 void Lane::redateJump()
 {
-    // The spectrum dates a jump to within a frame or two, dots at high speed: the ticks date it to
-    // a filter block, where the keying at the old tone gives way to keying at the new one.
+    // The spectrum dates a jump to within a frame or two, dots at high speed: the samples still
+    // ahead of the filter date it to one of its blocks.
     if (m_primed < m_delay.size()) {
         return;
     }
     const auto block = static_cast<std::int64_t>(m_filter.block());
-    const std::int64_t reach = static_cast<std::int64_t>(redateHops) * m_tracker.hop();
-    const std::int64_t reachBack = static_cast<std::int64_t>(redateHopsBack) * m_tracker.hop();
-    // Block starts still ahead of the filter, on its grid.
     const std::int64_t nextBlock = delayedSample() + (m_filter.blockStart() ? 0 : m_filter.remaining());
-    const auto onGrid = [&](std::int64_t sample) {
-        return nextBlock + (sample - nextBlock + block - 1) / block * block;
-    };
     const std::int64_t dated = m_tracker.jumpAt();
-    const std::int64_t first = onGrid(std::max(nextBlock + block, dated - reachBack));
-    const std::int64_t last = std::min(m_workSamples, dated + reach); // the blocks end by here
-    if (last - first < 4 * block) {
-        return;
-    }
-    const double noise = m_tracker.noiseVarianceAt(dated) * static_cast<double>(block);
-    // Power at each side's tone per block; the date that puts most of it on its own side wins.
-    const auto power = [&](std::int64_t from, bool after) {
-        return std::norm(mixedFromLine(from, block, m_tracker.toneBeside(from + block / 2, after), from));
+    const std::int64_t earliest = std::max(nextBlock + block, dated - redateHopsBack * m_tracker.hop());
+    JumpAround around;
+    around.first = nextBlock + (earliest - nextBlock + block - 1) / block * block;
+    around.last = std::min(m_workSamples, dated + redateHops * m_tracker.hop());
+    around.sample = [this](std::int64_t s) {
+        return m_delay[(m_delayPos + static_cast<std::size_t>(s - delayedSample())) % m_delay.size()];
     };
-    // Old-side power minus new-side power, summed from `first` to each block start; and each
-    // side's power alone.
-    m_balance.assign(1, 0.0);
-    m_oldPower.assign(1, 0.0);
-    m_newPower.assign(1, 0.0);
-    // Over two blocks each side's filter shuts out the other tone 100 Hz away and more, as one
-    // block cannot: these show whether a tone was keyed on the wrong side of the date.
-    const auto wide = [&](std::int64_t from, bool after) {
-        const double hz = m_tracker.toneBeside(from + block, after);
-        return std::norm(mixedFromLine(from, 2 * block, hz, from)) / (2.0 * noise);
-    };
-    for (std::int64_t from = first; from + block <= last; from += block) {
-        m_balance.push_back(m_balance.back() + power(from, false) - power(from, true));
-        const bool pair = from + 2 * block <= last;
-        m_oldPower.push_back(m_oldPower.back() + (pair ? wide(from, false) : 0.0));
-        m_newPower.push_back(m_newPower.back() + (pair ? wide(from, true) : 0.0));
+    around.block = m_filter.block();
+    around.sampleRate = m_filter.outputRate() * m_filter.block();
+    around.dated = dated;
+    around.oldHz = [this](std::int64_t s) { return m_tracker.toneBeside(s, false); };
+    around.newHz = [this](std::int64_t s) { return m_tracker.toneBeside(s, true); };
+    around.noiseVariance = m_tracker.noiseVarianceAt(dated);
+    around.sharp = m_detector.snrDb() >= sharpJumpSnrDb;
+    const DatedJump jump = dateJump(around);
+    if (jump.moved) {
+        m_tracker.redateJump(jump.at);
     }
-    // Mean power per pair of blocks (in noise) of the new tone before block j, the old after it.
-    const std::size_t pairs = m_balance.size() - 2;
-    const auto newBefore = [&](std::size_t j) {
-        return j >= 2 ? m_newPower[j - 1] / static_cast<double>(j - 1) : 0.0;
-    };
-    const auto oldAfter = [&](std::size_t j) {
-        return pairs > j ? (m_oldPower[pairs] - m_oldPower[j]) / static_cast<double>(pairs - j) : 0.0;
-    };
-    // A retuning leaves no tone behind it; a change of station does, and the ticks dating it
-    // would date where the other station began.
-    const auto retuned = [&](std::size_t j) { return newBefore(j) < leakNoise && oldAfter(j) < leakNoise; };
-    const auto bestIt = std::max_element(m_balance.begin(), m_balance.end());
-    const double best = *bestIt;
-    const std::int64_t bestAt = first + (bestIt - m_balance.begin()) * block;
-    const auto datedBlock = std::clamp<std::int64_t>(
-        (onGrid(dated) - first) / block, 0, static_cast<std::int64_t>(m_balance.size()) - 1);
-    const double atDated = m_balance[static_cast<std::size_t>(datedBlock)];
-    // Keyed at the old tone before a date and at the new one after it, by how much.
-    const auto keyedBefore = [&](auto at) { return *at - *std::min_element(m_balance.begin(), at + 1); };
-    const auto keyedAfter = [&](auto at) { return *at - *std::min_element(at, m_balance.end()); };
-    const double enough = redateNoiseBlocks * noise;
-    // Moved only where the ticks show both sides: the end of the old keying alone leaves the
-    // new tone's start open.
-    const bool moved = bestAt != dated && best - atDated > enough && keyedBefore(bestIt) > enough &&
-        keyedAfter(bestIt) > enough && retuned(static_cast<std::size_t>(bestIt - m_balance.begin()));
-    const auto chosen = m_balance.begin() + (moved ? bestIt - m_balance.begin() : datedBlock);
-    const double rise = keyedBefore(chosen);
-    const double fall = keyedAfter(chosen);
-    // Only where a filter block holds the tone well over the noise does its power date the jump
-    // to within a block or two.
-    const bool sharp = m_detector.snrDb() >= sharpJumpSnrDb;
-    m_confirmedJumpAt = sharp && rise > enough && fall > enough &&
-            retuned(static_cast<std::size_t>(chosen - m_balance.begin()))
-        ? first + (chosen - m_balance.begin()) * block
-        : -1;
-    if (moved) {
-        m_tracker.redateJump(bestAt);
-    }
-    // The filter's oscillator runs on through the switch, the signal's phase need not: where the
-    // tone is keyed either side, the ticks after it are turned to go on in the phase of those
-    // before, so a mark the jump falls in stays one mark.
-    const std::int64_t at = onGrid(m_tracker.jumpAt());
-    const std::int64_t span = phaseBlocks * block;
-    if (at - span < nextBlock || at + span > m_workSamples) {
-        return;
-    }
-    const std::complex<double> before = mixedFromLine(at - span, span, m_tracker.toneBeside(at, false), at);
-    const std::complex<double> after = mixedFromLine(at, span, m_tracker.toneBeside(at, true), at);
-    const double keyed = phaseKeyedBlocks * noise * phaseBlocks;
-    if (std::norm(before) > keyed && std::norm(after) > keyed) {
-        m_turnAt = at;
-        m_turn = before * std::conj(after) / (std::abs(before) * std::abs(after));
-    }
+    // The block from which the filter holds the new tone.
+    const std::int64_t at = nextBlock + (m_tracker.jumpAt() - nextBlock + block - 1) / block * block;
+    m_sureJumpAt = jump.sure ? at : -1;
+    m_turnAt = jump.turn ? at : -1;
+    m_turn = jump.turn.value_or(std::complex<double> { 1.0, 0.0 });
 }
 
 void Lane::prime(float sample)
@@ -331,14 +241,14 @@ void Lane::handleHeldTicks()
     auto jump = m_heldJumps.begin();
     for (std::size_t i = 0; i < m_heldTicks.size(); ++i) {
         for (; jump != m_heldJumps.end() && jump->beforeTick == i; ++jump) {
-            loseTicksAround(jump->tick, jump->confirmed);
+            loseTicksAround(jump->tick, jump->sure);
         }
         m_workSamples = m_heldTicks[i].workSamples;
         processTick(m_heldTicks[i].value);
     }
     m_workSamples = reached;
     for (; jump != m_heldJumps.end(); ++jump) {
-        loseTicksAround(jump->tick, jump->confirmed);
+        loseTicksAround(jump->tick, jump->sure);
     }
     m_heldTicks.clear();
     m_heldJumps.clear();
@@ -357,13 +267,12 @@ void Lane::tuneFilter(std::int64_t sample)
     if (m_primed == m_delay.size() && std::abs(hz - m_filterHz) > m_jumpHz) {
         // The tick this block will give, after those still held.
         const std::int64_t tick = m_history.end() + static_cast<std::int64_t>(m_heldTicks.size());
-        // A jump the ticks have dated and seen keyed either side leaves the filter on the tone.
-        const bool confirmed =
-            m_confirmedJumpAt >= 0 && std::abs(sample - m_confirmedJumpAt) < m_filter.block();
+        // A retuning the samples dated and saw keyed either side leaves the filter on the tone.
+        const bool sure = m_sureJumpAt >= 0 && std::abs(sample - m_sureJumpAt) < m_filter.block();
         if (m_holdTicks) {
-            m_heldJumps.push_back({ m_heldTicks.size(), tick, confirmed });
+            m_heldJumps.push_back({ m_heldTicks.size(), tick, sure });
         } else {
-            loseTicksAround(tick, confirmed);
+            loseTicksAround(tick, sure);
         }
     }
     m_filterHz = hz;
@@ -374,9 +283,9 @@ void Lane::tuneFilter(std::int64_t sample)
     }
 }
 
-void Lane::loseTicksAround(std::int64_t tick, bool confirmed)
+void Lane::loseTicksAround(std::int64_t tick, bool sure)
 {
-    if (confirmed) {
+    if (sure) {
         m_history.losePhase(tick - 1, tick + 1);
         return;
     }

@@ -76,16 +76,12 @@ private:
     void takeEstimate();
     // Dates the jump the tracker has just seen from the samples still ahead of the filter.
     void redateJump();
-    // Samples [from, from + count) of the line mixed down from `hz`, the oscillator at phase 0 at
-    // sample `zero`; all of them still in the line.
-    std::complex<double> mixedFromLine(
-        std::int64_t from, std::int64_t count, double hz, std::int64_t zero) const;
     // The input sample the signal path has reached.
     std::int64_t delayedSample() const { return m_workSamples - static_cast<std::int64_t>(m_delay.size()); }
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
-    // `confirmed`: the ticks dated the jump and saw the tone keyed either side.
-    void loseTicksAround(std::int64_t tick, bool confirmed);
+    // `sure`: a retuning the samples dated to a block, keyed either side.
+    void loseTicksAround(std::int64_t tick, bool sure);
     void processTick(std::complex<float> tick);
     void handleRun(const KeyRun& run);
     void closeGap(const KeyRun& space);
@@ -126,17 +122,14 @@ private:
     bool m_early = false; // a copy made by readEarly()
     std::int64_t m_turnAt = -1; // where the filter's phase is to be turned after a jump, and by how much
     std::complex<double> m_turn { 1.0, 0.0 };
-    std::int64_t m_confirmedJumpAt = -1; // a jump the ticks dated and saw keyed either side
-    std::vector<double> m_balance; // redateJump()'s work
-    std::vector<double> m_oldPower;
-    std::vector<double> m_newPower;
+    std::int64_t m_sureJumpAt = -1; // where a retuning the samples dated sure falls
     // Ticks filtered by filterPair() and the jumps among them (before which held tick), not yet
     // handled.
     struct HeldJump
     {
         std::size_t beforeTick;
         std::int64_t tick;
-        bool confirmed;
+        bool sure;
     };
     struct HeldTick
     {

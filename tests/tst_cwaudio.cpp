@@ -7,6 +7,7 @@
 #include "cw_synth.h"
 #include "decimator.h"
 #include "drift_bank.h"
+#include "jump_dating.h"
 #include "keying_detector.h"
 #include "level_code.h"
 #include "morse_table.h"
@@ -138,6 +139,8 @@ private slots:
     void toneTracking();
     void toneThroughJump_data();
     void toneThroughJump();
+    void jumpDating_data();
+    void jumpDating();
     void gapPeaks_data();
     void gapPeaks();
     void findBeacon_data();
@@ -834,6 +837,83 @@ void TestCwAudio::channel()
     model.render(samples);
     const Decoded out = decode(samples, params.sampleRate);
     QCOMPARE(textsOf(out.beacons), textsOf(beacon.sent));
+}
+
+void TestCwAudio::jumpDating_data()
+{
+    // Keyed in 60 ms units from 1 s: a dash over 1.92-2.10 s, a dot over 2.16-2.22 s, a gap to 2.40 s.
+    QTest::addColumn<double>("jumpAt");
+    QTest::addColumn<double>("datedAt"); // where the spectrum put it
+    QTest::addColumn<double>("phaseStep"); // of the signal at the jump
+    QTest::addColumn<bool>("otherStation"); // both tones keyed throughout: a change of station
+    QTest::addColumn<double>("earliest"); // where the date must fall, and whether sure
+    QTest::addColumn<double>("latest");
+    QTest::addColumn<bool>("sure");
+    QTest::newRow("retuned inside a dash, dated 100 ms early")
+        << 2.07 << 1.97 << 1.0 << false << 2.065 << 2.075 << true;
+    QTest::newRow("retuned inside a dash, dated 150 ms late")
+        << 2.0 << 2.15 << -2.0 << false << 1.995 << 2.005 << true;
+    QTest::newRow("retuned in a gap") << 2.3 << 2.35 << 0.0 << false << 2.22 << 2.40 << true;
+    QTest::newRow("another station, keyed all along") << 2.07 << 1.97 << 0.0 << true << 1.97 << 1.97 << false;
+}
+
+void TestCwAudio::jumpDating()
+{
+    QFETCH(double, jumpAt);
+    QFETCH(double, datedAt);
+    QFETCH(double, phaseStep);
+    QFETCH(bool, otherStation);
+    QFETCH(double, earliest);
+    QFETCH(double, latest);
+    QFETCH(bool, sure);
+    constexpr double rate = 8000.0;
+    constexpr double oldHz = 700.0;
+    constexpr double newHz = 900.0;
+    const auto keyed = [](double t) {
+        const auto unit = static_cast<int>(t / 0.06);
+        return t >= 1.0 && (unit % 8 < 3 || unit % 8 == 4);
+    };
+    // Noise 20 dB under the tone in 2500 Hz.
+    std::mt19937 generator(11);
+    constexpr double sigma = 0.009;
+    std::normal_distribution<double> noise(0.0, sigma);
+    std::vector<float> samples;
+    double phase = 0.0;
+    double otherPhase = 0.0;
+    for (int i = 0; i < static_cast<int>(3.0 * rate); ++i) {
+        const double t = i / rate;
+        const bool after = t >= jumpAt;
+        if (after && t - 1.0 / rate < jumpAt) {
+            phase += phaseStep;
+        }
+        phase += 2 * std::numbers::pi * (after && !otherStation ? newHz : oldHz) / rate;
+        otherPhase += 2 * std::numbers::pi * newHz / rate;
+        double x = keyed(t) ? 0.1 * std::sin(phase) : 0.0;
+        if (otherStation && keyed(t + 0.03)) {
+            x += 0.1 * std::sin(otherPhase);
+        }
+        samples.push_back(static_cast<float>(x + noise(generator)));
+    }
+    cwaudio::JumpAround around;
+    around.sample = [&](std::int64_t s) { return samples[static_cast<std::size_t>(s)]; };
+    around.first = static_cast<std::int64_t>(1.2 * rate);
+    around.last = static_cast<std::int64_t>(2.8 * rate);
+    around.block = 40;
+    around.sampleRate = rate;
+    around.dated = std::llround(datedAt * rate);
+    around.oldHz = [](std::int64_t) { return oldHz; };
+    around.newHz = [](std::int64_t) { return newHz; };
+    around.noiseVariance = sigma * sigma;
+    const cwaudio::DatedJump jump = cwaudio::dateJump(around);
+    QVERIFY2(jump.at >= std::llround(earliest * rate) && jump.at <= std::llround(latest * rate),
+        qPrintable(QString::number(static_cast<double>(jump.at) / rate)));
+    QCOMPARE(jump.sure, sure);
+    // Inside a mark, the turn takes out the step the signal's phase made there.
+    if (keyed(jumpAt) && !otherStation) {
+        QVERIFY(jump.turn.has_value());
+        QVERIFY2(std::abs(std::arg(*jump.turn * std::polar(1.0, phaseStep))) < 0.2,
+            qPrintable(QString::number(std::arg(*jump.turn))));
+    }
 }
 
 // A listener retuning by 100-300 Hz every second or so turns a tone heard below the passband up
