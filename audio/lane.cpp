@@ -50,22 +50,24 @@ constexpr double keyedShareSeconds = 5.0;
 constexpr double readingShare = 0.15;
 constexpr double readingHoldSeconds = 5.0;
 // A jump is looked for in the samples this many of the tracker's hops after where the spectrum
-// dated it, and this many before: the averages may show the new tone most of a second late.
+// dated it, and this many before (as far as the line reaches): the averages may show the new
+// tone a second late.
 constexpr int redateHops = 5;
-constexpr int redateHopsBack = 12;
+constexpr int redateHopsBack = 24;
 // Down to this SNR (in 2500 Hz; about 11 dB more in a filter block at 0 dB) a filter block's
 // power dates a jump to within a block or two.
 constexpr double sharpJumpSnrDb = -3.0;
 
 } // namespace
 
-Lane::Lane(const DriftBank& bank, DecodeHandlers handlers)
+Lane::Lane(const DriftBank& bank, DecodeHandlers handlers, int lead)
     : m_handlers(std::move(handlers))
     , m_tracker(bank)
     , m_filter(bank.sampleRate())
     , m_detector(m_filter.outputRate())
     , m_history(historyTicks)
-    , m_delay(static_cast<std::size_t>(m_tracker.lagSamples()), 0.0f)
+    , m_lead(lead)
+    , m_delay(static_cast<std::size_t>(m_tracker.lagSamples() - lead), 0.0f)
     , m_speedRange(speedRangeFor(m_filter.outputRate()))
     , m_jumpHz(jumpHzPerSecond * m_filter.block() / bank.sampleRate())
     , m_keyedShareStep(bank.hop() / (keyedShareSeconds * bank.sampleRate()))
@@ -137,7 +139,7 @@ void Lane::redateJump()
     const std::int64_t earliest = std::max(nextBlock + block, dated - redateHopsBack * m_tracker.hop());
     JumpAround around;
     around.first = nextBlock + (earliest - nextBlock + block - 1) / block * block;
-    around.last = std::min(m_workSamples, dated + redateHops * m_tracker.hop());
+    around.last = std::min(m_workSamples - m_lead, dated + redateHops * m_tracker.hop());
     around.sample = [this](std::int64_t s) {
         return m_delay[(m_delayPos + static_cast<std::size_t>(s - delayedSample())) % m_delay.size()];
     };
@@ -161,6 +163,11 @@ void Lane::redateJump()
 
 void Lane::prime(float sample)
 {
+    if (m_skipped < m_lead) {
+        ++m_skipped;
+        ++m_workSamples;
+        return;
+    }
     m_delay[m_delayPos] = sample;
     ++m_workSamples;
     ++m_primed;
@@ -474,7 +481,7 @@ void Lane::finish()
     for (std::size_t k = 0; k < held; ++k) {
         if (m_filter.blockStart()) {
             const std::int64_t sample =
-                m_workSamples - static_cast<std::int64_t>(held) + static_cast<std::int64_t>(k);
+                m_workSamples - m_lead - static_cast<std::int64_t>(held) + static_cast<std::int64_t>(k);
             tuneFilter(sample);
             m_detector.setNoise(m_tracker.noiseVarianceAt(sample), m_filter.block());
         }

@@ -28,8 +28,9 @@ namespace cwaudio {
 class Lane
 {
 public:
-    // `bank`: the spectrum of the decimated samples, shared by the lanes.
-    Lane(const DriftBank& bank, DecodeHandlers handlers);
+    // `bank`: the spectrum of the decimated samples, shared by the lanes. The samples fed run
+    // `lead` samples behind those the bank has had (a blanker's delay), their count in step.
+    Lane(const DriftBank& bank, DecodeHandlers handlers, int lead = 0);
 
     // `newFrame`: the bank added a frame with the last of these samples.
     void feed(std::span<const float> samples, bool newFrame);
@@ -77,7 +78,10 @@ private:
     // Dates the jump the tracker has just seen from the samples still ahead of the filter.
     void redateJump();
     // The input sample the signal path has reached.
-    std::int64_t delayedSample() const { return m_workSamples - static_cast<std::int64_t>(m_delay.size()); }
+    std::int64_t delayedSample() const
+    {
+        return m_workSamples - static_cast<std::int64_t>(m_delay.size()) - m_lead;
+    }
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
     // `sure`: a retuning the samples dated to a block, keyed either side.
@@ -102,7 +106,9 @@ private:
     double m_readFirst = -1.0; // first and last mark of the beacon last read from the ticks
     double m_readLast = -1.0;
     TextDecoder m_textDecoder;
-    std::vector<float> m_delay; // holds the signal back by the tracker's lag
+    std::int64_t m_lead; // the samples fed run this far behind the bank's
+    std::int64_t m_skipped = 0; // the first m_lead samples fed come from before the input
+    std::vector<float> m_delay; // holds the signal back by the tracker's lag, with m_lead
     std::size_t m_delayPos = 0;
     std::size_t m_primed = 0;
     SpeedRange m_speedRange;

@@ -28,6 +28,7 @@ constexpr double keyedStationDb = -3.0;
 Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
     : m_handlers(std::move(handlers))
     , m_decimator(sampleRate)
+    , m_blanker(m_decimator.outputRate())
     , m_bank(m_decimator.outputRate())
     , m_inputRate(sampleRate)
     , m_statusEvery(std::max<std::int64_t>(1, std::llround(statusSeconds * sampleRate)))
@@ -42,7 +43,7 @@ Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
                 m_handlers.text(text, confidence);
             }
         };
-        m_lanes[k] = std::make_unique<Lane>(m_bank, std::move(lane));
+        m_lanes[k] = std::make_unique<Lane>(m_bank, std::move(lane), m_blanker.delay());
     }
     m_work.reserve(chunk);
 }
@@ -58,15 +59,7 @@ void Pipeline::feed(std::span<const float> samples)
         const std::size_t n = std::min({ samples.size(), chunk, untilStatus });
         m_work.clear();
         m_decimator.process(samples.first(n), m_work); // the working rate
-        // The spectrum once for both lanes; each lane takes a new estimate from it where a frame
-        // ends, then goes on: tone -> keying -> framing -> confirmation.
-        for (std::size_t from = 0; from < m_work.size();) {
-            bool frame = false;
-            const auto piece = std::span<const float>(m_work).subspan(from);
-            const std::size_t taken = m_bank.push(piece, frame);
-            Lane::feedPair(*m_lanes[0], *m_lanes[1], piece.first(taken), frame);
-            from += taken;
-        }
+        processWork();
         // The second lane follows the strongest tone the first is not on. Where the first has moved
         // onto the second's tone (the other station rose while the beacon paused), the second,
         // which holds that station's keying, becomes the first, and the first goes back.
@@ -88,8 +81,29 @@ void Pipeline::feed(std::span<const float> samples)
     }
 }
 
+void Pipeline::processWork()
+{
+    // The lanes' filters read the samples with crashes blanked, a little behind.
+    m_blanked.assign(m_work.begin(), m_work.end());
+    m_blanker.process(m_blanked);
+    // The spectrum once for both lanes; each lane takes a new estimate from it where a frame
+    // ends, then goes on: tone -> keying -> framing -> confirmation.
+    for (std::size_t from = 0; from < m_work.size();) {
+        bool frame = false;
+        const std::size_t taken = m_bank.push(std::span<const float>(m_work).subspan(from), frame);
+        Lane::feedPair(
+            *m_lanes[0], *m_lanes[1], std::span<const float>(m_blanked).subspan(from, taken), frame);
+        from += taken;
+    }
+}
+
 void Pipeline::finish()
 {
+    // What the blanker still holds back goes to the lanes.
+    clearUpperVectorState();
+    m_blanked.assign(static_cast<std::size_t>(m_blanker.delay()), 0.0f);
+    m_blanker.process(m_blanked);
+    Lane::feedPair(*m_lanes[0], *m_lanes[1], m_blanked, false);
     for (const auto& lane : m_lanes) {
         lane->finish();
     }

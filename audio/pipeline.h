@@ -4,6 +4,7 @@
 #include "cw_audio.h"
 #include "decimator.h"
 #include "drift_bank.h"
+#include "impulse_blanker.h"
 #include "lane.h"
 
 #include <array>
@@ -27,6 +28,8 @@ public:
     void setEarlyReadings(bool on);
 
 private:
+    // The working-rate samples in m_work through the spectrum, and blanked through the lanes.
+    void processWork();
     void readEarlyWhenDue();
     // `lane`: the id the lane was built with.
     void report(std::size_t lane, const AudioBeacon& beacon);
@@ -41,6 +44,8 @@ private:
     DecodeHandlers m_handlers;
     Decimator m_decimator;
     std::vector<float> m_work;
+    ImpulseBlanker m_blanker;
+    std::vector<float> m_blanked;
     DriftBank m_bank;
     std::array<std::unique_ptr<Lane>, 2> m_lanes;
     std::array<std::size_t, 2> m_laneIds { 0, 1 }; // which lane was built as which, as they swap

@@ -11,12 +11,14 @@ namespace cwaudio {
 namespace {
 
 // The date is moved, and taken as sure, only when the keying either side puts this much power
-// (in blocks of noise) on its own side: a dot at 25 WPM brings about 60 at -3 dB.
-constexpr double enoughNoiseBlocks = 40.0;
+// (in blocks of noise) on its own side: a dot at 25 WPM brings about 120 at 0 dB, noise alone
+// wanders about half that far over a second and a half.
+constexpr double enoughNoiseBlocks = 60.0;
 // Over two filter blocks each side's filter shuts out the other tone 100 Hz away and more, as one
 // block cannot. A tone keyed half the time stands over twice the noise there even at -6 dB; the
-// noise alone averages once.
+// noise alone averages once, and a strong tone's edges leak a little beside it.
 constexpr double leakNoise = 2.0;
+constexpr double leakShare = 0.1;
 // The phase either side is read over this many blocks, where the tone stands this far over the
 // noise in each (in power per block).
 constexpr int phaseBlocks = 4;
@@ -76,10 +78,13 @@ DatedJump dateJump(const JumpAround& a)
     // A retuning leaves no tone behind: a change of station does, and there the balance dates
     // where the other station began, not where the first ended.
     const auto retuned = [&](std::size_t j) {
-        const double newBefore = j >= 2 ? newPower[j - 1] / static_cast<double>(j - 1) : 0.0;
-        const double oldAfter =
-            pairs > j ? (oldPower[pairs] - oldPower[j]) / static_cast<double>(pairs - j) : 0.0;
-        return newBefore < leakNoise && oldAfter < leakNoise;
+        const auto mean = [&](const std::vector<double>& power, std::size_t from, std::size_t to) {
+            return to > from ? (power[to] - power[from]) / static_cast<double>(to - from) : 0.0;
+        };
+        const std::size_t before = j >= 1 ? j - 1 : 0; // the pairs that end by block j
+        return mean(newPower, 0, before) <
+            leakNoise + leakShare * mean(newPower, std::min(j, pairs), pairs) &&
+            mean(oldPower, std::min(j, pairs), pairs) < leakNoise + leakShare * mean(oldPower, 0, before);
     };
     const auto shown = [&](std::size_t j) {
         return keyedBefore(j) > enough && keyedAfter(j) > enough && retuned(j);
@@ -89,7 +94,10 @@ DatedJump dateJump(const JumpAround& a)
         static_cast<std::size_t>(std::max_element(balance.begin(), balance.end()) - balance.begin());
     const auto asked = static_cast<std::size_t>(std::clamp<std::int64_t>(
         (a.dated - a.first + block - 1) / block, 0, static_cast<std::int64_t>(blocks)));
-    result.moved = best != asked && balance[best] - balance[asked] > enough && shown(best);
+    // Where the new tone is keyed from the first block on and the old one nowhere after it, the
+    // jump came before: the first block is nearer than the spectrum's date.
+    const bool before = best == 0 && keyedAfter(0) > enough && retuned(0);
+    result.moved = best != asked && balance[best] - balance[asked] > enough && (shown(best) || before);
     const std::size_t chosen = result.moved ? best : asked;
     if (result.moved) {
         result.at = a.first + static_cast<std::int64_t>(chosen) * block;
