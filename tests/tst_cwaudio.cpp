@@ -7,6 +7,7 @@
 #include "cw_synth.h"
 #include "decimator.h"
 #include "drift_bank.h"
+#include "impulse_blanker.h"
 #include "jump_dating.h"
 #include "keying_detector.h"
 #include "level_code.h"
@@ -141,6 +142,8 @@ private slots:
     void toneThroughJump();
     void jumpDating_data();
     void jumpDating();
+    void impulseBlanker_data();
+    void impulseBlanker();
     void gapPeaks_data();
     void gapPeaks();
     void findBeacon_data();
@@ -913,6 +916,78 @@ void TestCwAudio::jumpDating()
         QVERIFY(jump.turn.has_value());
         QVERIFY2(std::abs(std::arg(*jump.turn * std::polar(1.0, phaseStep))) < 0.2,
             qPrintable(QString::number(std::arg(*jump.turn))));
+    }
+}
+
+void TestCwAudio::impulseBlanker_data()
+{
+    // Over noise of 0.01 RMS at 8 kHz: keyed tones (60 ms units, 5 ms edges) and a static crash.
+    QTest::addColumn<double>("toneLevel"); // peak, both tones (0: none)
+    QTest::addColumn<double>("otherHz"); // a second station's tone (0: none)
+    QTest::addColumn<double>("crashLevel"); // peak, dying away in 1 ms (0: none)
+    QTest::addColumn<double>("crashAt");
+    QTest::newRow("a tone 20 dB over the noise in 2500 Hz") << 0.14 << 0.0 << 0.0 << 0.0;
+    QTest::newRow("two stations beating") << 0.05 << 850.0 << 0.0 << 0.0;
+    QTest::newRow("a crash 30 dB over the noise, between marks") << 0.014 << 0.0 << 0.3 << 1.2;
+    QTest::newRow("a crash 35 dB over the noise, on a mark") << 0.014 << 0.0 << 0.56 << 1.05;
+}
+
+void TestCwAudio::impulseBlanker()
+{
+    QFETCH(double, toneLevel);
+    QFETCH(double, otherHz);
+    QFETCH(double, crashLevel);
+    QFETCH(double, crashAt);
+    constexpr double rate = 8000.0;
+    std::mt19937 generator(5);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    const auto edge = [](double t) {
+        const double unit = std::fmod(t, 0.48); // a dash and a dot, then a gap
+        const auto ramp = [](double x) {
+            return x >= 0.005 ? 1.0 : 0.5 - 0.5 * std::cos(std::numbers::pi * x / 0.005);
+        };
+        if (unit < 0.18) {
+            return std::min(ramp(unit), ramp(0.18 - unit));
+        }
+        return unit >= 0.24 && unit < 0.3 ? std::min(ramp(unit - 0.24), ramp(0.3 - unit)) : 0.0;
+    };
+    std::vector<float> in;
+    std::vector<float> crash;
+    for (int i = 0; i < static_cast<int>(2.0 * rate); ++i) {
+        const double t = i / rate;
+        const double keyed = toneLevel * edge(t);
+        double x = keyed * std::sin(2 * std::numbers::pi * 700.0 * t) + 0.01 * gauss(generator);
+        if (otherHz > 0.0) {
+            x += toneLevel * edge(t + 0.1) * std::sin(2 * std::numbers::pi * otherHz * t);
+        }
+        const double burst =
+            t >= crashAt ? crashLevel * std::exp(-(t - crashAt) / 0.001) * gauss(generator) : 0.0;
+        crash.push_back(static_cast<float>(burst));
+        in.push_back(static_cast<float>(x + burst));
+    }
+    cwaudio::ImpulseBlanker blanker(rate);
+    std::vector<float> out = in;
+    for (std::size_t from = 0; from < out.size(); from += 333) {
+        blanker.process(std::span<float>(out).subspan(from, std::min<std::size_t>(333, out.size() - from)));
+    }
+    const auto delay = static_cast<std::size_t>(blanker.delay());
+    double crashEnergy = 0.0;
+    double leftEnergy = 0.0;
+    int changed = 0;
+    for (std::size_t i = 0; i + delay < out.size(); ++i) {
+        const bool inCrash = std::abs(i / rate - crashAt - 0.005) < 0.007; // and the piece it began in
+        if (!inCrash) {
+            changed += out[i + delay] != in[i] ? 1 : 0;
+            continue;
+        }
+        crashEnergy += static_cast<double>(crash[i]) * crash[i];
+        const double left = out[i + delay] - (in[i] - crash[i]); // what remains of the crash
+        leftEnergy += left * left;
+    }
+    // Away from a crash nothing is touched; of a crash, less than a tenth of its energy is left.
+    QCOMPARE(changed, 0);
+    if (crashLevel > 0.0) {
+        QVERIFY2(leftEnergy < 0.1 * crashEnergy, qPrintable(QString::number(leftEnergy / crashEnergy)));
     }
 }
 
