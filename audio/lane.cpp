@@ -116,7 +116,8 @@ void Lane::feedPair(Lane& first, Lane& second, std::span<const float> samples, b
 void Lane::takeEstimate()
 {
     m_tracker.update();
-    if (m_tracker.jumpJustSeen()) {
+    // Only for a lane that may read a beacon soon: the other's jumps mostly follow noise.
+    if (m_tracker.jumpJustSeen() && m_workSamples - m_lastKeyed <= m_readingHold) {
         redateJump();
     }
     m_detector.setNoise(m_tracker.noiseVarianceAt(delayedSample()), m_filter.block());
@@ -140,9 +141,7 @@ void Lane::redateJump()
     JumpAround around;
     around.first = nextBlock + (earliest - nextBlock + block - 1) / block * block;
     around.last = std::min(m_workSamples - m_lead, dated + redateHops * m_tracker.hop());
-    around.sample = [this](std::int64_t s) {
-        return m_delay[(m_delayPos + static_cast<std::size_t>(s - delayedSample())) % m_delay.size()];
-    };
+    around.samples = { m_delay, m_delayPos, delayedSample() };
     around.block = m_filter.block();
     around.sampleRate = m_filter.outputRate() * m_filter.block();
     around.dated = dated;

@@ -898,7 +898,7 @@ void TestCwAudio::jumpDating()
         samples.push_back(static_cast<float>(x + noise(generator)));
     }
     cwaudio::JumpAround around;
-    around.sample = [&](std::int64_t s) { return samples[static_cast<std::size_t>(s)]; };
+    around.samples = { samples, 0, 0 };
     around.first = static_cast<std::int64_t>(1.2 * rate);
     around.last = static_cast<std::int64_t>(2.8 * rate);
     around.block = 40;

@@ -26,9 +26,11 @@ private:
     std::vector<float> m_ring; // the samples not yet given out, oldest at m_pos
     std::size_t m_pos = 0;
     std::vector<float> m_levels; // mean magnitude of the last pieces, oldest at m_levelPos
+    std::vector<float> m_peaks; // ...and their largest
     std::size_t m_levelPos = 0;
     std::vector<float> m_sorted;
     float m_sum = 0.0f;
+    float m_peak = 0.0f;
     int m_fill = 0;
 };
 

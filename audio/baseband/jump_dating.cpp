@@ -26,15 +26,15 @@ constexpr double phaseKeyedNoise = 4.0;
 
 } // namespace
 
-std::complex<double> mixedDown(const std::function<float(std::int64_t)>& sample, std::int64_t from,
-    std::int64_t count, double hz, double sampleRate, std::int64_t zero)
+std::complex<double> mixedDown(const SampleRing& samples, std::int64_t from, std::int64_t count, double hz,
+    double sampleRate, std::int64_t zero)
 {
     const double angle = -2.0 * std::numbers::pi * hz / sampleRate;
     const std::complex<double> step { std::cos(angle), std::sin(angle) };
     std::complex<double> oscillator = std::polar(1.0, angle * static_cast<double>(from - zero));
     std::complex<double> sum { 0.0, 0.0 };
     for (std::int64_t k = 0; k < count; ++k) {
-        sum += static_cast<double>(sample(from + k)) * oscillator;
+        sum += static_cast<double>(samples.at(from + k)) * oscillator;
         oscillator *= step;
     }
     return sum;
@@ -51,7 +51,7 @@ DatedJump dateJump(const JumpAround& a)
     }
     const auto mixed = [&](std::int64_t from, std::int64_t count, bool after) {
         const double hz = (after ? a.newHz : a.oldHz)(from + count / 2);
-        return std::norm(mixedDown(a.sample, from, count, hz, a.sampleRate, from));
+        return std::norm(mixedDown(a.samples, from, count, hz, a.sampleRate, from));
     };
     // Old-side power minus new-side power summed up to each block start; and, two blocks at a
     // time, each side's own.
@@ -108,8 +108,8 @@ DatedJump dateJump(const JumpAround& a)
     const std::int64_t at = a.first + static_cast<std::int64_t>(chosen) * block;
     const std::int64_t span = phaseBlocks * block;
     if (at - span >= a.first && at + span <= a.last) {
-        const auto before = mixedDown(a.sample, at - span, span, a.oldHz(at), a.sampleRate, at);
-        const auto after = mixedDown(a.sample, at, span, a.newHz(at), a.sampleRate, at);
+        const auto before = mixedDown(a.samples, at - span, span, a.oldHz(at), a.sampleRate, at);
+        const auto after = mixedDown(a.samples, at, span, a.newHz(at), a.sampleRate, at);
         const double keyed = phaseKeyedNoise * noise * phaseBlocks;
         if (std::norm(before) > keyed && std::norm(after) > keyed) {
             result.turn = before * std::conj(after) / (std::abs(before) * std::abs(after));

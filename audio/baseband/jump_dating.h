@@ -5,13 +5,27 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace cwaudio {
+
+// Input samples from `start` on, held in a ring buffer from index `oldest` on.
+struct SampleRing
+{
+    std::span<const float> ring;
+    std::size_t oldest = 0;
+    std::int64_t start = 0;
+    float at(std::int64_t s) const
+    {
+        const std::size_t k = oldest + static_cast<std::size_t>(s - start);
+        return ring[k < ring.size() ? k : k - ring.size()];
+    }
+};
 
 // The signal around a jump from one tone to another, as the spectrum saw it.
 struct JumpAround
 {
-    std::function<float(std::int64_t)> sample; // at input sample s, for s in [first, last)
+    SampleRing samples; // holds [first, last)
     std::int64_t first = 0; // a filter block starts here
     std::int64_t last = 0;
     int block = 1; // samples in a filter block
@@ -40,7 +54,7 @@ struct DatedJump
 DatedJump dateJump(const JumpAround& around);
 
 // `count` samples from `from` mixed down from `hz`, the oscillator at phase 0 at sample `zero`.
-std::complex<double> mixedDown(const std::function<float(std::int64_t)>& sample, std::int64_t from,
-    std::int64_t count, double hz, double sampleRate, std::int64_t zero);
+std::complex<double> mixedDown(const SampleRing& samples, std::int64_t from, std::int64_t count, double hz,
+    double sampleRate, std::int64_t zero);
 
 } // namespace cwaudio
