@@ -57,6 +57,9 @@ constexpr int redateHopsBack = 24;
 // Down to this SNR (in 2500 Hz; about 11 dB more in a filter block at 0 dB) a filter block's
 // power dates a jump to within a block or two.
 constexpr double sharpJumpSnrDb = -3.0;
+// Beyond the keying sidebands of a tone the other lane follows, and the spectrum's error in
+// placing a new tone.
+constexpr double stationNearHz = 100.0;
 
 } // namespace
 
@@ -137,6 +140,13 @@ void Lane::redateJump()
     const auto block = static_cast<std::int64_t>(m_filter.block());
     const std::int64_t nextBlock = delayedSample() + (m_filter.blockStart() ? 0 : m_filter.remaining());
     const std::int64_t dated = m_tracker.jumpAt();
+    // Onto another station's tone (the keying there went on before the jump): left to the spectrum.
+    if (m_stationElsewhere >= 0.0 &&
+        std::abs(m_tracker.toneBeside(dated, true) - m_stationElsewhere) < stationNearHz) {
+        m_sureJumpAt = -1;
+        m_turnAt = -1;
+        return;
+    }
     const std::int64_t earliest = std::max(nextBlock + block, dated - redateHopsBack * m_tracker.hop());
     JumpAround around;
     around.first = nextBlock + (earliest - nextBlock + block - 1) / block * block;

@@ -44,6 +44,9 @@ public:
     // received (an unfinished last character could read as another). The lane goes on unchanged.
     void readEarly();
 
+    // A station another lane has followed a while (below 0: none): a jump onto it is no retuning.
+    void setStationElsewhere(double hz) { m_stationElsewhere = hz; }
+
     ToneTracker& tracker() { return m_tracker; }
     const ToneTracker& tracker() const { return m_tracker; }
     double snrDb() const { return m_detector.snrDb(); }
@@ -128,6 +131,7 @@ private:
     bool m_early = false; // a copy made by readEarly()
     std::int64_t m_turnAt = -1; // where the filter's phase is to be turned after a jump, and by how much
     std::complex<double> m_turn { 1.0, 0.0 };
+    double m_stationElsewhere = -1.0;
     std::int64_t m_sureJumpAt = -1; // where a retuning the samples dated sure falls
     // Ticks filtered by filterPair() and the jumps among them (before which held tick), not yet
     // handled.

@@ -71,6 +71,12 @@ void Pipeline::feed(std::span<const float> samples)
             std::swap(m_laneIds[0], m_laneIds[1]);
         }
         m_lanes[1]->tracker().avoid(m_lanes[0]->tracker().frequency());
+        // A lane moving onto the tone the other has held a while is changing station, not retuned.
+        for (std::size_t k = 0; k < m_lanes.size(); ++k) {
+            const ToneTracker& other = m_lanes[1 - k]->tracker();
+            m_lanes[k]->setStationElsewhere(
+                other.locked() && !other.jumpedWithin(settledSeconds) ? other.frequency() : -1.0);
+        }
         m_samplesIn += static_cast<std::int64_t>(n);
         samples = samples.subspan(n);
         readEarlyWhenDue();
