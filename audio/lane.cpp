@@ -143,8 +143,6 @@ void Lane::redateJump()
     // Onto another station's tone (the keying there went on before the jump): left to the spectrum.
     if (m_stationElsewhere >= 0.0 &&
         std::abs(m_tracker.toneBeside(dated, true) - m_stationElsewhere) < stationNearHz) {
-        m_sureJumpAt = -1;
-        m_turnAt = -1;
         return;
     }
     const std::int64_t earliest = std::max(nextBlock + block, dated - redateHopsBack * m_tracker.hop());
@@ -165,9 +163,9 @@ void Lane::redateJump()
     }
     // The block from which the filter holds the new tone.
     const std::int64_t at = nextBlock + (m_tracker.jumpAt() - nextBlock + block - 1) / block * block;
-    m_sureJumpAt = jump.sure ? at : -1;
-    m_turnAt = jump.turn ? at : -1;
-    m_turn = jump.turn.value_or(std::complex<double> { 1.0, 0.0 });
+    // Jumps ahead of the filter keep their own dating; one dated before them replaces them.
+    std::erase_if(m_datedJumps, [at](const DatedSwitch& d) { return d.at >= at; });
+    m_datedJumps.push_back({ at, jump.sure, jump.turn });
 }
 
 void Lane::prime(float sample)
@@ -284,7 +282,8 @@ void Lane::tuneFilter(std::int64_t sample)
         // The tick this block will give, after those still held.
         const std::int64_t tick = m_history.end() + static_cast<std::int64_t>(m_heldTicks.size());
         // A retuning the samples dated and saw keyed either side leaves the filter on the tone.
-        const bool sure = m_sureJumpAt >= 0 && std::abs(sample - m_sureJumpAt) < m_filter.block();
+        const bool sure = std::ranges::any_of(m_datedJumps,
+            [&](const DatedSwitch& d) { return d.sure && std::abs(sample - d.at) < m_filter.block(); });
         if (m_holdTicks) {
             m_heldJumps.push_back({ m_heldTicks.size(), tick, sure });
         } else {
@@ -293,9 +292,11 @@ void Lane::tuneFilter(std::int64_t sample)
     }
     m_filterHz = hz;
     m_filter.setFrequency(hz);
-    if (m_turnAt >= 0 && sample >= m_turnAt) {
-        m_filter.turnPhase(m_turn);
-        m_turnAt = -1;
+    while (!m_datedJumps.empty() && m_datedJumps.front().at <= sample) {
+        if (m_datedJumps.front().turn) {
+            m_filter.turnPhase(*m_datedJumps.front().turn);
+        }
+        m_datedJumps.erase(m_datedJumps.begin());
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -129,10 +130,16 @@ private:
     std::int64_t m_readingHold; // working-rate samples
     std::int64_t m_lastKeyed = 0; // sample of the last estimate at which that share was high enough
     bool m_early = false; // a copy made by readEarly()
-    std::int64_t m_turnAt = -1; // where the filter's phase is to be turned after a jump, and by how much
-    std::complex<double> m_turn { 1.0, 0.0 };
+    // Jumps the samples dated, not yet reached by the filter, in order: where the filter takes the
+    // new tone, whether that is sure, and how far its phase is turned there.
+    struct DatedSwitch
+    {
+        std::int64_t at;
+        bool sure;
+        std::optional<std::complex<double>> turn;
+    };
+    std::vector<DatedSwitch> m_datedJumps;
     double m_stationElsewhere = -1.0;
-    std::int64_t m_sureJumpAt = -1; // where a retuning the samples dated sure falls
     // Ticks filtered by filterPair() and the jumps among them (before which held tick), not yet
     // handled.
     struct HeldJump
