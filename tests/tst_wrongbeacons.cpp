@@ -209,13 +209,13 @@ struct Heard
     QStringList wrong;
 };
 
-// Both beacons, the second with `oddity`, over noise seeds 1 to `seedCount`.
-Heard hear(Oddity oddity, double snrDb, int seedCount)
+// Both beacons, the second with `oddity`, over noise seeds `firstSeed` to `lastSeed`.
+Heard hear(Oddity oddity, double snrDb, int firstSeed, int lastSeed)
 {
     const QString first = QString::fromLatin1(before);
     const QString second = QString::fromLatin1(sent);
     Heard heard;
-    for (int seed = 1; seed <= seedCount; ++seed) {
+    for (int seed = firstSeed; seed <= lastSeed; ++seed) {
         std::vector<Key> keys;
         const double start = keyText(keys, 1.0, before) + 2.0;
         const std::size_t firstKey = keys.size();
@@ -268,24 +268,28 @@ void TestWrongBeacons::rightOrNone_data()
     QTest::addColumn<int>("oddity");
     QTest::addColumn<double>("snrDb");
     QTest::addColumn<int>("secondHeard"); // in how many of the seeds; -1: any
+    QTest::addColumn<int>("onlySeed"); // 0: seeds 1 to `seeds`
 
-    QTest::newRow("clean, 0 dB") << int(clean) << 0.0 << seeds;
+    QTest::newRow("clean, 0 dB") << int(clean) << 0.0 << seeds << 0;
     for (const double snr : { 6.0, 0.0 }) {
-        QTest::addRow("element halfway, %g dB", snr) << int(halfway) << snr << -1;
-        QTest::addRow("dash hollowed, %g dB", snr) << int(hollowed) << snr << -1;
-        QTest::addRow("static crash on a gap, %g dB", snr) << int(crash) << snr << -1;
-        QTest::addRow("retuned inside a dash, %g dB", snr) << int(retuned) << snr << -1;
+        QTest::addRow("element halfway, %g dB", snr) << int(halfway) << snr << -1 << 0;
+        QTest::addRow("dash hollowed, %g dB", snr) << int(hollowed) << snr << -1 << 0;
+        QTest::addRow("static crash on a gap, %g dB", snr) << int(crash) << snr << -1 << 0;
+        QTest::addRow("retuned inside a dash, %g dB", snr) << int(retuned) << snr << -1 << 0;
         // Deep in the null the end of the dash is gone from the ticks as from the marks: G and F
         // (..-.) are then alike, and the fade must not pass unnoticed.
-        QTest::addRow("null at the end of a dash, %g dB", snr) << int(nulled) << snr << -1;
+        QTest::addRow("null at the end of a dash, %g dB", snr) << int(nulled) << snr << -1 << 0;
         // Every character reads clearly on its own; only the marks' timing shows the frame is wrong.
-        QTest::addRow("one character broken apart, %g dB", snr) << int(brokenOnce) << snr << 0;
-        QTest::addRow("two characters broken apart, %g dB", snr) << int(brokenTwice) << snr << 0;
-        QTest::addRow("characters broken apart, %g dB", snr) << int(brokenApart) << snr << 0;
+        QTest::addRow("one character broken apart, %g dB", snr) << int(brokenOnce) << snr << 0 << 0;
+        QTest::addRow("two characters broken apart, %g dB", snr) << int(brokenTwice) << snr << 0 << 0;
+        QTest::addRow("characters broken apart, %g dB", snr) << int(brokenApart) << snr << 0 << 0;
     }
+    // Here the start of the dash keys as a dot only 2.8 dB under the characters' level, and a dot
+    // read lost after it makes F: the ticks show nothing clear where that dot would have been.
+    QTest::newRow("null at the end of a dash, 0 dB, noise seed 12") << int(nulled) << 0.0 << -1 << 12;
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
     // restore it rather than the marks' G turn the beacon down.
-    QTest::newRow("faded dot, 6 dB") << int(weakDot) << 6.0 << seeds;
+    QTest::newRow("faded dot, 6 dB") << int(weakDot) << 6.0 << seeds << 0;
 }
 
 void TestWrongBeacons::rightOrNone()
@@ -293,10 +297,12 @@ void TestWrongBeacons::rightOrNone()
     QFETCH(int, oddity);
     QFETCH(double, snrDb);
     QFETCH(int, secondHeard);
-    const Heard heard = hear(Oddity(oddity), snrDb, seeds);
+    QFETCH(int, onlySeed);
+    const Heard heard = onlySeed > 0 ? hear(Oddity(oddity), snrDb, onlySeed, onlySeed)
+                                     : hear(Oddity(oddity), snrDb, 1, seeds);
     QVERIFY2(heard.wrong.isEmpty(), qPrintable(heard.wrong.join(u", "_s)));
     // The clean beacon before shows the noise leaves something to decode.
-    QVERIFY(heard.first >= seeds - 1);
+    QVERIFY(heard.first >= (onlySeed > 0 ? 1 : seeds - 1));
     if (secondHeard >= 0) {
         QCOMPARE(heard.second, secondHeard);
     }
@@ -316,7 +322,7 @@ void TestWrongBeacons::marginalNoise()
 {
     QFETCH(double, snrDb);
     constexpr int manySeeds = 20;
-    const Heard heard = hear(clean, snrDb, manySeeds);
+    const Heard heard = hear(clean, snrDb, 1, manySeeds);
     QVERIFY2(heard.wrong.isEmpty(), qPrintable(heard.wrong.join(u", "_s)));
     // Something still decodes, or the noise would prove nothing.
     QVERIFY(heard.first + heard.second >= manySeeds / 4);
