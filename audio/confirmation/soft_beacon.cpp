@@ -537,6 +537,22 @@ bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, cons
     });
 }
 
+// Whether the dot at element `k` of `symbol` and the dot after it, read as one dash whose end faded
+// away, make another character position `position` may hold (F and G, 6 and Z): only then can the
+// frame not tell the two readings apart.
+bool dashMayHaveFaded(char symbol, std::size_t k, std::size_t position)
+{
+    const std::string_view code = morseCodeOf(symbol);
+    if (k + 1 >= code.size() || code[k] != '.' || code[k + 1] != '.') {
+        return true;
+    }
+    std::string other(code.substr(0, k));
+    other += '-';
+    other += code.substr(k + 2);
+    const char alternative = morseSymbolOf(other);
+    return alternative != '\0' && beaconSymbolsAt(position).find(alternative) != std::string_view::npos;
+}
+
 // Whether every dot the marks read next to a lost one, and the character that may be any letter or
 // digit, lies out of a fade where a dot may have been lost unseen. In a null a dash whose
 // end faded away keys as a dot, and a dot read lost after it makes another character (G as F);
@@ -545,6 +561,7 @@ bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, cons
 // raised by its noise's standard errors, unless the ticks show the tone clearly in the middle of
 // the gap, where the lost dot was keyed: the faded end of a dash leaves nothing clear there, and a
 // mark only a little down may still be the strong start of a dash whose end fell into a null.
+// Where that dash would make a character the position cannot hold, the frame tells them apart.
 bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const MarkLevels& levels,
     std::span<const KeyedMark> marks, TickScale scale, double noise)
 {
@@ -572,10 +589,11 @@ bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const 
         return false;
     }
     return std::ranges::none_of(found.dotLostAfter, [&](std::size_t i) {
-        const auto p = static_cast<std::size_t>(
-            std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1);
-        return levels.bound[i - first] < lostDotShare * levels.steady[std::min(p, beaconLength - 1)] &&
-            !dotShown(i);
+        const auto p = std::min(static_cast<std::size_t>(
+                                    std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1),
+            beaconLength - 1);
+        return levels.bound[i - first] < lostDotShare * levels.steady[p] && !dotShown(i) &&
+            dashMayHaveFaded(found.text[p], i - found.boundary[p], p);
     });
 }
 
