@@ -622,6 +622,34 @@ bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const M
     return true;
 }
 
+// Whether a mark of character `p` lies in a fade, 6 dB under the characters' level.
+bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
+{
+    const std::size_t first = found.boundary[0];
+    for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
+        if (levels.bound[i - first] < fadedShare * levels.steady[p]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether `shorter` is `code` with one of its dots left out: what a null that swallowed the dot
+// leaves of it.
+bool oneDotShort(std::string_view shorter, std::string_view code)
+{
+    if (shorter.size() + 1 != code.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < code.size(); ++k) {
+        if (code[k] == '.' && code.substr(0, k) == shorter.substr(0, k) &&
+            code.substr(k + 1) == shorter.substr(k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 double keyedStart(const KeyedMark& mark, TickScale scale)
@@ -699,9 +727,14 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         }
         double total = alphanumeric.find(chosen) == std::string_view::npos ? 1.0 : 0.0;
         double framed = 0.0;
+        // In a fade a dot may vanish from the ticks too: a letter one dot short of the chosen one is
+        // then no sign against it.
+        const bool inFade = fadedAt(found, levels, p);
         for (const char symbol : alphanumeric) {
             const double odds = std::exp(scoreOf(symbol, nullptr) - top);
-            total += odds;
+            if (!inFade || !oneDotShort(morseCodeOf(symbol), morseCodeOf(chosen))) {
+                total += odds;
+            }
             if (beaconSymbolsAt(p).find(symbol) != std::string_view::npos) {
                 framed += odds;
             }
