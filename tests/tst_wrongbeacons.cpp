@@ -78,6 +78,7 @@ enum Oddity {
     brokenTwice,
     brokenApart,
     nulled, // one null of the signal, 20 dB deep and 0.3 s wide, at the end of G's first dash
+    splitOpen, // one null as above in the middle of the first dash of X (-..-) at position 14
 };
 
 // One null of a tumbling satellite's antenna pattern, turning half a turn a second (nulls 1 s
@@ -221,6 +222,14 @@ Heard hear(Oddity oddity, double snrDb, int firstSeed, int lastSeed)
         const std::size_t firstKey = keys.size();
         const double end = keyText(keys, start, sent, oddity);
         Null null;
+        if (oddity == splitOpen) {
+            std::size_t elements = 0;
+            for (std::size_t p = 0; p + 1 < std::size_t(beacon::skippedPosition); ++p) {
+                elements += morse(sent[p]).size();
+            }
+            const Key& dash = keys[firstKey + elements];
+            null.centre = 0.5 * (dash.on + dash.off);
+        }
         if (oddity == nulled) {
             std::size_t elements = 0;
             for (std::size_t p = 0; p < oddPosition; ++p) {
@@ -287,6 +296,9 @@ void TestWrongBeacons::rightOrNone_data()
     // Here the start of the dash keys as a dot only 2.8 dB under the characters' level, and a dot
     // read lost after it makes F: the ticks show nothing clear where that dot would have been.
     QTest::newRow("null at the end of a dash, 0 dB, noise seed 12") << int(nulled) << 0.0 << -1 << 12;
+    // Position 14 is read without repairs: the dash cut in two by the null keys as two dots, and X
+    // (-..-) comes out as 4 (....-), any letter or digit being a beacon there.
+    QTest::newRow("null inside a dash at position 14, 6 dB") << int(splitOpen) << 6.0 << -1 << 0;
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
     // restore it rather than the marks' G turn the beacon down.
     QTest::newRow("faded dot, 6 dB") << int(weakDot) << 6.0 << seeds << 0;
