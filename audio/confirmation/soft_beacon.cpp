@@ -37,6 +37,11 @@ constexpr double fadeErrors = 2.0;
 constexpr double fadingShare = 0.85;
 // A space between characters this long (units) may hold a dot lost at the end of one of them.
 constexpr double swallowingSpace = 4.0;
+constexpr double characterSpace = 3.0;
+// A dot read next to a lost one this far (3 dB) below the characters' level may be a dash's start.
+constexpr double lostDotShare = 0.7;
+// How sure the ticks must be of a character whose marks may hold a dash cut in two.
+constexpr double sureSplit = 0.9;
 constexpr double wordSpace = 6.5;
 // The ticks show the tone in a half-unit piece with this much energy over the noise's...
 constexpr double toneShown = 9.0;
@@ -511,28 +516,65 @@ bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& en
 // only keying the threshold missed (a faded tail, a dot in the noise) makes such a gap part of one
 // character; silence there means two characters were sent, and the frame forced them into one.
 // Where the ticks lost their phase, or only guess in a fade, they are no witness for the merge, and
-// without one it is turned down.
+// without one it is turned down. Between two marks that both lie in a fade the threshold cut each
+// of them short, so an element space comes out as long as a character space: one shorter than a
+// character space sent there is no sign of two characters.
 bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
-    TickScale scale, const std::vector<bool>& guessed)
+    TickScale scale, const std::vector<bool>& guessed, const MarkLevels& levels)
 {
+    const std::size_t first = found.boundary[0];
     return std::ranges::all_of(found.merged, [&](std::size_t i) {
+        const auto p = static_cast<std::size_t>(
+            std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1);
+        const double faded = fadedShare * levels.steady[std::min(p, beaconLength - 1)];
+        if (levels.bound[i - first] < faded && levels.bound[i + 1 - first] < faded &&
+            marks[i].gap < characterSpace * found.timing.dot) {
+            return true;
+        }
         const auto from = static_cast<int>(t.cellOf(keyedEnd(marks[i], scale)));
         const auto to = static_cast<int>(t.cellOf(keyedStart(marks[i + 1], scale)));
         return !anyGuessed(guessed, from, to) && t.phaseKept(from, to - from) && keyedIn(t, from, to);
     });
 }
 
+// Whether the dot at element `k` of `symbol` and the dot after it, read as one dash whose end faded
+// away, make another character position `position` may hold (F and G, 6 and Z): only then can the
+// frame not tell the two readings apart.
+bool dashMayHaveFaded(char symbol, std::size_t k, std::size_t position)
+{
+    const std::string_view code = morseCodeOf(symbol);
+    if (k + 1 >= code.size() || code[k] != '.' || code[k + 1] != '.') {
+        return true;
+    }
+    std::string other(code.substr(0, k));
+    other += '-';
+    other += code.substr(k + 2);
+    const char alternative = morseSymbolOf(other);
+    return alternative != '\0' && beaconSymbolsAt(position).find(alternative) != std::string_view::npos;
+}
+
 // Whether every dot the marks read next to a lost one, and the character that may be any letter or
 // digit, lies out of a fade where a dot may have been lost unseen. In a null a dash whose
 // end faded away keys as a dot, and a dot read lost after it makes another character (G as F);
 // the ticks there, at the bottom of the null, see neither the dot nor the end of the dash, so
-// nothing witnesses the reading where that mark falls 6 dB below the characters' level, even
-// raised by its noise's standard errors.
-bool lostDotsWitnessed(const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks)
+// nothing witnesses the reading where that mark falls 3 dB below the characters' level, even
+// raised by its noise's standard errors, unless the ticks show the tone clearly in the middle of
+// the gap, where the lost dot was keyed: the faded end of a dash leaves nothing clear there, and a
+// mark only a little down may still be the strong start of a dash whose end fell into a null.
+// Where that dash would make a character the position cannot hold, the frame tells them apart.
+bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const MarkLevels& levels,
+    std::span<const KeyedMark> marks, TickScale scale, double noise)
 {
     const std::size_t first = found.boundary[0];
     const auto faded = [&](std::size_t i, std::size_t p) {
         return levels.bound[i - first] < fadedShare * levels.steady[p];
+    };
+    // Half a unit at the middle of the gap after mark `i`.
+    const auto dotShown = [&](std::size_t i) {
+        const double middle = keyedEnd(marks[i], scale) + 0.5 * marks[i].gap;
+        const double half = 0.25 * found.timing.dot;
+        const double a = t.amplitudeOver(middle - half, middle + half);
+        return a * a * 2.0 * half > toneShown * noise;
     };
     // The position that may hold any letter or digit is read without repairs: next to a space long
     // enough to hold a dot lost at its end, in a fade, it may be another character (W read as M).
@@ -547,10 +589,65 @@ bool lostDotsWitnessed(const FoundBeacon& found, const MarkLevels& levels, std::
         return false;
     }
     return std::ranges::none_of(found.dotLostAfter, [&](std::size_t i) {
-        const auto p = static_cast<std::size_t>(
-            std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1);
-        return faded(i, std::min(p, beaconLength - 1));
+        const auto p = std::min(static_cast<std::size_t>(
+                                    std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1),
+            beaconLength - 1);
+        return levels.bound[i - first] < lostDotShare * levels.steady[p] && !dotShown(i) &&
+            dashMayHaveFaded(found.text[p], i - found.boundary[p], p);
     });
+}
+
+// Whether the ticks are sure of the character that may be any letter or digit where the marks read
+// two of its dots an element space apart, one of them in a fade: a null inside a dash cuts it into
+// two pieces that keep the timing of two dots (V read as 5), and the marks, which fit that timing
+// and are read there without repairs, are no witness.
+bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const MarkLevels& levels,
+    std::span<const KeyedMark> marks)
+{
+    const std::size_t first = found.boundary[0];
+    const Timing& timing = found.timing;
+    const auto p = static_cast<std::size_t>(beacon::skippedPosition - 1);
+    if (reading.framed[p] >= sureSplit) {
+        return true;
+    }
+    const double faded = fadedShare * levels.steady[p];
+    for (std::size_t i = found.boundary[p]; i + 1 < found.boundary[p + 1]; ++i) {
+        const bool dots = classifyMark(marks[i].length, timing) == MarkClass::Dot &&
+            classifyMark(marks[i + 1].length, timing) == MarkClass::Dot &&
+            classifyGap(marks[i].gap, timing) == GapClass::Element;
+        if (dots && std::min(levels.bound[i - first], levels.bound[i + 1 - first]) < faded) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether a mark of character `p` lies in a fade, 6 dB under the characters' level.
+bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
+{
+    const std::size_t first = found.boundary[0];
+    for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
+        if (levels.bound[i - first] < fadedShare * levels.steady[p]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether `shorter` is `code` with one of its dots left out: what a null that swallowed the dot
+// leaves of it.
+bool oneDotShort(std::string_view shorter, std::string_view code)
+{
+    if (shorter.size() + 1 != code.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < code.size(); ++k) {
+        if (code[k] == '.' && code.substr(0, k) == shorter.substr(0, k) &&
+            code.substr(k + 1) == shorter.substr(k)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -630,9 +727,14 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         }
         double total = alphanumeric.find(chosen) == std::string_view::npos ? 1.0 : 0.0;
         double framed = 0.0;
+        // In a fade a dot may vanish from the ticks too: a letter one dot short of the chosen one is
+        // then no sign against it.
+        const bool inFade = fadedAt(found, levels, p);
         for (const char symbol : alphanumeric) {
             const double odds = std::exp(scoreOf(symbol, nullptr) - top);
-            total += odds;
+            if (!inFade || !oneDotShort(morseCodeOf(symbol), morseCodeOf(chosen))) {
+                total += odds;
+            }
             if (beaconSymbolsAt(p).find(symbol) != std::string_view::npos) {
                 framed += odds;
             }
@@ -652,10 +754,11 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             result.confidence[p] = std::min(result.confidence[p], guessConfidence);
         }
     }
-    if (!lostDotsWitnessed(found, levels, marks)) {
+    if (!lostDotsWitnessed(t, found, levels, marks, scale, noise) ||
+        !splitWitnessed(result, found, levels, marks)) {
         return std::nullopt;
     }
-    if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed)) {
+    if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed, levels)) {
         return std::nullopt;
     }
     return result;
