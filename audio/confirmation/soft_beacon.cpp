@@ -60,6 +60,9 @@ constexpr int longestCharacterGap = 5 * cellsPerUnit;
 constexpr int quietTo = 5 * cellsPerUnit;
 constexpr double quietLlr = 2.0;
 constexpr double unexplainedShare = 0.5;
+// The elements that end the last character have no next character to bound them: the ticks must
+// be ten times surer of them than of a character the marks vouch for (see lastElementsSure).
+constexpr double unboundedDoubt = 0.005;
 
 using Scores = std::vector<double>;
 
@@ -356,6 +359,23 @@ std::vector<double> fadedTone(const TickLikelihood& t, double dot, double noise)
     return level;
 }
 
+// Whether the ticks are sure of the elements that end the last character, beyond a shorter symbol
+// the position may hold (the dot of Z or the dash of Q beyond G). Nothing after them bounds where
+// the beacon ended, so a burst of noise in the silence after it reads as one more element, and
+// the marks take it in as readily (at -10 dB one unit after a G made it Z, 0.99 sure).
+// `scoreOf` gives the score of the best reading with a symbol there.
+template<typename ScoreOf>
+bool lastElementsSure(char chosen, double top, ScoreOf scoreOf)
+{
+    const std::string_view code = morseCodeOf(chosen);
+    const double odds = (1.0 - unboundedDoubt) / unboundedDoubt;
+    return std::ranges::all_of(beaconSymbolsAt(beaconLength - 1), [&](char symbol) {
+        const std::string_view shorter = morseCodeOf(symbol);
+        return shorter.size() >= code.size() || !code.starts_with(shorter) ||
+            top - scoreOf(symbol) >= std::log(odds);
+    });
+}
+
 using Beams = std::array<Beam, beaconLength>;
 using Cells = std::array<int, beaconLength>;
 
@@ -626,6 +646,10 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             }
         }
         if (top == -infinity) {
+            return std::nullopt;
+        }
+        if (p + 1 == beaconLength &&
+            !lastElementsSure(chosen, top, [&](char symbol) { return scoreOf(symbol, nullptr); })) {
             return std::nullopt;
         }
         double total = alphanumeric.find(chosen) == std::string_view::npos ? 1.0 : 0.0;
