@@ -52,6 +52,7 @@ cwaudio::SoftBeacon ticksRead()
     ticks.text = sent;
     ticks.confidence.fill(1.0);
     ticks.framed.fill(1.0);
+    ticks.framedLower.fill(1.0);
     return ticks;
 }
 
@@ -261,6 +262,8 @@ private slots:
     void characterWitnesses();
     void faintAcceptance_data();
     void faintAcceptance();
+    void lowerLevelAcceptance_data();
+    void lowerLevelAcceptance();
 };
 
 void TestWrongBeacons::rightOrNone_data()
@@ -326,21 +329,26 @@ void TestWrongBeacons::generatedNearFloor_data()
 {
     QTest::addColumn<quint64>("seed");
     QTest::addColumn<double>("snrDb");
+    QTest::addColumn<double>("wpm");
     QTest::addColumn<int>("leastHeard"); // beacons that must still come through
 
     // Four beacons from the generator, as the benchmark keys them by hand at 18 WPM. The noise
     // swallows the last dot of a 4 (C4G2): both the marks and the ticks read S, and the frame had
     // the ticks fill the 8 it then needed with a dot of noise after G (CS82), each character sure.
-    QTest::newRow("a dot lost, -8 dB") << quint64(780020) << -8.0 << 2;
+    QTest::newRow("a dot lost, -8 dB") << quint64(780020) << -8.0 << 18.0 << 2;
     // Noise one unit after the last G of the first beacon reads as a fourth element, Z, 0.99 sure
     // in both readings; nothing after the beacon bounds it. Few beacons decode this deep.
-    QTest::newRow("noise after the last character, -10 dB") << quint64(770041) << -10.0 << 0;
+    QTest::newRow("noise after the last character, -10 dB") << quint64(770041) << -10.0 << 18.0 << 0;
+    // At 25 WPM the noise hollows the last dash of a Q at position 14 (--.-): the marks, unsure of
+    // the frame, and the ticks both read 7 (--...), the ticks 0.978 sure at the level they assumed.
+    QTest::newRow("a dash hollowed, -8 dB") << quint64(790145) << -8.0 << 25.0 << 1;
 }
 
 void TestWrongBeacons::generatedNearFloor()
 {
     QFETCH(quint64, seed);
     QFETCH(double, snrDb);
+    QFETCH(double, wpm);
     QFETCH(int, leastHeard);
     std::mt19937_64 random(seed ^ 0x9e3779b97f4a7c15ULL);
     constexpr int count = 4;
@@ -352,6 +360,7 @@ void TestWrongBeacons::generatedNearFloor()
     cwsynth::SignalParams p;
     p.seed = seed;
     p.snrDb = snrDb;
+    p.wpm = wpm;
     p.startHz = 500.0 + double(seed * 97 % 500);
     cwsynth::Signal signal(p, texts);
     QStringList sentTexts;
@@ -514,6 +523,31 @@ void TestWrongBeacons::faintAcceptance()
     cwaudio::TickDoubts doubts;
     doubts.faint = faint;
     QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
+}
+
+void TestWrongBeacons::lowerLevelAcceptance_data()
+{
+    QTest::addColumn<double>("marksCost");
+    QTest::addColumn<double>("lower"); // the ticks' confidence at 10 read at a lower key-down level
+    QTest::addColumn<bool>("reported");
+
+    // Read at the level the marks measured, a dip in a dash passed for a space, 0.9996 sure; a
+    // little lower the reading no longer held.
+    QTest::newRow("marks unsure, ticks hold lower too") << 12.0 << 0.97 << true;
+    QTest::newRow("marks unsure, ticks fall lower") << 12.0 << 0.6 << false;
+    QTest::newRow("marks sure, they vouch") << 0.0 << 0.5 << true;
+}
+
+// Where the marks vouch for nothing, the ticks' reading must not rest on the level they assumed.
+void TestWrongBeacons::lowerLevelAcceptance()
+{
+    QFETCH(double, marksCost);
+    QFETCH(double, lower);
+    QFETCH(bool, reported);
+    const cwaudio::FoundBeacon marks = marksRead(marksCost);
+    cwaudio::SoftBeacon ticks = ticksRead();
+    ticks.framedLower[10] = lower;
+    QCOMPARE(cwaudio::acceptReading(marks, ticks, cwaudio::TickDoubts {}), reported);
 }
 
 QTEST_GUILESS_MAIN(TestWrongBeacons)

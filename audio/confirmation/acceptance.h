@@ -22,8 +22,9 @@ struct TickDoubts
 // jumped), or, where the marks were unsure, when the ticks are sure of every character among what
 // its position may hold and no letter or digit the position cannot hold is overwhelmingly
 // likelier; when faint, only when the ticks are surer still; ten times surer of a character the
-// marks read otherwise. Never when two sure readings differ, nor for a character the ticks read
-// alone where the tone may have been lost.
+// marks read otherwise; where the marks were unsure, as sure at a lower key-down level too. Never
+// when two sure readings differ, nor for a character the ticks read alone where the tone may have
+// been lost.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts);
 
 } // namespace cwaudio
