@@ -528,26 +528,31 @@ void TestWrongBeacons::faintAcceptance()
 void TestWrongBeacons::lowerLevelAcceptance_data()
 {
     QTest::addColumn<double>("marksCost");
+    QTest::addColumn<bool>("nearFloor");
     QTest::addColumn<double>("lower"); // the ticks' confidence at 10 read at a lower key-down level
     QTest::addColumn<bool>("reported");
 
     // Read at the level the marks measured, a dip in a dash passed for a space, 0.9996 sure; a
     // little lower the reading no longer held.
-    QTest::newRow("marks unsure, ticks hold lower too") << 12.0 << 0.97 << true;
-    QTest::newRow("marks unsure, ticks fall lower") << 12.0 << 0.6 << false;
-    QTest::newRow("marks sure, they vouch") << 0.0 << 0.5 << true;
+    QTest::newRow("marks unsure, ticks hold lower too") << 12.0 << true << 0.97 << true;
+    QTest::newRow("marks unsure, ticks fall lower") << 12.0 << true << 0.6 << false;
+    QTest::newRow("marks sure, they vouch") << 0.0 << true << 0.5 << true;
+    QTest::newRow("stronger, the measured level holds") << 12.0 << false << 0.6 << true;
 }
 
 // Where the marks vouch for nothing, the ticks' reading must not rest on the level they assumed.
 void TestWrongBeacons::lowerLevelAcceptance()
 {
     QFETCH(double, marksCost);
+    QFETCH(bool, nearFloor);
     QFETCH(double, lower);
     QFETCH(bool, reported);
     const cwaudio::FoundBeacon marks = marksRead(marksCost);
     cwaudio::SoftBeacon ticks = ticksRead();
     ticks.framedLower[10] = lower;
-    QCOMPARE(cwaudio::acceptReading(marks, ticks, cwaudio::TickDoubts {}), reported);
+    cwaudio::TickDoubts doubts;
+    doubts.nearFloor = nearFloor;
+    QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
 }
 
 QTEST_GUILESS_MAIN(TestWrongBeacons)

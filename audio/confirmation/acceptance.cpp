@@ -43,10 +43,10 @@ bool ticksSure(const FoundBeacon& marks, const SoftBeacon& ticks, double floor)
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts)
 {
     const bool marksSure = sureEnough(marks, Acceptance {});
-    // Where the marks do not vouch for the beacon the ticks stand alone: a character must read the
-    // same, as surely, at a key-down level a little under the one measured.
+    // Where the marks do not vouch for the beacon the ticks stand alone: near the floor a character
+    // must read the same, as surely, at a key-down level a little under the one measured.
     SoftBeacon ticks = measured;
-    if (!marksSure) {
+    if (!marksSure && doubts.nearFloor) {
         for (std::size_t p = 0; p < beaconLength; ++p) {
             ticks.framed[p] = std::min(ticks.framed[p], ticks.framedLower[p]);
         }
