@@ -19,7 +19,7 @@ struct TickDoubts
     bool nearFloor = false;
 };
 
-// Whether a beacon the marks read as `marks` and the ticks as `ticks` is reported (as `ticks`):
+// Whether a beacon the marks read as `marks` and the ticks as `measured` is reported (as read):
 // when the marks were sure and the ticks agree (and are sure of the characters where the tone
 // jumped), or, where the marks were unsure, when the ticks are sure of every character among what
 // its position may hold and no letter or digit the position cannot hold is overwhelmingly
@@ -28,6 +28,6 @@ struct TickDoubts
 // level too. Never
 // when two sure readings differ, nor for a character the ticks read alone where the tone may have
 // been lost.
-bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts);
+bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts);
 
 } // namespace cwaudio
