@@ -264,6 +264,8 @@ private slots:
     void faintAcceptance();
     void lowerLevelAcceptance_data();
     void lowerLevelAcceptance();
+    void floorWitnesses_data();
+    void floorWitnesses();
 };
 
 void TestWrongBeacons::rightOrNone_data()
@@ -550,6 +552,38 @@ void TestWrongBeacons::lowerLevelAcceptance()
     const cwaudio::FoundBeacon marks = marksRead(marksCost);
     cwaudio::SoftBeacon ticks = ticksRead();
     ticks.framedLower[10] = lower;
+    cwaudio::TickDoubts doubts;
+    doubts.nearFloor = nearFloor;
+    QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);
+}
+
+void TestWrongBeacons::floorWitnesses_data()
+{
+    QTest::addColumn<bool>("nearFloor");
+    QTest::addColumn<double>("lower"); // the ticks' confidence at 14, read at a lower level
+    QTest::addColumn<bool>("reported");
+
+    // R sent at 14, its last dot lost in both readings: A, the marks 0.81 sure, the ticks 0.99 at
+    // the level measured and 0.80 a little under it.
+    QTest::newRow("close to the floor, ticks fall lower") << true << 0.80 << false;
+    QTest::newRow("close to the floor, ticks hold lower") << true << 0.99 << true;
+    QTest::newRow("stronger, the marks vouch") << false << 0.80 << true;
+}
+
+// Marks that fit the timing well but doubt two prefix letters vouch for the characters they read
+// fairly surely; close to the floor only with the ticks sure of them too.
+void TestWrongBeacons::floorWitnesses()
+{
+    QFETCH(bool, nearFloor);
+    QFETCH(double, lower);
+    QFETCH(bool, reported);
+    constexpr std::size_t open = 13;
+    cwaudio::FoundBeacon marks = marksRead(1.5);
+    marks.confidence[0] = marks.confidence[1] = 0.2;
+    marks.confidence[open] = 0.81;
+    cwaudio::SoftBeacon ticks = ticksRead();
+    ticks.framed[open] = 0.99;
+    ticks.framedLower[open] = lower;
     cwaudio::TickDoubts doubts;
     doubts.nearFloor = nearFloor;
     QCOMPARE(cwaudio::acceptReading(marks, ticks, doubts), reported);

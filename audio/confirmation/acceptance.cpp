@@ -83,8 +83,12 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         return false;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {
+        // Close to the floor both readings lose the same dot: there a character the marks are not
+        // sure of either must hold in the ticks at the lower level (R read as A, 0.81 and 0.99).
+        const bool marksVouch = marks.confidence[p] >= minFramedConfidence || !doubts.nearFloor ||
+            ticksSure(marks, ticks, p, minFramedConfidence);
         const bool vouched = marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p]
-            ? ticks.text[p] == marks.text[p]
+            ? ticks.text[p] == marks.text[p] && marksVouch
             : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {
             return false;
