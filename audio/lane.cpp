@@ -24,6 +24,8 @@ constexpr double timingSmoothing = 0.25;
 constexpr double minSnrDb = -12.0;
 // Below this a dot now and then vanishes from the keying without a trace.
 constexpr double faintSnrDb = -9.5;
+// Below this the key-down level measured on the marks reads high (see acceptReading).
+constexpr double nearFloorSnrDb = -8.0;
 // Until the speed has been measured, assume 20 WPM.
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
@@ -443,6 +445,7 @@ void Lane::evaluate(double endGap, bool final)
     }
     TickDoubts doubts;
     doubts.faint = m_detector.snrDb() < faintSnrDb;
+    doubts.nearFloor = m_detector.snrDb() < nearFloorSnrDb;
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const double start = keyedStart(m_marks[found->boundary[p]], scale);
         const double end = keyedEnd(m_marks[found->boundary[p + 1] - 1], scale);

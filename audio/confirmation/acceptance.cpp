@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acceptance.h"
 
+#include <algorithm>
+
 namespace cwaudio {
 
 namespace {
@@ -38,8 +40,17 @@ bool ticksSure(const FoundBeacon& marks, const SoftBeacon& ticks, double floor)
 
 } // namespace
 
-bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts)
+bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts)
 {
+    const bool marksSure = sureEnough(marks, Acceptance {});
+    // Where the marks do not vouch for the beacon the ticks stand alone: near the floor a character
+    // must read the same, as surely, at a key-down level a little under the one measured.
+    SoftBeacon ticks = measured;
+    if (!marksSure && doubts.nearFloor) {
+        for (std::size_t p = 0; p < beaconLength; ++p) {
+            ticks.framed[p] = std::min(ticks.framed[p], ticks.framedLower[p]);
+        }
+    }
     // Where the filter may have been off the tone, a character the ticks read alone is a guess.
     for (std::size_t p = 0; p < beaconLength; ++p) {
         if (doubts.toneLost[p] && ticks.text[p] != marks.text[p]) {
@@ -48,7 +59,6 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const Tick
     }
     // Two confident readings that differ settle nothing. Across a jump of the tone the marks are no
     // witness (a dash filtered partly off the tone comes out as two dots): the ticks must decide.
-    const bool marksSure = sureEnough(marks, Acceptance {});
     if (marksSure && ticks.text != marks.text) {
         return false;
     }
@@ -73,8 +83,12 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const Tick
         return false;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {
+        // Close to the floor both readings lose the same dot: there a character the marks are not
+        // sure of either must hold in the ticks at the lower level (R read as A, 0.81 and 0.99).
+        const bool marksVouch = marks.confidence[p] >= minFramedConfidence || !doubts.nearFloor ||
+            ticksSure(marks, ticks, p, minFramedConfidence);
         const bool vouched = marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p]
-            ? ticks.text[p] == marks.text[p]
+            ? ticks.text[p] == marks.text[p] && marksVouch
             : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {
             return false;

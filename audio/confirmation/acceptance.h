@@ -15,15 +15,19 @@ struct TickDoubts
     std::array<bool, beaconLength> jumped {};
     std::array<bool, beaconLength> toneLost {}; // the filter may have been off the tone at position p
     bool faint = false; // near the SNR floor: the keying loses whole dots without a trace
+    // Close to it: the marks that set the key-down level were found where the noise lifted them.
+    bool nearFloor = false;
 };
 
-// Whether a beacon the marks read as `marks` and the ticks as `ticks` is reported (as `ticks`):
+// Whether a beacon the marks read as `marks` and the ticks as `measured` is reported (as read):
 // when the marks were sure and the ticks agree (and are sure of the characters where the tone
 // jumped), or, where the marks were unsure, when the ticks are sure of every character among what
 // its position may hold and no letter or digit the position cannot hold is overwhelmingly
 // likelier; when faint, only when the ticks are surer still; ten times surer of a character the
-// marks read otherwise. Never when two sure readings differ, nor for a character the ticks read
-// alone where the tone may have been lost.
-bool acceptReading(const FoundBeacon& marks, const SoftBeacon& ticks, const TickDoubts& doubts);
+// marks read otherwise; near the floor, where the marks were unsure, as sure at a lower key-down
+// level too. Never
+// when two sure readings differ, nor for a character the ticks read alone where the tone may have
+// been lost.
+bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts);
 
 } // namespace cwaudio

@@ -65,6 +65,13 @@ constexpr int longestCharacterGap = 5 * cellsPerUnit;
 constexpr int quietTo = 5 * cellsPerUnit;
 constexpr double quietLlr = 2.0;
 constexpr double unexplainedShare = 0.5;
+// The elements that end the last character have no next character to bound them: the ticks must
+// be ten times surer of them than of a character the marks vouch for (see lastElementsSure).
+constexpr double unboundedDoubt = 0.005;
+// The key-down level is measured on the marks, which near the floor the keying found where the
+// noise lifted them: it reads about 1.4 dB high there. A reading the marks do not vouch for must
+// hold at this share of it too, or a dip in a dash passes for a space (G read as F, 0.9996 sure).
+constexpr double lowerLevel = 0.85;
 
 using Scores = std::vector<double>;
 
@@ -361,6 +368,94 @@ std::vector<double> fadedTone(const TickLikelihood& t, double dot, double noise)
     return level;
 }
 
+// Whether the ticks are sure of the elements that end the last character, beyond a shorter symbol
+// the position may hold (the dot of Z or the dash of Q beyond G). Nothing after them bounds where
+// the beacon ended, so a burst of noise in the silence after it reads as one more element, and
+// the marks take it in as readily (at -10 dB one unit after a G made it Z, 0.99 sure).
+// `scoreOf` gives the score of the best reading with a symbol there.
+template<typename ScoreOf>
+bool lastElementsSure(char chosen, double top, ScoreOf scoreOf)
+{
+    const std::string_view code = morseCodeOf(chosen);
+    const double odds = (1.0 - unboundedDoubt) / unboundedDoubt;
+    return std::ranges::all_of(beaconSymbolsAt(beaconLength - 1), [&](char symbol) {
+        const std::string_view shorter = morseCodeOf(symbol);
+        return shorter.size() >= code.size() || !code.starts_with(shorter) ||
+            top - scoreOf(symbol) >= std::log(odds);
+    });
+}
+
+// The forward-backward pass over the frame: starts[p] is the best score of the characters before
+// p with p's first element at each cell, ends[p] that of the characters after p with p's last
+// element ending at each cell.
+struct FramePass
+{
+    std::vector<Scores> starts;
+    std::vector<Scores> ends;
+};
+
+// Whether `shorter` is `code` with one of its dots left out: what a null that swallowed the dot
+// leaves of it.
+bool oneDotShort(std::string_view shorter, std::string_view code)
+{
+    if (shorter.size() + 1 != code.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < code.size(); ++k) {
+        if (code[k] == '.' && code.substr(0, k) == shorter.substr(0, k) &&
+            code.substr(k + 1) == shorter.substr(k)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The likeliest symbol position `p` may hold on `pass`, where it ends, and its chance among what
+// the position may hold and against every letter and digit. In a fade a dot may vanish from the
+// ticks too: a letter one dot short of the chosen one is then no sign against it.
+struct Choice
+{
+    char symbol = '\0';
+    double score = -infinity;
+    int end = 0;
+    double framed = 0.0;
+    double open = 0.0;
+};
+
+Choice choose(Reader& reader, const FramePass& pass, Beam beam, std::size_t p, bool inFade, Scores& scratch)
+{
+    const auto scoreOf = [&](char symbol, int* end) {
+        reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beam);
+        return bestJoin(scratch, pass.ends[p], beam, end);
+    };
+    Choice c;
+    for (const char symbol : beaconSymbolsAt(p)) {
+        int e = 0;
+        const double s = scoreOf(symbol, &e);
+        if (s > c.score) {
+            c = { symbol, s, e, 0.0, 0.0 };
+        }
+    }
+    if (c.score == -infinity) {
+        return c;
+    }
+    const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
+    double total = alphanumeric.find(c.symbol) == std::string_view::npos ? 1.0 : 0.0;
+    double framed = 0.0;
+    for (const char symbol : alphanumeric) {
+        const double odds = std::exp(scoreOf(symbol, nullptr) - c.score);
+        if (!inFade || !oneDotShort(morseCodeOf(symbol), morseCodeOf(c.symbol))) {
+            total += odds;
+        }
+        if (beaconSymbolsAt(p).find(symbol) != std::string_view::npos) {
+            framed += odds;
+        }
+    }
+    c.framed = 1.0 / std::max(framed, 1.0);
+    c.open = 1.0 / total;
+    return c;
+}
+
 using Beams = std::array<Beam, beaconLength>;
 using Cells = std::array<int, beaconLength>;
 
@@ -434,15 +529,6 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
     t.prepare();
     return beams;
 }
-
-// The forward-backward pass over the frame: starts[p] is the best score of the characters before
-// p with p's first element at each cell, ends[p] that of the characters after p with p's last
-// element ending at each cell.
-struct FramePass
-{
-    std::vector<Scores> starts;
-    std::vector<Scores> ends;
-};
 
 FramePass passFrame(Reader& reader, const Beams& beams, int cells)
 {
@@ -634,22 +720,6 @@ bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
     return false;
 }
 
-// Whether `shorter` is `code` with one of its dots left out: what a null that swallowed the dot
-// leaves of it.
-bool oneDotShort(std::string_view shorter, std::string_view code)
-{
-    if (shorter.size() + 1 != code.size()) {
-        return false;
-    }
-    for (std::size_t k = 0; k < code.size(); ++k) {
-        if (code[k] == '.' && code.substr(0, k) == shorter.substr(0, k) &&
-            code.substr(k + 1) == shorter.substr(k)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 double keyedStart(const KeyedMark& mark, TickScale scale)
@@ -700,55 +770,33 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     const FramePass pass = passFrame(reader, *beams, t.cells());
 
     SoftBeacon result;
-    const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
     Scores scratch(static_cast<std::size_t>(t.cells()) + 1);
     // Where each chosen character starts and ends on the best reading.
     Cells startCell {};
     Cells endCell {};
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const Beam beam = (*beams)[p];
-        const auto scoreOf = [&](char symbol, int* end) {
-            reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beam);
-            return bestJoin(scratch, pass.ends[p], beam, end);
-        };
-        char chosen = '\0';
-        double top = -infinity;
-        for (const char symbol : beaconSymbolsAt(p)) {
-            int e = 0;
-            const double s = scoreOf(symbol, &e);
-            if (s > top) {
-                top = s;
-                chosen = symbol;
-                endCell[p] = e;
-            }
-        }
-        if (top == -infinity) {
+        const Choice chosen = choose(reader, pass, beam, p, fadedAt(found, levels, p), scratch);
+        if (chosen.score == -infinity) {
             return std::nullopt;
         }
-        double total = alphanumeric.find(chosen) == std::string_view::npos ? 1.0 : 0.0;
-        double framed = 0.0;
-        // In a fade a dot may vanish from the ticks too: a letter one dot short of the chosen one is
-        // then no sign against it.
-        const bool inFade = fadedAt(found, levels, p);
-        for (const char symbol : alphanumeric) {
-            const double odds = std::exp(scoreOf(symbol, nullptr) - top);
-            if (!inFade || !oneDotShort(morseCodeOf(symbol), morseCodeOf(chosen))) {
-                total += odds;
-            }
-            if (beaconSymbolsAt(p).find(symbol) != std::string_view::npos) {
-                framed += odds;
-            }
+        if (p + 1 == beaconLength && !lastElementsSure(chosen.symbol, chosen.score, [&](char symbol) {
+                reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beam);
+                return bestJoin(scratch, pass.ends[p], beam, nullptr);
+            })) {
+            return std::nullopt;
         }
-        result.framed[p] = 1.0 / std::max(framed, 1.0);
-        result.text += chosen;
-        result.confidence[p] = 1.0 / total;
-        reader.backward(morseCodeOf(chosen), pass.ends[p], scratch, beam);
+        endCell[p] = chosen.end;
+        result.framed[p] = chosen.framed;
+        result.text += chosen.symbol;
+        result.confidence[p] = chosen.open;
+        reader.backward(morseCodeOf(chosen.symbol), pass.ends[p], scratch, beam);
         bestJoin(scratch, pass.starts[p], beam, &startCell[p]);
         // Deep in a fade the ticks alone no longer tell a dot from a space: what they read there is
         // no more than a guess the marks must bear out.
         // So is a character whose sureness rests on an element at the noise's level.
         if (anyGuessed(guessed, startCell[p], endCell[p]) ||
-            !keyedClearly(t, morseCodeOf(chosen), startCell[p], endCell[p],
+            !keyedClearly(t, morseCodeOf(chosen.symbol), startCell[p], endCell[p],
                 found.boundary[p + 1] - found.boundary[p])) {
             result.framed[p] = std::min(result.framed[p], guessConfidence);
             result.confidence[p] = std::min(result.confidence[p], guessConfidence);
@@ -760,6 +808,18 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     }
     if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed, levels)) {
         return std::nullopt;
+    }
+    result.framedLower = result.framed;
+    // Read again lower only where the marks leave the ticks alone (it doubles the reading's cost).
+    if (!sureEnough(found, Acceptance {})) {
+        t.scaleAmplitudes(lowerLevel);
+        const FramePass lower = passFrame(reader, *beams, t.cells());
+        for (std::size_t p = 0; p < beaconLength; ++p) {
+            const Choice chosen = choose(reader, lower, (*beams)[p], p, fadedAt(found, levels, p), scratch);
+            result.framedLower[p] = chosen.symbol == result.text[p]
+                ? std::min(result.framed[p], chosen.framed)
+                : std::min(result.framed[p], guessConfidence);
+        }
     }
     return result;
 }

@@ -18,6 +18,9 @@ struct SoftBeacon
     std::string text;
     std::array<double, beaconLength> confidence {}; // against every letter and digit
     std::array<double, beaconLength> framed {}; // against what the position may hold
+    // As `framed`, the least of it read at the measured key-down level and a little under it (a
+    // guess where the two readings differ); read lower only where the marks are unsure.
+    std::array<double, beaconLength> framedLower {};
 };
 
 // Where the keyed marks sit among the baseband ticks: a mark is decided on a filter that ends

@@ -145,6 +145,14 @@ void TickLikelihood::setAmplitude(int from, int to, double amplitude)
     }
 }
 
+void TickLikelihood::scaleAmplitudes(double factor)
+{
+    for (int j = 0; j < m_cells; ++j) {
+        setAmplitude(j, j + 1, factor * m_amplitudes[static_cast<std::size_t>(j)]);
+    }
+    prepare();
+}
+
 double TickLikelihood::piece(int first, int length) const
 {
     return m_pieces[static_cast<std::size_t>(first) * 2 * pieceCells + static_cast<std::size_t>(length)];

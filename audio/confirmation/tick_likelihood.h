@@ -36,6 +36,8 @@ public:
     // The key-down amplitude the likelihoods below assume in cells [from, to); then prepare().
     void setAmplitude(int from, int to, double amplitude);
     void prepare();
+    // Every cell's amplitude times `factor`, prepared.
+    void scaleAmplitudes(double factor);
     // Log-likelihood (nats) of a mark over cells [first, first + length), against noise alone,
     // including how well its length fits a dot (or a dash) of a steady hand.
     double dotAt(int first, int length) const { return m_dots[index(first, length)]; }
