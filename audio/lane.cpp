@@ -54,8 +54,8 @@ constexpr double readingHoldSeconds = 5.0;
 // A jump is looked for in the samples this many of the tracker's hops after where the spectrum
 // dated it, and this many before (as far as the line reaches): the averages may show the new
 // tone a second late.
-constexpr int redateHops = 5;
-constexpr int redateHopsBack = 24;
+constexpr std::int64_t redateHops = 5;
+constexpr std::int64_t redateHopsBack = 24;
 // Down to this SNR (in 2500 Hz; about 11 dB more in a filter block at 0 dB) a filter block's
 // power dates a jump to within a block or two.
 constexpr double sharpJumpSnrDb = -3.0;

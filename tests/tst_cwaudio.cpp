@@ -975,7 +975,8 @@ void TestCwAudio::impulseBlanker()
     double leftEnergy = 0.0;
     int changed = 0;
     for (std::size_t i = 0; i + delay < out.size(); ++i) {
-        const bool inCrash = std::abs(i / rate - crashAt - 0.005) < 0.007; // and the piece it began in
+        const bool inCrash =
+            std::abs(static_cast<double>(i) / rate - crashAt - 0.005) < 0.007; // and the piece it began in
         if (!inCrash) {
             changed += out[i + delay] != in[i] ? 1 : 0;
             continue;
