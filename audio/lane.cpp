@@ -439,13 +439,14 @@ void Lane::evaluate(double endGap, bool final)
     m_readFirst = firstMark.start;
     m_readLast = lastMark.start;
     const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
-    const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found);
-    if (!soft) {
-        return;
-    }
     TickDoubts doubts;
     doubts.faint = m_detector.snrDb() < faintSnrDb;
     doubts.nearFloor = m_detector.snrDb() < nearFloorSnrDb;
+    // The reading at a lower level counts only near the floor.
+    const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found, doubts.nearFloor);
+    if (!soft) {
+        return;
+    }
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const double start = keyedStart(m_marks[found->boundary[p]], scale);
         const double end = keyedEnd(m_marks[found->boundary[p + 1] - 1], scale);

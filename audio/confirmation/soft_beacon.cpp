@@ -739,7 +739,7 @@ double ticksReadAfter(const Timing& timing)
 }
 
 std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, TickScale scale,
-    const Timing& timing, std::span<const KeyedMark> marks, const FoundBeacon& found)
+    const Timing& timing, std::span<const KeyedMark> marks, const FoundBeacon& found, bool readLower)
 {
     if (noise <= 0.0 || !timing.known()) {
         return std::nullopt;
@@ -811,7 +811,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     }
     result.framedLower = result.framed;
     // Read again lower only where the marks leave the ticks alone (it doubles the reading's cost).
-    if (!sureEnough(found, Acceptance {})) {
+    if (readLower && !sureEnough(found, Acceptance {})) {
         t.scaleAmplitudes(lowerLevel);
         const FramePass lower = passFrame(reader, *beams, t.cells());
         for (std::size_t p = 0; p < beaconLength; ++p) {

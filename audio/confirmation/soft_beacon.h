@@ -19,7 +19,7 @@ struct SoftBeacon
     std::array<double, beaconLength> confidence {}; // against every letter and digit
     std::array<double, beaconLength> framed {}; // against what the position may hold
     // As `framed`, the least of it read at the measured key-down level and a little under it (a
-    // guess where the two readings differ); read lower only where the marks are unsure.
+    // guess where the two readings differ); read lower only when asked and the marks are unsure.
     std::array<double, beaconLength> framedLower {};
 };
 
@@ -39,8 +39,8 @@ double ticksReadAfter(const Timing& timing);
 
 // Reads again, from the ticks, each character of a beacon the marks were split into: every
 // position gets the likeliest symbol it may hold, with its chance against every letter and digit.
-// Empty when the ticks behind the beacon are no longer held.
+// Empty when the ticks behind the beacon are no longer held. `readLower` asks for `framedLower`.
 std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, TickScale scale,
-    const Timing& timing, std::span<const KeyedMark> marks, const FoundBeacon& found);
+    const Timing& timing, std::span<const KeyedMark> marks, const FoundBeacon& found, bool readLower = false);
 
 } // namespace cwaudio
