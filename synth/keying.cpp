@@ -131,8 +131,10 @@ std::vector<float> ebook2cwEnvelope(const std::string& text, double wpm, double 
     sf_readf_float(file, tone.data(), info.frames);
     sf_close(file);
     fs::remove_all(dir);
-    // Mix the tone to 0 Hz and average over 2 ms: the envelope, edges and all, without the carrier.
-    const auto average = static_cast<std::size_t>(0.002 * ebookRate);
+    // Mix the tone to 0 Hz and average over 2.5 ms, three whole periods of the image mixing leaves
+    // at twice the tone: any other length leaves a ripple whose peaks would set the scale below and
+    // key every mark weaker than the SNR asked for.
+    const auto average = static_cast<std::size_t>(3 * ebookRate / (2 * ebookToneHz));
     std::vector<float> magnitude(tone.size());
     std::complex<double> sum {};
     std::vector<std::complex<double>> ring(average);
