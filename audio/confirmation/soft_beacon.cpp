@@ -708,6 +708,36 @@ bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const M
     return true;
 }
 
+// Whether the ticks read one dash at position `p` where the marks read two dots an element space
+// apart, one of them in a fade: the two pieces a null leaves of a dash keep the timing of two dots.
+bool dashCutByFade(char ticksSymbol, const FoundBeacon& found, const MarkLevels& levels,
+    std::span<const KeyedMark> marks, std::size_t p)
+{
+    const std::size_t first = found.boundary[0];
+    const std::size_t from = found.boundary[p];
+    const std::string_view code = morseCodeOf(found.text[p]);
+    // Only where every element the marks read is a mark of their own (no dot put back).
+    if (code.size() != found.boundary[p + 1] - from) {
+        return false;
+    }
+    const double faded = fadedShare * levels.steady[p];
+    for (std::size_t k = 0; k + 1 < code.size(); ++k) {
+        const std::size_t i = from + k;
+        if (code[k] != '.' || code[k + 1] != '.' ||
+            classifyGap(marks[i].gap, found.timing) != GapClass::Element ||
+            std::min(levels.bound[i - first], levels.bound[i + 1 - first]) >= faded) {
+            continue;
+        }
+        std::string joined(code.substr(0, k));
+        joined += '-';
+        joined += code.substr(k + 2);
+        if (morseCodeOf(ticksSymbol) == joined) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether a mark of character `p` lies in a fade, 6 dB under the characters' level.
 bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
 {
@@ -787,6 +817,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             return std::nullopt;
         }
         endCell[p] = chosen.end;
+        result.dashCut[p] =
+            chosen.symbol != found.text[p] && dashCutByFade(chosen.symbol, found, levels, marks, p);
         result.framed[p] = chosen.framed;
         result.text += chosen.symbol;
         result.confidence[p] = chosen.open;
