@@ -59,7 +59,7 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
     }
     // Two confident readings that differ settle nothing. Across a jump of the tone the marks are no
     // witness (a dash filtered partly off the tone comes out as two dots): the ticks must decide.
-    // So are the marks where a null cut a dash into two dots: there the ticks alone decide.
+    // So are the marks where a null may have cut a dash into two dots: there the ticks decide.
     for (std::size_t p = 0; p < beaconLength; ++p) {
         if (marksSure && ticks.text[p] != marks.text[p] && !ticks.dashCut[p]) {
             return false;

@@ -708,10 +708,11 @@ bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const M
     return true;
 }
 
-// Whether the ticks read one dash at position `p` where the marks read two dots an element space
-// apart, one of them in a fade: the two pieces a null leaves of a dash keep the timing of two dots.
-bool dashCutByFade(char ticksSymbol, const FoundBeacon& found, const MarkLevels& levels,
-    std::span<const KeyedMark> marks, std::size_t p)
+// Whether the marks read two dots an element space apart at position `p`, one of them in a fade,
+// where the position may hold the dash they would make: the two pieces a null leaves of a dash keep
+// the timing of two dots.
+bool dashMayBeCut(
+    const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks, std::size_t p)
 {
     const std::size_t first = found.boundary[0];
     const std::size_t from = found.boundary[p];
@@ -731,7 +732,8 @@ bool dashCutByFade(char ticksSymbol, const FoundBeacon& found, const MarkLevels&
         std::string joined(code.substr(0, k));
         joined += '-';
         joined += code.substr(k + 2);
-        if (morseCodeOf(ticksSymbol) == joined) {
+        const char dash = morseSymbolOf(joined);
+        if (dash != '\0' && beaconSymbolsAt(p).find(dash) != std::string_view::npos) {
             return true;
         }
     }
@@ -817,8 +819,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             return std::nullopt;
         }
         endCell[p] = chosen.end;
-        result.dashCut[p] =
-            chosen.symbol != found.text[p] && dashCutByFade(chosen.symbol, found, levels, marks, p);
+        result.dashCut[p] = dashMayBeCut(found, levels, marks, p);
         result.framed[p] = chosen.framed;
         result.text += chosen.symbol;
         result.confidence[p] = chosen.open;
