@@ -51,9 +51,10 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
             ticks.framed[p] = std::min(ticks.framed[p], ticks.framedLower[p]);
         }
     }
-    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
+    // Where the filter may have been off the tone, a character the ticks read alone is a guess; so
+    // is one a null may have left of the marks' character.
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        if (doubts.toneLost[p] && ticks.text[p] != marks.text[p]) {
+        if ((doubts.toneLost[p] || ticks.nulledOut[p]) && ticks.text[p] != marks.text[p]) {
             return false;
         }
     }

@@ -28,7 +28,7 @@ struct TickDoubts
 // level too. Never
 // when two sure readings differ (save where a null may have cut a dash into the marks' two dots,
 // where the ticks decide), nor for a character the ticks read alone where the tone may have been
-// lost.
+// lost or as what a null may have left of the marks' character.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts);
 
 } // namespace cwaudio

@@ -410,6 +410,26 @@ bool oneDotShort(std::string_view shorter, std::string_view code)
     return false;
 }
 
+// Whether `left` is what a null may leave of `code`: one dot swallowed, one dash with its start or
+// end swallowed (a dot), or with its middle swallowed (two dots an element space apart).
+bool leftByNull(std::string_view left, std::string_view code)
+{
+    for (std::size_t k = 0; k < code.size(); ++k) {
+        if (left.substr(0, std::min(k, left.size())) != code.substr(0, k)) {
+            return false;
+        }
+        for (const std::string_view piece :
+            { std::string_view(), std::string_view("."), std::string_view("..") }) {
+            if ((piece.empty() ? code[k] == '.' : code[k] == '-') &&
+                left.size() + 1 == code.size() + piece.size() && left.substr(k, piece.size()) == piece &&
+                left.substr(k + piece.size()) == code.substr(k + 1)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The likeliest symbol position `p` may hold on `pass`, where it ends, and its chance among what
 // the position may hold and against every letter and digit. In a fade a dot may vanish from the
 // ticks too: a letter one dot short of the chosen one is then no sign against it.
@@ -740,6 +760,22 @@ bool dashMayBeCut(
     return false;
 }
 
+// Whether every element the marks read at position `p` is a mark of their own (no dot put back),
+// one of them showing a fade.
+bool keyedInFade(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
+{
+    const std::size_t first = found.boundary[0];
+    if (morseCodeOf(found.text[p]).size() != found.boundary[p + 1] - found.boundary[p]) {
+        return false;
+    }
+    for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
+        if (levels.bound[i - first] < fadingShare * levels.steady[p]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether a mark of character `p` lies in a fade, 6 dB under the characters' level.
 bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
 {
@@ -820,6 +856,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         }
         endCell[p] = chosen.end;
         result.dashCut[p] = dashMayBeCut(found, levels, marks, p);
+        result.nulledOut[p] = chosen.symbol != found.text[p] && keyedInFade(found, levels, p) &&
+            leftByNull(morseCodeOf(chosen.symbol), morseCodeOf(found.text[p]));
         result.framed[p] = chosen.framed;
         result.text += chosen.symbol;
         result.confidence[p] = chosen.open;
