@@ -822,6 +822,15 @@ void TestCwAudio::channel_data()
         p.spinNullDb = 20.0;
         return p;
     }();
+    // A null cuts the second dash of a C (-.-.) in the first beacon into two dots: the marks read
+    // 6 (-....), sure of it, where the ticks read the dash.
+    QTest::newRow("spin fading, 6 dB, a dash cut in two") << [&] {
+        auto p = base;
+        p.snrDb = 6.0;
+        p.spinNullDb = 20.0;
+        p.seed = 25;
+        return p;
+    }();
 }
 
 void TestCwAudio::channel()

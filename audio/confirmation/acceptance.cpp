@@ -51,22 +51,26 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
             ticks.framed[p] = std::min(ticks.framed[p], ticks.framedLower[p]);
         }
     }
-    // Where the filter may have been off the tone, a character the ticks read alone is a guess.
+    // Where the filter may have been off the tone, a character the ticks read alone is a guess; so
+    // is one a null may have left of the marks' character.
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        if (doubts.toneLost[p] && ticks.text[p] != marks.text[p]) {
+        if ((doubts.toneLost[p] || ticks.nulledOut[p]) && ticks.text[p] != marks.text[p]) {
             return false;
         }
     }
     // Two confident readings that differ settle nothing. Across a jump of the tone the marks are no
     // witness (a dash filtered partly off the tone comes out as two dots): the ticks must decide.
-    if (marksSure && ticks.text != marks.text) {
-        return false;
+    // So are the marks where a null may have cut a dash into two dots: there the ticks decide.
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        if (marksSure && ticks.text[p] != marks.text[p] && !ticks.dashCut[p]) {
+            return false;
+        }
     }
     const double framedFloor = doubts.faint ? minFaintConfidence : minFramedConfidence;
     // Across a jump of the tone only the ticks witness a character; elsewhere the marks still do.
     const auto jumpsRead = [&] {
         for (std::size_t p = 0; p < beaconLength; ++p) {
-            if (doubts.jumped[p] && !ticksSure(marks, ticks, p, framedFloor)) {
+            if ((doubts.jumped[p] || ticks.dashCut[p]) && !ticksSure(marks, ticks, p, framedFloor)) {
                 return false;
             }
         }
@@ -87,7 +91,8 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         // sure of either must hold in the ticks at the lower level (R read as A, 0.81 and 0.99).
         const bool marksVouch = marks.confidence[p] >= minFramedConfidence || !doubts.nearFloor ||
             ticksSure(marks, ticks, p, minFramedConfidence);
-        const bool vouched = marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p]
+        const bool vouched =
+            marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p] && !ticks.dashCut[p]
             ? ticks.text[p] == marks.text[p] && marksVouch
             : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {

@@ -26,8 +26,9 @@ struct TickDoubts
 // likelier; when faint, only when the ticks are surer still; ten times surer of a character the
 // marks read otherwise; near the floor, where the marks were unsure, as sure at a lower key-down
 // level too. Never
-// when two sure readings differ, nor for a character the ticks read alone where the tone may have
-// been lost.
+// when two sure readings differ (save where a null may have cut a dash into the marks' two dots,
+// where the ticks decide), nor for a character the ticks read alone where the tone may have been
+// lost or as what a null may have left of the marks' character.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts);
 
 } // namespace cwaudio

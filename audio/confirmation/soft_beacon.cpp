@@ -410,6 +410,26 @@ bool oneDotShort(std::string_view shorter, std::string_view code)
     return false;
 }
 
+// Whether `left` is what a null may leave of `code`: one dot swallowed, one dash with its start or
+// end swallowed (a dot), or with its middle swallowed (two dots an element space apart).
+bool leftByNull(std::string_view left, std::string_view code)
+{
+    for (std::size_t k = 0; k < code.size(); ++k) {
+        if (left.substr(0, std::min(k, left.size())) != code.substr(0, k)) {
+            return false;
+        }
+        for (const std::string_view piece :
+            { std::string_view(), std::string_view("."), std::string_view("..") }) {
+            if ((piece.empty() ? code[k] == '.' : code[k] == '-') &&
+                left.size() + 1 == code.size() + piece.size() && left.substr(k, piece.size()) == piece &&
+                left.substr(k + piece.size()) == code.substr(k + 1)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The likeliest symbol position `p` may hold on `pass`, where it ends, and its chance among what
 // the position may hold and against every letter and digit. In a fade a dot may vanish from the
 // ticks too: a letter one dot short of the chosen one is then no sign against it.
@@ -708,6 +728,54 @@ bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const M
     return true;
 }
 
+// Whether the marks read two dots an element space apart at position `p`, one of them in a fade,
+// where the position may hold the dash they would make: the two pieces a null leaves of a dash keep
+// the timing of two dots.
+bool dashMayBeCut(
+    const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks, std::size_t p)
+{
+    const std::size_t first = found.boundary[0];
+    const std::size_t from = found.boundary[p];
+    const std::string_view code = morseCodeOf(found.text[p]);
+    // Only where every element the marks read is a mark of their own (no dot put back).
+    if (code.size() != found.boundary[p + 1] - from) {
+        return false;
+    }
+    const double faded = fadedShare * levels.steady[p];
+    for (std::size_t k = 0; k + 1 < code.size(); ++k) {
+        const std::size_t i = from + k;
+        if (code[k] != '.' || code[k + 1] != '.' ||
+            classifyGap(marks[i].gap, found.timing) != GapClass::Element ||
+            std::min(levels.bound[i - first], levels.bound[i + 1 - first]) >= faded) {
+            continue;
+        }
+        std::string joined(code.substr(0, k));
+        joined += '-';
+        joined += code.substr(k + 2);
+        const char dash = morseSymbolOf(joined);
+        if (dash != '\0' && beaconSymbolsAt(p).find(dash) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether every element the marks read at position `p` is a mark of their own (no dot put back),
+// one of them showing a fade.
+bool keyedInFade(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
+{
+    const std::size_t first = found.boundary[0];
+    if (morseCodeOf(found.text[p]).size() != found.boundary[p + 1] - found.boundary[p]) {
+        return false;
+    }
+    for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
+        if (levels.bound[i - first] < fadingShare * levels.steady[p]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether a mark of character `p` lies in a fade, 6 dB under the characters' level.
 bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
 {
@@ -787,6 +855,9 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             return std::nullopt;
         }
         endCell[p] = chosen.end;
+        result.dashCut[p] = dashMayBeCut(found, levels, marks, p);
+        result.nulledOut[p] = chosen.symbol != found.text[p] && keyedInFade(found, levels, p) &&
+            leftByNull(morseCodeOf(chosen.symbol), morseCodeOf(found.text[p]));
         result.framed[p] = chosen.framed;
         result.text += chosen.symbol;
         result.confidence[p] = chosen.open;

@@ -21,6 +21,12 @@ struct SoftBeacon
     // As `framed`, the least of it read at the measured key-down level and a little under it (a
     // guess where the two readings differ); read lower only when asked and the marks are unsure.
     std::array<double, beaconLength> framedLower {};
+    // Where the marks read two dots an element space apart, one of them in a fade, and the position
+    // may hold a dash in their place: a null may have cut it in two, and the marks are no witness.
+    std::array<bool, beaconLength> dashCut {};
+    // Where the ticks read what a null may leave of the marks' character, all of it keyed, in a fade:
+    // the ticks' silence at the bottom of a null says nothing, so it cannot overrule the marks.
+    std::array<bool, beaconLength> nulledOut {};
 };
 
 // Where the keyed marks sit among the baseband ticks: a mark is decided on a filter that ends
