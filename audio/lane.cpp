@@ -142,9 +142,12 @@ void Lane::redateJump()
     const auto block = static_cast<std::int64_t>(m_filter.block());
     const std::int64_t nextBlock = delayedSample() + (m_filter.blockStart() ? 0 : m_filter.remaining());
     const std::int64_t dated = m_tracker.jumpAt();
-    // Onto another station's tone (the keying there went on before the jump): left to the spectrum.
+    // Onto another station's tone, keyed before the jump too: no retuning moved this lane's tone,
+    // which fell silent and holds until the jump was seen (the newest input), so the space after a
+    // beacon is heard on it and not on that station.
     if (m_stationElsewhere >= 0.0 &&
         std::abs(m_tracker.toneBeside(dated, true) - m_stationElsewhere) < stationNearHz) {
+        m_tracker.redateJump(m_workSamples - m_lead);
         return;
     }
     const std::int64_t earliest = std::max(nextBlock + block, dated - redateHopsBack * m_tracker.hop());

@@ -71,11 +71,13 @@ void Pipeline::feed(std::span<const float> samples)
             std::swap(m_laneIds[0], m_laneIds[1]);
         }
         m_lanes[1]->tracker().avoid(m_lanes[0]->tracker().frequency());
-        // A lane moving onto the tone the other has held a while is changing station, not retuned.
+        // A lane moving onto the keyed station the other has held a while is changing station, not
+        // retuned (onto a noise peak the other follows it may well be retuned).
         for (std::size_t k = 0; k < m_lanes.size(); ++k) {
-            const ToneTracker& other = m_lanes[1 - k]->tracker();
-            m_lanes[k]->setStationElsewhere(
-                other.locked() && !other.jumpedWithin(settledSeconds) ? other.frequency() : -1.0);
+            const Lane& other = *m_lanes[1 - k];
+            const bool station = other.tracker().locked() && !other.tracker().jumpedWithin(settledSeconds) &&
+                other.snrDb() > keyedStationDb;
+            m_lanes[k]->setStationElsewhere(station ? other.tracker().frequency() : -1.0);
         }
         m_samplesIn += static_cast<std::int64_t>(n);
         samples = samples.subspan(n);
