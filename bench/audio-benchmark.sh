@@ -178,7 +178,7 @@ if [[ pass =~ $rows ]] && [ "$passes" -gt 0 ]; then
     done
 fi
 
-if [[ noise =~ $rows ]]; then
+if [[ noise =~ $rows ]] && [ "$noise_seconds" -gt 0 ]; then
     noise_recording noise.wav $((7 + seed_offset)) "$noise_seconds"
     /usr/bin/time -f '%U %S %M' -o noise.time "$cli" --audio noise.wav --format csv >noise.csv 2>/dev/null || true
     tail -n +2 noise.csv | cut -d, -f3 >noise.ours.b
