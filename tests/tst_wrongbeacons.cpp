@@ -578,14 +578,20 @@ void TestWrongBeacons::lowerLevelAcceptance()
 void TestWrongBeacons::floorWitnesses_data()
 {
     QTest::addColumn<bool>("nearFloor");
-    QTest::addColumn<double>("lower"); // the ticks' confidence at 14, read at a lower level
+    QTest::addColumn<bool>("prefixDoubted"); // two prefix letters doubted: the marks are not sure
+    QTest::addColumn<double>("framed"); // the ticks' confidence at 14
+    QTest::addColumn<double>("lower"); // ...read at a lower level
     QTest::addColumn<bool>("reported");
 
     // R sent at 14, its last dot lost in both readings: A, the marks 0.81 sure, the ticks 0.99 at
     // the level measured and 0.80 a little under it.
-    QTest::newRow("close to the floor, ticks fall lower") << true << 0.80 << false;
-    QTest::newRow("close to the floor, ticks hold lower") << true << 0.99 << true;
-    QTest::newRow("stronger, the marks vouch") << false << 0.80 << true;
+    QTest::newRow("close to the floor, ticks fall lower") << true << true << 0.99 << 0.80 << false;
+    QTest::newRow("close to the floor, ticks hold lower") << true << true << 0.99 << 0.99 << true;
+    QTest::newRow("stronger, the marks vouch") << false << true << 0.99 << 0.80 << true;
+    // S sent at 14, its last dot lost: I, the marks 0.81 sure and sure of all the rest, the ticks
+    // 0.54.
+    QTest::newRow("close to the floor, marks sure but at 14") << true << false << 0.54 << 0.54 << false;
+    QTest::newRow("stronger, marks sure but at 14") << false << false << 0.54 << 0.54 << true;
 }
 
 // Marks that fit the timing well but doubt two prefix letters vouch for the characters they read
@@ -593,14 +599,19 @@ void TestWrongBeacons::floorWitnesses_data()
 void TestWrongBeacons::floorWitnesses()
 {
     QFETCH(bool, nearFloor);
+    QFETCH(bool, prefixDoubted);
+    QFETCH(double, framed);
     QFETCH(double, lower);
     QFETCH(bool, reported);
     constexpr std::size_t open = 13;
     cwaudio::FoundBeacon marks = marksRead(1.5);
-    marks.confidence[0] = marks.confidence[1] = 0.2;
+    if (prefixDoubted) {
+        marks.confidence[0] = marks.confidence[1] = 0.2;
+    }
     marks.confidence[open] = 0.81;
     cwaudio::SoftBeacon ticks = ticksRead();
-    ticks.framed[open] = 0.99;
+    ticks.framed[open] = framed;
+    ticks.confidence[open] = framed;
     ticks.framedLower[open] = lower;
     cwaudio::TickDoubts doubts;
     doubts.nearFloor = nearFloor;

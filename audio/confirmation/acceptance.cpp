@@ -76,7 +76,19 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         }
         return true;
     };
-    if ((marksSure && !doubts.faint && jumpsRead()) || ticksSure(marks, ticks, framedFloor)) {
+    // Close to the floor both readings lose the same dot: a character the marks are not sure of must
+    // hold in the ticks too, however sure the marks are of the rest (S read as I, 0.81 and 0.54).
+    const auto floorVouched = [&] {
+        for (std::size_t p = 0; p < beaconLength; ++p) {
+            if (doubts.nearFloor && marks.confidence[p] < minFramedConfidence &&
+                !ticksSure(marks, ticks, p, minFramedConfidence)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if ((marksSure && !doubts.faint && jumpsRead() && floorVouched()) ||
+        ticksSure(marks, ticks, framedFloor)) {
         return true;
     }
     // Marks that fit the timing well, unsure of a few characters only (one lost in a fade): each of
