@@ -77,11 +77,15 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         return true;
     };
     // Close to the floor both readings lose the same dot: a character the marks are not sure of must
-    // hold in the ticks too, however sure the marks are of the rest (S read as I, 0.81 and 0.54).
+    // hold in the ticks too, however sure the marks are of the rest (S read as I, 0.81 and 0.54; R
+    // as A, 0.81 and 0.99 at the level measured, not at the lower one).
+    const auto marksVouch = [&](std::size_t p) {
+        return marks.confidence[p] >= minFramedConfidence || !doubts.nearFloor ||
+            ticksSure(marks, ticks, p, minFramedConfidence);
+    };
     const auto floorVouched = [&] {
         for (std::size_t p = 0; p < beaconLength; ++p) {
-            if (doubts.nearFloor && marks.confidence[p] < minFramedConfidence &&
-                !ticksSure(marks, ticks, p, minFramedConfidence)) {
+            if (!marksVouch(p)) {
                 return false;
             }
         }
@@ -99,13 +103,9 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         return false;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        // Close to the floor both readings lose the same dot: there a character the marks are not
-        // sure of either must hold in the ticks at the lower level (R read as A, 0.81 and 0.99).
-        const bool marksVouch = marks.confidence[p] >= minFramedConfidence || !doubts.nearFloor ||
-            ticksSure(marks, ticks, p, minFramedConfidence);
         const bool vouched =
             marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p] && !ticks.dashCut[p]
-            ? ticks.text[p] == marks.text[p] && marksVouch
+            ? ticks.text[p] == marks.text[p] && marksVouch(p)
             : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {
             return false;

@@ -703,6 +703,21 @@ bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const 
     });
 }
 
+// Whether marks `i` and `i + 1` of character `p` lie an element space apart, one of them in a fade.
+bool fadedPair(const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks,
+    std::size_t i, std::size_t p)
+{
+    const std::size_t first = found.boundary[0];
+    return classifyGap(marks[i].gap, found.timing) == GapClass::Element &&
+        std::min(levels.bound[i - first], levels.bound[i + 1 - first]) < fadedShare * levels.steady[p];
+}
+
+// Whether every element the marks read at position `p` is a mark of their own (no dot put back).
+bool keyedWhole(const FoundBeacon& found, std::size_t p)
+{
+    return morseCodeOf(found.text[p]).size() == found.boundary[p + 1] - found.boundary[p];
+}
+
 // Whether the ticks are sure of the character that may be any letter or digit where the marks read
 // two of its dots an element space apart, one of them in a fade: a null inside a dash cuts it into
 // two pieces that keep the timing of two dots (V read as 5), and the marks, which fit that timing
@@ -710,18 +725,15 @@ bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const 
 bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const MarkLevels& levels,
     std::span<const KeyedMark> marks)
 {
-    const std::size_t first = found.boundary[0];
     const Timing& timing = found.timing;
     const auto p = static_cast<std::size_t>(beacon::skippedPosition - 1);
     if (reading.framed[p] >= sureSplit) {
         return true;
     }
-    const double faded = fadedShare * levels.steady[p];
     for (std::size_t i = found.boundary[p]; i + 1 < found.boundary[p + 1]; ++i) {
         const bool dots = classifyMark(marks[i].length, timing) == MarkClass::Dot &&
-            classifyMark(marks[i + 1].length, timing) == MarkClass::Dot &&
-            classifyGap(marks[i].gap, timing) == GapClass::Element;
-        if (dots && std::min(levels.bound[i - first], levels.bound[i + 1 - first]) < faded) {
+            classifyMark(marks[i + 1].length, timing) == MarkClass::Dot;
+        if (dots && fadedPair(found, levels, marks, i, p)) {
             return false;
         }
     }
@@ -734,19 +746,13 @@ bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const M
 bool dashMayBeCut(
     const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks, std::size_t p)
 {
-    const std::size_t first = found.boundary[0];
-    const std::size_t from = found.boundary[p];
     const std::string_view code = morseCodeOf(found.text[p]);
-    // Only where every element the marks read is a mark of their own (no dot put back).
-    if (code.size() != found.boundary[p + 1] - from) {
+    if (!keyedWhole(found, p)) {
         return false;
     }
-    const double faded = fadedShare * levels.steady[p];
     for (std::size_t k = 0; k + 1 < code.size(); ++k) {
-        const std::size_t i = from + k;
         if (code[k] != '.' || code[k + 1] != '.' ||
-            classifyGap(marks[i].gap, found.timing) != GapClass::Element ||
-            std::min(levels.bound[i - first], levels.bound[i + 1 - first]) >= faded) {
+            !fadedPair(found, levels, marks, found.boundary[p] + k, p)) {
             continue;
         }
         std::string joined(code.substr(0, k));
@@ -760,28 +766,12 @@ bool dashMayBeCut(
     return false;
 }
 
-// Whether every element the marks read at position `p` is a mark of their own (no dot put back),
-// one of them showing a fade.
-bool keyedInFade(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
-{
-    const std::size_t first = found.boundary[0];
-    if (morseCodeOf(found.text[p]).size() != found.boundary[p + 1] - found.boundary[p]) {
-        return false;
-    }
-    for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
-        if (levels.bound[i - first] < fadingShare * levels.steady[p]) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Whether a mark of character `p` lies in a fade, 6 dB under the characters' level.
-bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
+// Whether a mark of character `p` lies under `share` of the characters' level (a fade: 6 dB).
+bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p, double share = fadedShare)
 {
     const std::size_t first = found.boundary[0];
     for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
-        if (levels.bound[i - first] < fadedShare * levels.steady[p]) {
+        if (levels.bound[i - first] < share * levels.steady[p]) {
             return true;
         }
     }
@@ -856,7 +846,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         }
         endCell[p] = chosen.end;
         result.dashCut[p] = dashMayBeCut(found, levels, marks, p);
-        result.nulledOut[p] = chosen.symbol != found.text[p] && keyedInFade(found, levels, p) &&
+        result.nulledOut[p] = chosen.symbol != found.text[p] && keyedWhole(found, p) &&
+            fadedAt(found, levels, p, fadingShare) &&
             leftByNull(morseCodeOf(chosen.symbol), morseCodeOf(found.text[p]));
         result.framed[p] = chosen.framed;
         result.text += chosen.symbol;
