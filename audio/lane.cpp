@@ -382,6 +382,29 @@ void Lane::closeGap(const KeyRun& space)
     }
 }
 
+bool Lane::keyingWentOnElsewhere(double from, double end, double dot) const
+{
+    if (m_partner == nullptr) {
+        return false;
+    }
+    // The ticks of both lanes count alike (see inStepWith). A retuning's new tone takes up the
+    // keying within a character space (3 units and a hand's slack), for at least an element's
+    // length (a dot: the noise makes shorter marks), and was silent before it.
+    const TickScale scale { static_cast<double>(m_partner->m_detector.filterLength()),
+        m_filter.outputRate() };
+    double keyedThere = 0.0;
+    for (const KeyedMark& mark : m_partner->m_marks) {
+        const double start = keyedStart(mark, scale);
+        if (keyedEnd(mark, scale) > from && start < end - 0.5 * dot) {
+            return false;
+        }
+        if (start >= end - 0.5 * dot && start <= end + 4.0 * dot) {
+            keyedThere += mark.length;
+        }
+    }
+    return keyedThere >= dot;
+}
+
 void Lane::emitText(std::size_t end)
 {
     if (!m_timing.known() || end <= m_textDecoder.next()) {
@@ -441,6 +464,12 @@ void Lane::evaluate(double endGap, bool final)
     }
     m_readFirst = firstMark.start;
     m_readLast = lastMark.start;
+    // A retuning within the last character leaves its end keyed on another tone, which this lane's
+    // filter never heard: both readings then miss the same elements (C read as D).
+    const KeyedMark& lastFirst = m_marks[found->boundary[beaconLength - 1]];
+    if (keyingWentOnElsewhere(keyedStart(lastFirst, scale), keyedEnd(lastMark, scale), found->timing.dot)) {
+        return;
+    }
     const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
     TickDoubts doubts;
     doubts.faint = m_detector.snrDb() < faintSnrDb;

@@ -47,6 +47,8 @@ public:
 
     // A station another lane has followed a while (below 0: none): a jump onto it is no retuning.
     void setStationElsewhere(double hz) { m_stationElsewhere = hz; }
+    // The lane fed beside this one, the same samples in step (none: a lane alone).
+    void setPartner(const Lane* partner) { m_partner = partner; }
 
     ToneTracker& tracker() { return m_tracker; }
     const ToneTracker& tracker() const { return m_tracker; }
@@ -99,6 +101,9 @@ private:
     void trim();
     // A copy reading early: the last mark is followed by a word space of what was received.
     bool endHeard() const;
+    // Whether the partner's tone, unkeyed from tick `from` on, was keyed from within a character
+    // space of tick `end` (a retuning carried the keying there).
+    bool keyingWentOnElsewhere(double from, double end, double dot) const;
     // Ticks received since the last mark ended; there must be a mark.
     double quietTicks() const;
 
@@ -140,6 +145,7 @@ private:
     };
     std::vector<DatedSwitch> m_datedJumps;
     double m_stationElsewhere = -1.0;
+    const Lane* m_partner = nullptr;
     // Ticks filtered by filterPair() and the jumps among them (before which held tick), not yet
     // handled.
     struct HeldJump

@@ -45,6 +45,8 @@ Pipeline::Pipeline(double sampleRate, DecodeHandlers handlers)
         };
         m_lanes[k] = std::make_unique<Lane>(m_bank, std::move(lane), m_blanker.delay());
     }
+    m_lanes[0]->setPartner(m_lanes[1].get());
+    m_lanes[1]->setPartner(m_lanes[0].get());
     m_work.reserve(chunk);
 }
 
