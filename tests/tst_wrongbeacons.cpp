@@ -80,6 +80,7 @@ enum Oddity {
     brokenApart,
     nulled, // one null of the signal, 20 dB deep and 0.3 s wide, at the end of G's first dash
     splitOpen, // one null as above in the middle of the first dash of X (-..-) at position 14
+    retunedLast, // the tone jumps 100 Hz up after the first dash of the last G
 };
 
 // One null of a tumbling satellite's antenna pattern, turning half a turn a second (nulls 1 s
@@ -140,6 +141,9 @@ double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity o
                 keys.push_back({ t + 1.5 * dot, t + 3.0 * dot, false, 1.0, hz });
                 t += 3.0 * dot + dot;
                 continue;
+            }
+            if (oddity == retunedLast && p + 1 == text.size() && e == 1) {
+                hz = toneHz + 100.0;
             }
             double length = (code[e] == '-' ? 3.0 : 1.0) * dot;
             if (odd && oddity == halfway && e == 1) {
@@ -304,6 +308,9 @@ void TestWrongBeacons::rightOrNone_data()
     // Position 14 is read without repairs: the dash cut in two by the null keys as two dots, and X
     // (-..-) comes out as 4 (....-), any letter or digit being a beacon there.
     QTest::newRow("null inside a dash at position 14, 6 dB") << int(splitOpen) << 6.0 << -1 << 0;
+    // The rest of the last G, 100 Hz off, comes through the filter faintly: the marks read D sure
+    // of it, where the ticks only guess.
+    QTest::newRow("retuned before the last element, 6 dB, noise seed 7") << int(retunedLast) << 6.0 << -1 << 7;
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
     // restore it rather than the marks' G turn the beacon down.
     QTest::newRow("faded dot, 6 dB") << int(weakDot) << 6.0 << seeds << 0;

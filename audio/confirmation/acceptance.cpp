@@ -91,7 +91,11 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         }
         return true;
     };
-    if ((marksSure && !doubts.faint && jumpsRead() && floorVouched()) ||
+    // The last character has no next one to bound it: where its keying went on elsewhere (a
+    // retuning close by, heard faintly through the filter) or faded out, the marks miss its last
+    // elements, sure of the rest; the ticks must hold it too.
+    const bool lastHeld = ticksSure(marks, ticks, beaconLength - 1, minFramedConfidence);
+    if ((marksSure && !doubts.faint && jumpsRead() && floorVouched() && lastHeld) ||
         ticksSure(marks, ticks, framedFloor)) {
         return true;
     }
@@ -99,7 +103,7 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
     // those the ticks must be sure of, and every other one they must read as the marks did. Near
     // the floor the marks vouch for nothing.
     const Acceptance acceptance;
-    if (doubts.faint || marks.cost > acceptance.maxTotalCost) {
+    if (doubts.faint || marks.cost > acceptance.maxTotalCost || !lastHeld) {
         return false;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {
