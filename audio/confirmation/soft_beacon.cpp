@@ -778,6 +778,25 @@ bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p, 
     return false;
 }
 
+// Whether `left` is the marks' character `p` with a whole dash left out whose own mark lies in a
+// fade (6 dB down): at the bottom of a null the ticks lose a dash the threshold still caught (O read
+// as M). A dash keyed at the characters' level is no null's doing.
+bool dashLostInNull(std::string_view left, const FoundBeacon& found, const MarkLevels& levels, std::size_t p)
+{
+    const std::string_view code = morseCodeOf(found.text[p]);
+    if (left.size() + 1 != code.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < code.size(); ++k) {
+        const std::size_t i = found.boundary[p] + k - found.boundary[0];
+        if (code[k] == '-' && left.substr(0, k) == code.substr(0, k) &&
+            left.substr(k) == code.substr(k + 1) && levels.bound[i] < fadedShare * levels.steady[p]) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 double keyedStart(const KeyedMark& mark, TickScale scale)
@@ -847,8 +866,9 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         endCell[p] = chosen.end;
         result.dashCut[p] = dashMayBeCut(found, levels, marks, p);
         result.nulledOut[p] = chosen.symbol != found.text[p] && keyedWhole(found, p) &&
-            fadedAt(found, levels, p, fadingShare) &&
-            leftByNull(morseCodeOf(chosen.symbol), morseCodeOf(found.text[p]));
+            ((fadedAt(found, levels, p, fadingShare) &&
+                 leftByNull(morseCodeOf(chosen.symbol), morseCodeOf(found.text[p]))) ||
+                dashLostInNull(morseCodeOf(chosen.symbol), found, levels, p));
         result.framed[p] = chosen.framed;
         result.text += chosen.symbol;
         result.confidence[p] = chosen.open;

@@ -24,8 +24,9 @@ struct SoftBeacon
     // Where the marks read two dots an element space apart, one of them in a fade, and the position
     // may hold a dash in their place: a null may have cut it in two, and the marks are no witness.
     std::array<bool, beaconLength> dashCut {};
-    // Where the ticks read what a null may leave of the marks' character, all of it keyed, in a fade:
-    // the ticks' silence at the bottom of a null says nothing, so it cannot overrule the marks.
+    // Where the ticks read what a null may leave of the marks' character, all of it keyed, in a fade
+    // (a whole dash only where its own mark lies in the fade): the ticks' silence at the bottom of
+    // a null says nothing, so it cannot overrule the marks.
     std::array<bool, beaconLength> nulledOut {};
 };
 
