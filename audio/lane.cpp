@@ -62,6 +62,9 @@ constexpr double sharpJumpSnrDb = -3.0;
 // Beyond the keying sidebands of a tone the other lane follows, and the spectrum's error in
 // placing a new tone.
 constexpr double stationNearHz = 100.0;
+// A tone that took up the keying after a retuning holds at least this share of the keying's power
+// (6 dB under it: a fade may have begun).
+constexpr double retunedPowerShare = 0.25;
 
 } // namespace
 
@@ -382,27 +385,66 @@ void Lane::closeGap(const KeyRun& space)
     }
 }
 
-bool Lane::keyingWentOnElsewhere(double from, double end, double dot) const
+bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) const
 {
-    if (m_partner == nullptr) {
+    if (m_partner == nullptr || last.empty()) {
+        return false;
+    }
+    const TickScale scale { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
+    const double from = keyedStart(last.front(), scale);
+    const double end = keyedEnd(last.back(), scale);
+    // A station the partner held before the beacon's last character keys on its own time; a
+    // retuning's tone is new to it.
+    const auto sampleOf = [this](double tick) {
+        return delayedSample() -
+            std::llround((static_cast<double>(m_history.end()) - tick) * m_filter.block());
+    };
+    if (m_partner->m_tracker.jumpSeenAt() < sampleOf(from)) {
         return false;
     }
     // The ticks of both lanes count alike (see inStepWith). A retuning's new tone takes up the
     // keying within a character space (3 units and a hand's slack), for at least an element's
-    // length (a dot: the noise makes shorter marks), and was silent before it.
-    const TickScale scale { static_cast<double>(m_partner->m_detector.filterLength()),
+    // length, and was silent before it.
+    const TickScale partnerScale { static_cast<double>(m_partner->m_detector.filterLength()),
         m_filter.outputRate() };
     double keyedThere = 0.0;
+    double energyThere = 0.0;
     for (const KeyedMark& mark : m_partner->m_marks) {
-        const double start = keyedStart(mark, scale);
-        if (keyedEnd(mark, scale) > from && start < end - 0.5 * dot) {
+        const double start = keyedStart(mark, partnerScale);
+        if (keyedEnd(mark, partnerScale) > from && start < end - 0.5 * dot) {
             return false;
         }
         if (start >= end - 0.5 * dot && start <= end + 4.0 * dot) {
             keyedThere += mark.length;
+            energyThere += mark.length * m_partner->keyedPower(start, start + mark.length);
         }
     }
-    return keyedThere >= dot;
+    if (keyedThere < dot) {
+        return false;
+    }
+    // A retuning moves the tone, not its strength; the noise's marks stand far under a keyed tone.
+    double keyedHere = 0.0;
+    double energyHere = 0.0;
+    for (const KeyedMark& mark : last) {
+        keyedHere += mark.length;
+        energyHere += mark.length * keyedPower(keyedStart(mark, scale), keyedEnd(mark, scale));
+    }
+    return energyThere / keyedThere >= retunedPowerShare * energyHere / keyedHere;
+}
+
+double Lane::keyedPower(double first, double last) const
+{
+    const auto a = std::llround(first);
+    const auto b = std::llround(last);
+    if (b <= a || !m_history.holds(a, b)) {
+        return 0.0;
+    }
+    double power = 0.0;
+    for (auto k = a; k < b; ++k) {
+        power += std::norm(m_history.sum(k, k + 1));
+    }
+    const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
+    return std::max(power / static_cast<double>(b - a) - noise, 0.0);
 }
 
 void Lane::emitText(std::size_t end)
@@ -466,8 +508,9 @@ void Lane::evaluate(double endGap, bool final)
     m_readLast = lastMark.start;
     // A retuning within the last character leaves its end keyed on another tone, which this lane's
     // filter never heard: both readings then miss the same elements (C read as D).
-    const KeyedMark& lastFirst = m_marks[found->boundary[beaconLength - 1]];
-    if (keyingWentOnElsewhere(keyedStart(lastFirst, scale), keyedEnd(lastMark, scale), found->timing.dot)) {
+    const auto lastCharacter = std::span<const KeyedMark>(m_marks).subspan(
+        found->boundary[beaconLength - 1], found->boundary[beaconLength] - found->boundary[beaconLength - 1]);
+    if (keyingWentOnElsewhere(lastCharacter, found->timing.dot)) {
         return;
     }
     const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();

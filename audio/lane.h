@@ -101,9 +101,12 @@ private:
     void trim();
     // A copy reading early: the last mark is followed by a word space of what was received.
     bool endHeard() const;
-    // Whether the partner's tone, unkeyed from tick `from` on, was keyed from within a character
-    // space of tick `end` (a retuning carried the keying there).
-    bool keyingWentOnElsewhere(double from, double end, double dot) const;
+    // Whether the partner's tone, unkeyed through the marks `last` of a beacon's last character,
+    // was keyed about as strongly from within a character space of their end (a retuning carried
+    // the keying there).
+    bool keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) const;
+    // Mean power of the ticks [first, last) above the noise's: a keyed tone's, whatever its phase.
+    double keyedPower(double first, double last) const;
     // Ticks received since the last mark ended; there must be a mark.
     double quietTicks() const;
 

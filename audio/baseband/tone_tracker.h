@@ -43,6 +43,8 @@ public:
     // Whether the newest estimate found a jump (dated at jumpAt()), not yet redated.
     bool jumpJustSeen() const { return m_jumpJustSeen; }
     std::int64_t jumpAt() const { return m_jumpAt; }
+    // The input sample the newest estimate stood for when the last jump was seen.
+    std::int64_t jumpSeenAt() const { return m_jumpSeen; }
     // The tone at `sample` on either side of that jump, each side followed along its own drift.
     double toneBeside(std::int64_t sample, bool after) const;
     // Dates that jump at input sample `to` instead (within the lag, not after the newest estimate).
