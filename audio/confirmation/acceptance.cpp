@@ -93,8 +93,8 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
     };
     // The last character has no next one to bound it: where its keying went on elsewhere (a
     // retuning close by, heard faintly through the filter) or faded out, the marks miss its last
-    // elements, sure of the rest; the ticks must hold it too.
-    const bool lastHeld = ticksSure(marks, ticks, beaconLength - 1, minFramedConfidence);
+    // elements, sure of the rest, and nothing after them shows it; the ticks must not only guess.
+    const bool lastHeld = !ticks.guessed[beaconLength - 1];
     if ((marksSure && !doubts.faint && jumpsRead() && floorVouched() && lastHeld) ||
         ticksSure(marks, ticks, framedFloor)) {
         return true;

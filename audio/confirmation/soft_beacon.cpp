@@ -882,6 +882,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
                 found.boundary[p + 1] - found.boundary[p])) {
             result.framed[p] = std::min(result.framed[p], guessConfidence);
             result.confidence[p] = std::min(result.confidence[p], guessConfidence);
+            result.guessed[p] = true;
         }
     }
     if (!lostDotsWitnessed(t, found, levels, marks, scale, noise) ||
