@@ -310,7 +310,8 @@ void TestWrongBeacons::rightOrNone_data()
     QTest::newRow("null inside a dash at position 14, 6 dB") << int(splitOpen) << 6.0 << -1 << 0;
     // The rest of the last G, 100 Hz off, comes through the filter faintly: the marks read D sure
     // of it, where the ticks only guess.
-    QTest::newRow("retuned before the last element, 6 dB, noise seed 7") << int(retunedLast) << 6.0 << -1 << 7;
+    QTest::newRow("retuned before the last element, 6 dB, noise seed 7")
+        << int(retunedLast) << 6.0 << -1 << 7;
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
     // restore it rather than the marks' G turn the beacon down.
     QTest::newRow("faded dot, 6 dB") << int(weakDot) << 6.0 << seeds << 0;
