@@ -92,9 +92,10 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         return true;
     };
     // The last character has no next one to bound it: where its keying went on elsewhere (a
-    // retuning close by, heard faintly through the filter) or faded out, the marks miss its last
-    // elements, sure of the rest, and nothing after them shows it; the ticks must not only guess.
-    const bool lastHeld = !ticks.guessed[beaconLength - 1];
+    // retuning close by, heard faintly through the filter), the marks read what leaks through as
+    // its last elements, and nothing after them shows it. The ticks there must rest on more than
+    // an element at the noise's level (a fade leaves the level low throughout, and may end a beacon).
+    const bool lastHeld = !ticks.atNoiseLevel[beaconLength - 1];
     if ((marksSure && !doubts.faint && jumpsRead() && floorVouched() && lastHeld) ||
         ticksSure(marks, ticks, framedFloor)) {
         return true;

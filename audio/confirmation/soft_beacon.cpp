@@ -877,12 +877,11 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         // Deep in a fade the ticks alone no longer tell a dot from a space: what they read there is
         // no more than a guess the marks must bear out.
         // So is a character whose sureness rests on an element at the noise's level.
-        if (anyGuessed(guessed, startCell[p], endCell[p]) ||
-            !keyedClearly(t, morseCodeOf(chosen.symbol), startCell[p], endCell[p],
-                found.boundary[p + 1] - found.boundary[p])) {
+        result.atNoiseLevel[p] = !keyedClearly(t, morseCodeOf(chosen.symbol), startCell[p], endCell[p],
+            found.boundary[p + 1] - found.boundary[p]);
+        if (anyGuessed(guessed, startCell[p], endCell[p]) || result.atNoiseLevel[p]) {
             result.framed[p] = std::min(result.framed[p], guessConfidence);
             result.confidence[p] = std::min(result.confidence[p], guessConfidence);
-            result.guessed[p] = true;
         }
     }
     if (!lostDotsWitnessed(t, found, levels, marks, scale, noise) ||

@@ -21,9 +21,9 @@ struct SoftBeacon
     // As `framed`, the least of it read at the measured key-down level and a little under it (a
     // guess where the two readings differ); read lower only when asked and the marks are unsure.
     std::array<double, beaconLength> framedLower {};
-    // Where the ticks only guess (deep in a fade, or sure only through an element at the noise's
-    // level): the marks must bear the character out.
-    std::array<bool, beaconLength> guessed {};
+    // Where the ticks' sureness of the character rests on an element at the noise's level (then
+    // they only guess, and the marks must bear it out).
+    std::array<bool, beaconLength> atNoiseLevel {};
     // Where the marks read two dots an element space apart, one of them in a fade, and the position
     // may hold a dash in their place: a null may have cut it in two, and the marks are no witness.
     std::array<bool, beaconLength> dashCut {};
