@@ -482,8 +482,16 @@ using Cells = std::array<int, beaconLength>;
 // What the ticks show of each mark of a beacon's reading, and of the characters around them.
 struct MarkLevels
 {
-    std::vector<double> bound; // measured over its middle, raised by its noise's standard errors
+    std::size_t first = 0; // the beacon's first mark
+    // From mark `first` on: measured over its middle, raised by its noise's standard errors.
+    std::vector<double> bound;
     std::array<double, beaconLength> steady {}; // the level of the characters around each position
+
+    // Whether mark `i` of character `p` lies under `share` of the characters' level (a fade: 6 dB).
+    bool faded(std::size_t i, std::size_t p, double share = fadedShare) const
+    {
+        return bound[i - first] < share * steady[p];
+    }
 };
 
 // Where each character may lie: within a few dots of where the marks put it. Sets the key-down
@@ -495,6 +503,7 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
     const std::size_t first = found.boundary[0];
     std::vector<double> amplitude;
     std::vector<double> centre;
+    levels.first = first;
     std::vector<double>& bound = levels.bound;
     for (std::size_t i = first; i < found.boundary[beaconLength]; ++i) {
         // The middle of the mark, at most a unit of it, where the phase has no time to wander.
@@ -628,12 +637,11 @@ bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& en
 bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
     TickScale scale, const std::vector<bool>& guessed, const MarkLevels& levels)
 {
-    const std::size_t first = found.boundary[0];
     return std::ranges::all_of(found.merged, [&](std::size_t i) {
-        const auto p = static_cast<std::size_t>(
-            std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1);
-        const double faded = fadedShare * levels.steady[std::min(p, beaconLength - 1)];
-        if (levels.bound[i - first] < faded && levels.bound[i + 1 - first] < faded &&
+        const auto p = std::min(static_cast<std::size_t>(
+                                    std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1),
+            beaconLength - 1);
+        if (levels.faded(i, p) && levels.faded(i + 1, p) &&
             marks[i].gap < characterSpace * found.timing.dot) {
             return true;
         }
@@ -643,20 +651,24 @@ bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, cons
     });
 }
 
+// Whether the dots at elements `k` and `k + 1` of `code`, joined into one dash, make a character
+// position `position` may hold.
+bool dotsJoinedFit(std::string_view code, std::size_t k, std::size_t position)
+{
+    std::string joined(code.substr(0, k));
+    joined += '-';
+    joined += code.substr(k + 2);
+    const char symbol = morseSymbolOf(joined);
+    return symbol != '\0' && beaconSymbolsAt(position).find(symbol) != std::string_view::npos;
+}
+
 // Whether the dot at element `k` of `symbol` and the dot after it, read as one dash whose end faded
 // away, make another character position `position` may hold (F and G, 6 and Z): only then can the
 // frame not tell the two readings apart.
 bool dashMayHaveFaded(char symbol, std::size_t k, std::size_t position)
 {
     const std::string_view code = morseCodeOf(symbol);
-    if (k + 1 >= code.size() || code[k] != '.' || code[k + 1] != '.') {
-        return true;
-    }
-    std::string other(code.substr(0, k));
-    other += '-';
-    other += code.substr(k + 2);
-    const char alternative = morseSymbolOf(other);
-    return alternative != '\0' && beaconSymbolsAt(position).find(alternative) != std::string_view::npos;
+    return k + 1 >= code.size() || code[k] != '.' || code[k + 1] != '.' || dotsJoinedFit(code, k, position);
 }
 
 // Whether every dot the marks read next to a lost one, and the character that may be any letter or
@@ -671,10 +683,6 @@ bool dashMayHaveFaded(char symbol, std::size_t k, std::size_t position)
 bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const MarkLevels& levels,
     std::span<const KeyedMark> marks, TickScale scale, double noise)
 {
-    const std::size_t first = found.boundary[0];
-    const auto faded = [&](std::size_t i, std::size_t p) {
-        return levels.bound[i - first] < fadedShare * levels.steady[p];
-    };
     // Half a unit at the middle of the gap after mark `i`.
     const auto dotShown = [&](std::size_t i) {
         const double middle = keyedEnd(marks[i], scale) + 0.5 * marks[i].gap;
@@ -691,14 +699,15 @@ bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const 
     };
     const std::size_t head = found.boundary[open];
     const std::size_t tail = found.boundary[open + 1] - 1;
-    if ((head > 0 && swallowing(head - 1) && faded(head, open)) || (swallowing(tail) && faded(tail, open))) {
+    if ((head > 0 && swallowing(head - 1) && levels.faded(head, open)) ||
+        (swallowing(tail) && levels.faded(tail, open))) {
         return false;
     }
     return std::ranges::none_of(found.dotLostAfter, [&](std::size_t i) {
         const auto p = std::min(static_cast<std::size_t>(
                                     std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1),
             beaconLength - 1);
-        return levels.bound[i - first] < lostDotShare * levels.steady[p] && !dotShown(i) &&
+        return levels.faded(i, p, lostDotShare) && !dotShown(i) &&
             dashMayHaveFaded(found.text[p], i - found.boundary[p], p);
     });
 }
@@ -707,9 +716,8 @@ bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const 
 bool fadedPair(const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks,
     std::size_t i, std::size_t p)
 {
-    const std::size_t first = found.boundary[0];
     return classifyGap(marks[i].gap, found.timing) == GapClass::Element &&
-        std::min(levels.bound[i - first], levels.bound[i + 1 - first]) < fadedShare * levels.steady[p];
+        (levels.faded(i, p) || levels.faded(i + 1, p));
 }
 
 // Whether every element the marks read at position `p` is a mark of their own (no dot put back).
@@ -751,15 +759,8 @@ bool dashMayBeCut(
         return false;
     }
     for (std::size_t k = 0; k + 1 < code.size(); ++k) {
-        if (code[k] != '.' || code[k + 1] != '.' ||
-            !fadedPair(found, levels, marks, found.boundary[p] + k, p)) {
-            continue;
-        }
-        std::string joined(code.substr(0, k));
-        joined += '-';
-        joined += code.substr(k + 2);
-        const char dash = morseSymbolOf(joined);
-        if (dash != '\0' && beaconSymbolsAt(p).find(dash) != std::string_view::npos) {
+        if (code[k] == '.' && code[k + 1] == '.' &&
+            fadedPair(found, levels, marks, found.boundary[p] + k, p) && dotsJoinedFit(code, k, p)) {
             return true;
         }
     }
@@ -769,9 +770,8 @@ bool dashMayBeCut(
 // Whether a mark of character `p` lies under `share` of the characters' level (a fade: 6 dB).
 bool fadedAt(const FoundBeacon& found, const MarkLevels& levels, std::size_t p, double share = fadedShare)
 {
-    const std::size_t first = found.boundary[0];
     for (std::size_t i = found.boundary[p]; i < found.boundary[p + 1]; ++i) {
-        if (levels.bound[i - first] < share * levels.steady[p]) {
+        if (levels.faded(i, p, share)) {
             return true;
         }
     }
@@ -788,9 +788,8 @@ bool dashLostInNull(std::string_view left, const FoundBeacon& found, const MarkL
         return false;
     }
     for (std::size_t k = 0; k < code.size(); ++k) {
-        const std::size_t i = found.boundary[p] + k - found.boundary[0];
         if (code[k] == '-' && left.substr(0, k) == code.substr(0, k) &&
-            left.substr(k) == code.substr(k + 1) && levels.bound[i] < fadedShare * levels.steady[p]) {
+            left.substr(k) == code.substr(k + 1) && levels.faded(found.boundary[p] + k, p)) {
             return true;
         }
     }
