@@ -16,11 +16,18 @@ constexpr double minFaintConfidence = 0.95;
 // time, each piece with a phase of its own, the noise in one silent unit between two dots can pass
 // for the middle of a dash, and a 6 came out as C at 0.988.
 constexpr double overruleDoubt = 0.1;
+// From this many characters in a fade a beacon is read through fades.
+constexpr long fadedCharacters = 3;
 
 // Whether the ticks' character at `p` is sure enough over `floor`, surer where the marks read it
 // otherwise.
 bool ticksSure(const FoundBeacon& marks, const SoftBeacon& ticks, std::size_t p, double floor)
 {
+    // In a fade the ticks take a key-down level the null may have lowered (G read as F, 0.91, where
+    // the marks were unsure): as near the floor, 0.9 is wrong there too often.
+    if (ticks.inFade[p] && marks.confidence[p] < minFramedConfidence) {
+        floor = std::max(floor, minFaintConfidence);
+    }
     const double needed = ticks.text[p] == marks.text[p] ? floor : 1.0 - overruleDoubt * (1.0 - floor);
     return ticks.framed[p] >= needed && ticks.confidence[p] >= minOpenConfidence;
 }
@@ -50,6 +57,11 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         for (std::size_t p = 0; p < beaconLength; ++p) {
             ticks.framed[p] = std::min(ticks.framed[p], ticks.framedLower[p]);
         }
+    }
+    // In a fade the null may lie deeper than the level drawn across it: a character whose reading
+    // rests on that level is vouched for by nothing (the marks there come from the same fade).
+    if (std::ranges::find(measured.restsOnLevel, true) != measured.restsOnLevel.end()) {
+        return false;
     }
     // Where the filter may have been off the tone, a character the ticks read alone is a guess; so
     // is one a null may have left of the marks' character.
@@ -104,12 +116,24 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
     // those the ticks must be sure of, and every other one they must read as the marks did. Near
     // the floor the marks vouch for nothing.
     const Acceptance acceptance;
-    if (doubts.faint || marks.cost > acceptance.maxTotalCost || !lastHeld) {
+    // Read through fades, every null costs the marks a repair, so their summed cost no longer tells
+    // a beacon framed wrongly. Past it each character must stand on its own: the ticks sure of it,
+    // or, where they only guess at the bottom of a null, the marks.
+    const bool costly = marks.cost > acceptance.maxTotalCost;
+    if (doubts.faint || !lastHeld || (costly && std::ranges::count(ticks.inFade, true) < fadedCharacters)) {
         return false;
     }
+    const auto standsAlone = [&](std::size_t p) {
+        const bool agreed = ticks.text[p] == marks.text[p];
+        const bool marksWitness = !doubts.jumped[p] && !ticks.dashCut[p];
+        return (agreed || marks.confidence[p] < acceptance.minConfidence) &&
+            (ticksSure(marks, ticks, p, minFramedConfidence) ||
+                (agreed && marksWitness && ticks.framed[p] <= guessConfidence &&
+                    marks.confidence[p] >= minFramedConfidence));
+    };
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        const bool vouched =
-            marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p] && !ticks.dashCut[p]
+        const bool vouched = costly ? standsAlone(p)
+            : marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p] && !ticks.dashCut[p]
             ? ticks.text[p] == marks.text[p] && marksVouch(p)
             : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {

@@ -25,10 +25,12 @@ struct TickDoubts
 // its position may hold and no letter or digit the position cannot hold is overwhelmingly
 // likelier; when faint, only when the ticks are surer still; ten times surer of a character the
 // marks read otherwise; near the floor, where the marks were unsure, as sure at a lower key-down
-// level too. Never
-// when two sure readings differ (save where a null may have cut a dash into the marks' two dots,
-// where the ticks decide), nor for a character the ticks read alone where the tone may have been
-// lost or as what a null may have left of the marks' character.
+// level too; in a fade, surer where the marks are unsure. Marks that needed more repairs than one
+// lost dot count only in a beacon read through fades, every character then standing on its own.
+// Never when two sure readings differ (save where a null may have cut a dash into the marks' two
+// dots, where the ticks decide), nor for a character the ticks read alone where the tone may have
+// been lost or as what a null may have left of the marks' character, nor where a character in a
+// fade holds only at the level drawn across the null.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts);
 
 } // namespace cwaudio

@@ -23,9 +23,8 @@ constexpr std::size_t alphanumerics = 36;
 // level that one allows, fallen by this time constant (about 90 dB a second).
 constexpr double fadeSeconds = 0.1;
 // Energy over the noise density of a unit-long mark below which a character read from the ticks
-// is a guess (about 9 dB), and the confidence such a guess gets.
+// is a guess (about 9 dB).
 constexpr double minUnitEnergy = 8.0;
-constexpr double guessConfidence = 0.5;
 // A fade this far (6 dB) below the characters' steady level, and a factor the level it leaves may
 // be off by.
 constexpr double fadedShare = 0.5;
@@ -869,6 +868,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
                  leftByNull(morseCodeOf(chosen.symbol), morseCodeOf(found.text[p]))) ||
                 dashLostInNull(morseCodeOf(chosen.symbol), found, levels, p));
         result.framed[p] = chosen.framed;
+        result.inFade[p] = fadedAt(found, levels, p);
         result.text += chosen.symbol;
         result.confidence[p] = chosen.open;
         reader.backward(morseCodeOf(chosen.symbol), pass.ends[p], scratch, beam);
@@ -891,8 +891,9 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         return std::nullopt;
     }
     result.framedLower = result.framed;
-    // Read again lower only where the marks leave the ticks alone (it doubles the reading's cost).
-    if (readLower && !sureEnough(found, Acceptance {})) {
+    // Read again lower only where the marks leave the ticks alone, or a fade leaves the level in
+    // doubt (it doubles the reading's cost).
+    if ((readLower && !sureEnough(found, Acceptance {})) || std::ranges::find(result.inFade, true) != result.inFade.end()) {
         t.scaleAmplitudes(lowerLevel);
         const FramePass lower = passFrame(reader, *beams, t.cells());
         for (std::size_t p = 0; p < beaconLength; ++p) {
@@ -900,6 +901,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             result.framedLower[p] = chosen.symbol == result.text[p]
                 ? std::min(result.framed[p], chosen.framed)
                 : std::min(result.framed[p], guessConfidence);
+            result.restsOnLevel[p] =
+                result.inFade[p] && result.framed[p] > guessConfidence && result.framedLower[p] <= guessConfidence;
         }
     }
     return result;

@@ -13,13 +13,17 @@
 
 namespace cwaudio {
 
+// How sure the ticks are of a character they only guess at (deep in a fade, or at the noise's level).
+inline constexpr double guessConfidence = 0.5;
+
 struct SoftBeacon
 {
     std::string text;
     std::array<double, beaconLength> confidence {}; // against every letter and digit
     std::array<double, beaconLength> framed {}; // against what the position may hold
     // As `framed`, the least of it read at the measured key-down level and a little under it (a
-    // guess where the two readings differ); read lower only when asked and the marks are unsure.
+    // guess where the two readings differ); read lower when asked and the marks are unsure, and
+    // where a character lies in a fade.
     std::array<double, beaconLength> framedLower {};
     // Where the ticks' sureness of the character rests on an element at the noise's level (then
     // they only guess, and the marks must bear it out).
@@ -31,6 +35,11 @@ struct SoftBeacon
     // (a whole dash only where its own mark lies in the fade): the ticks' silence at the bottom of
     // a null says nothing, so it cannot overrule the marks.
     std::array<bool, beaconLength> nulledOut {};
+    // Where a mark of the character lies in a fade (6 dB under the characters' level).
+    std::array<bool, beaconLength> inFade {};
+    // Where a character in a fade is no more than a guess read a little lower: its reading rests on
+    // the level drawn across the null, which may lie deeper.
+    std::array<bool, beaconLength> restsOnLevel {};
 };
 
 // Where the keyed marks sit among the baseband ticks: a mark is decided on a filter that ends
