@@ -893,7 +893,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     result.framedLower = result.framed;
     // Read again lower only where the marks leave the ticks alone, or a fade leaves the level in
     // doubt (it doubles the reading's cost).
-    if ((readLower && !sureEnough(found, Acceptance {})) || std::ranges::find(result.inFade, true) != result.inFade.end()) {
+    if ((readLower && !sureEnough(found, Acceptance {})) ||
+        std::ranges::find(result.inFade, true) != result.inFade.end()) {
         t.scaleAmplitudes(lowerLevel);
         const FramePass lower = passFrame(reader, *beams, t.cells());
         for (std::size_t p = 0; p < beaconLength; ++p) {
@@ -901,8 +902,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             result.framedLower[p] = chosen.symbol == result.text[p]
                 ? std::min(result.framed[p], chosen.framed)
                 : std::min(result.framed[p], guessConfidence);
-            result.restsOnLevel[p] =
-                result.inFade[p] && result.framed[p] > guessConfidence && result.framedLower[p] <= guessConfidence;
+            result.restsOnLevel[p] = result.inFade[p] && result.framed[p] > guessConfidence &&
+                result.framedLower[p] <= guessConfidence;
         }
     }
     return result;
