@@ -785,15 +785,26 @@ void TestCwAudio::decodeSignal()
     QVERIFY2(out.text.find(texts.front().substr(0, 6)) != std::string::npos, out.text.c_str());
 }
 
-void TestCwAudio::channel_data()
+namespace {
+
+// The channel the cases below start from: 8 kHz mono, the tone at 1100 Hz, 10 dB.
+cwsynth::ChannelParams channelBase()
 {
-    // One case per family of the channel model, at a comfortable SNR (8 kHz mono, 18 WPM).
-    QTest::addColumn<cwsynth::ChannelParams>("params");
     cwsynth::ChannelParams base;
     base.sampleRate = 8000.0;
     base.channels = 1;
     base.snrDb = 10.0;
     base.toneHz = 1100.0;
+    return base;
+}
+
+} // namespace
+
+void TestCwAudio::channel_data()
+{
+    // One case per family of the channel model, at a comfortable SNR (18 WPM).
+    QTest::addColumn<cwsynth::ChannelParams>("params");
+    const cwsynth::ChannelParams base = channelBase();
     QTest::newRow("tone at 2600 Hz") << [&] {
         auto p = base;
         p.toneHz = 2600.0;
@@ -835,6 +846,8 @@ void TestCwAudio::channel_data()
     }();
 }
 
+namespace {
+
 // Two beacons keyed by hand at 18 WPM through `params`, with other traffic beside them.
 struct ChannelHeard
 {
@@ -858,6 +871,8 @@ ChannelHeard hearChannel(const cwsynth::ChannelParams& params)
     return { textsOf(beacon.sent), textsOf(decode(samples, params.sampleRate).beacons) };
 }
 
+} // namespace
+
 void TestCwAudio::channel()
 {
     QFETCH(cwsynth::ChannelParams, params);
@@ -867,7 +882,7 @@ void TestCwAudio::channel()
 
 void TestCwAudio::spinRightOrNone_data()
 {
-    // Nulls 20 dB deep every 1.5-4 s (8 kHz mono); `found`: at least this many of the two beacons.
+    // Nulls 20 dB deep every 1.5-4 s; `found`: at least this many of the two beacons.
     QTest::addColumn<double>("snrDb");
     QTest::addColumn<int>("seed");
     QTest::addColumn<int>("found");
@@ -882,11 +897,8 @@ void TestCwAudio::spinRightOrNone()
     QFETCH(double, snrDb);
     QFETCH(int, seed);
     QFETCH(int, found);
-    cwsynth::ChannelParams params;
-    params.sampleRate = 8000.0;
-    params.channels = 1;
+    cwsynth::ChannelParams params = channelBase();
     params.snrDb = snrDb;
-    params.toneHz = 1100.0;
     params.spinNullDb = 20.0;
     params.seed = static_cast<std::uint64_t>(seed);
     const ChannelHeard out = hearChannel(params);
