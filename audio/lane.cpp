@@ -6,6 +6,7 @@
 #include "soft_beacon.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 
@@ -34,6 +35,15 @@ constexpr double maxOpenCheck = 12.0;
 constexpr double endlessSpace = 1000.0;
 // Ticks of baseband kept for reading a beacon again: a beacon at the slowest speed, and more.
 constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
+// A mark keyed at under this share of the power of the marks around it (10 dB; the median of this
+// many either side), no longer than this many dots, with this many units of space either side, and
+// the marks either side at least `steadyShare` of that power, is noise the threshold let through
+// where it followed the keying down into a space.
+constexpr double strayPowerShare = 0.1;
+constexpr std::size_t strayNeighbours = 4;
+constexpr double strayDots = 1.5;
+constexpr double strayGapUnits = 2.0;
+constexpr double steadyShare = 0.5;
 // The marks only have to be split into characters plausibly; the ticks then decide which.
 constexpr Acceptance markAcceptance { 25.0, 0.0 };
 // The filter's tone moving faster than any Doppler is a jump (smoothed over one of the tracker's
@@ -479,60 +489,79 @@ void Lane::evaluate(double endGap, bool final)
     if (searched == m_fruitless || m_marks.empty()) {
         return;
     }
-    const double realGap = m_marks.back().gap;
-    m_marks.back().gap = endlessSpace * m_timing.dot;
-    const bool possible =
-        findBeacon(m_marks, m_marks.back().gap, m_timing, m_speedRange, markAcceptance).has_value();
-    m_marks.back().gap = realGap;
-    if (!possible) {
+    const Reading reading = read(m_marks, endGap, final, m_read);
+    if (reading == Reading::Impossible) {
         m_fruitless = searched;
-        return;
     }
-    const auto found = findBeacon(m_marks, endGap, m_timing, m_speedRange, markAcceptance);
+    // Noise the threshold let through where it followed the keying down into a space leaves a dot
+    // that no beacon explains: between two characters the beacon read around it is turned down;
+    // after the last one no beacon can end there. Read once more without it.
+    const bool turnedDown = reading == Reading::TurnedDown || reading == Reading::AlreadyRead;
+    if (turnedDown || reading == Reading::Impossible || reading == Reading::NotFound) {
+        std::vector<KeyedMark> kept = m_marks;
+        double keptEnd = endGap;
+        if (dropStrays(kept, keptEnd, turnedDown ? 0 : m_marks.size() - 1)) {
+            read(kept, keptEnd, final, m_readKept);
+        }
+    }
+}
+
+Lane::Reading Lane::read(std::vector<KeyedMark>& marks, double endGap, bool final, ReadMarks& memo)
+{
+    const double realGap = marks.back().gap;
+    marks.back().gap = endlessSpace * m_timing.dot;
+    const bool possible =
+        findBeacon(marks, marks.back().gap, m_timing, m_speedRange, markAcceptance).has_value();
+    marks.back().gap = realGap;
+    if (!possible) {
+        return Reading::Impossible;
+    }
+    const auto found = findBeacon(marks, endGap, m_timing, m_speedRange, markAcceptance);
     if (!found) {
-        return;
+        return Reading::NotFound;
     }
     const TickScale scale { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
-    const KeyedMark& firstMark = m_marks[found->firstMark];
-    const KeyedMark& lastMark = m_marks[found->boundary[beaconLength] - 1];
+    const KeyedMark& firstMark = marks[found->firstMark];
+    const KeyedMark& lastMark = marks[found->boundary[beaconLength] - 1];
     // Until the ticks after it have come in, the beacon waits for the space to grow; once read,
     // the same beacon coming up again as the space grows is not read twice.
     if (!final &&
         static_cast<double>(m_history.end()) < keyedEnd(lastMark, scale) + ticksReadAfter(found->timing)) {
-        return;
+        return Reading::Waiting;
     }
-    if (firstMark.start == m_readFirst && lastMark.start == m_readLast) {
-        return;
+    const std::size_t count = found->boundary[beaconLength] - found->firstMark;
+    const ReadMarks these { firstMark.start, lastMark.start, count };
+    if (these == memo) {
+        return Reading::AlreadyRead;
     }
-    m_readFirst = firstMark.start;
-    m_readLast = lastMark.start;
+    memo = these;
     // A retuning within the last character leaves its end keyed on another tone, which this lane's
     // filter never heard: both readings then miss the same elements (C read as D).
-    const auto lastCharacter = std::span<const KeyedMark>(m_marks).subspan(
+    const auto lastCharacter = std::span<const KeyedMark>(marks).subspan(
         found->boundary[beaconLength - 1], found->boundary[beaconLength] - found->boundary[beaconLength - 1]);
     if (keyingWentOnElsewhere(lastCharacter, found->timing.dot)) {
-        return;
+        return Reading::TurnedDown;
     }
     const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
     TickDoubts doubts;
     doubts.faint = m_detector.snrDb() < faintSnrDb;
     doubts.nearFloor = m_detector.snrDb() < nearFloorSnrDb;
     // The reading at a lower level counts only near the floor.
-    const auto soft = rereadBeacon(m_history, noise, scale, found->timing, m_marks, *found, doubts.nearFloor);
+    const auto soft = rereadBeacon(m_history, noise, scale, found->timing, marks, *found, doubts.nearFloor);
     if (!soft) {
-        return;
+        return Reading::TurnedDown;
     }
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        const double start = keyedStart(m_marks[found->boundary[p]], scale);
-        const double end = keyedEnd(m_marks[found->boundary[p + 1] - 1], scale);
+        const double start = keyedStart(marks[found->boundary[p]], scale);
+        const double end = keyedEnd(marks[found->boundary[p + 1] - 1], scale);
         doubts.toneLost[p] = m_history.toneLost(std::llround(start), std::llround(end));
         // The spaces either side count too: the ticks may place the character a little off the marks.
-        const double before = p > 0 ? keyedEnd(m_marks[found->boundary[p] - 1], scale) : start;
-        const double after = p + 1 < beaconLength ? keyedStart(m_marks[found->boundary[p + 1]], scale) : end;
+        const double before = p > 0 ? keyedEnd(marks[found->boundary[p] - 1], scale) : start;
+        const double after = p + 1 < beaconLength ? keyedStart(marks[found->boundary[p + 1]], scale) : end;
         doubts.jumped[p] = m_history.phaseLost(std::llround(before), std::llround(after));
     }
     if (!acceptReading(*found, *soft, doubts)) {
-        return;
+        return Reading::TurnedDown;
     }
     const double tickRate = m_filter.outputRate();
     AudioBeacon beacon;
@@ -548,6 +577,72 @@ void Lane::evaluate(double endGap, bool final)
     if (m_handlers.beacon) {
         m_handlers.beacon(beacon);
     }
+    return Reading::Reported;
+}
+
+bool Lane::dropStrays(std::vector<KeyedMark>& marks, double& endGap, std::size_t from) const
+{
+    if (!m_timing.known() || marks.size() < 2 * strayNeighbours + 1) {
+        return false;
+    }
+    const TickScale scale { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
+    const double dot = m_timing.dot;
+    const auto gapAfter = [&](std::size_t i) { return i + 1 == marks.size() ? endGap : marks[i].gap; };
+    // Measured only around a mark short and alone enough to be one.
+    std::vector<double> power(marks.size(), -1.0);
+    const auto powerOf = [&](std::size_t i) {
+        if (power[i] < 0.0) {
+            power[i] = keyedPower(keyedStart(marks[i], scale), keyedEnd(marks[i], scale));
+        }
+        return power[i];
+    };
+    std::vector<KeyedMark> kept;
+    bool dropped = false;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const bool alone = i > 0 && i >= from && marks[i].length <= strayDots * dot &&
+            marks[i - 1].gap >= strayGapUnits * dot && gapAfter(i) >= strayGapUnits * dot;
+        bool stray = false;
+        if (alone) {
+            const std::size_t first = i >= strayNeighbours ? i - strayNeighbours : 0;
+            const std::size_t last = std::min(marks.size(), first + 2 * strayNeighbours + 1);
+            std::array<double, 2 * strayNeighbours> around {};
+            std::size_t count = 0;
+            for (std::size_t k = first; k < last; ++k) {
+                if (k != i) {
+                    around[count++] = powerOf(k);
+                }
+            }
+            const auto middle = around.begin() + static_cast<std::ptrdiff_t>(count / 2);
+            std::nth_element(around.begin(), middle, around.begin() + static_cast<std::ptrdiff_t>(count));
+            const double level = *middle;
+            // ...between marks at the level of the rest: in a fade they would be weak too.
+            stray = powerOf(i) < strayPowerShare * level && powerOf(i - 1) >= steadyShare * level &&
+                (i + 1 == marks.size() || powerOf(i + 1) >= steadyShare * level);
+        }
+        if (!stray) {
+            if (dropped) {
+                kept.push_back(marks[i]);
+            }
+            continue;
+        }
+        if (!dropped) {
+            kept.assign(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(i));
+            dropped = true;
+        }
+        // Its space joins the one before it.
+        KeyedMark& before = kept.back();
+        if (i + 1 == marks.size()) {
+            endGap += before.gap + marks[i].length;
+            before.gap = endGap;
+        } else {
+            before.gap += marks[i].length + marks[i].gap;
+        }
+        before.gapTail = marks[i].gapTail;
+    }
+    if (dropped) {
+        marks = std::move(kept);
+    }
+    return dropped;
 }
 
 void Lane::trim()

@@ -97,6 +97,22 @@ private:
     void closeGap(const KeyRun& space);
     // `final`: the input has ended, no more ticks will come.
     void evaluate(double endGap, bool final = false);
+    // Waiting: for the ticks after the beacon. AlreadyRead: turned down before.
+    enum class Reading { Impossible, NotFound, Waiting, AlreadyRead, TurnedDown, Reported };
+    // Which marks a beacon was read again from the ticks on: its first and last mark, and how many.
+    struct ReadMarks
+    {
+        double first = -1.0;
+        double last = -1.0;
+        std::size_t count = 0;
+        bool operator==(const ReadMarks&) const = default;
+    };
+    // Looks for a beacon ending with the last of `marks` (this lane's, or a copy) and reports it
+    // when the ticks bear it out; not twice on the same marks (`memo`).
+    Reading read(std::vector<KeyedMark>& marks, double endGap, bool final, ReadMarks& memo);
+    // Takes from `marks` the strays among them from mark `from` on (see lane.cpp), their spaces
+    // joining the one before; whether there were any.
+    bool dropStrays(std::vector<KeyedMark>& marks, double& endGap, std::size_t from) const;
     void emitText(std::size_t end);
     void trim();
     // A copy reading early: the last mark is followed by a word space of what was received.
@@ -115,8 +131,8 @@ private:
     ToneFilter m_filter;
     KeyingDetector m_detector;
     TickHistory m_history;
-    double m_readFirst = -1.0; // first and last mark of the beacon last read from the ticks
-    double m_readLast = -1.0;
+    ReadMarks m_read; // the beacon last read from the ticks
+    ReadMarks m_readKept; // ...and last read without strays
     TextDecoder m_textDecoder;
     std::int64_t m_lead; // the samples fed run this far behind the bank's
     std::int64_t m_skipped = 0; // the first m_lead samples fed come from before the input

@@ -81,6 +81,7 @@ enum Oddity {
     nulled, // one null of the signal, 20 dB deep and 0.3 s wide, at the end of G's first dash
     splitOpen, // one null as above in the middle of the first dash of X (-..-) at position 14
     retunedLast, // the tone jumps 100 Hz up after the first dash of the last G
+    blipAfter, // a blip on the tone 14 dB under it, half a dot long, 2.5 units after the last G
 };
 
 // One null of a tumbling satellite's antenna pattern, turning half a turn a second (nulls 1 s
@@ -159,6 +160,9 @@ double keyText(std::vector<Key>& keys, double t, std::string_view text, Oddity o
             t += length;
             if (odd && oddity == crash && e + 1 == code.size()) {
                 keys.push_back({ t + dot, t + dot + 0.01, true });
+            }
+            if (oddity == blipAfter && p + 1 == text.size() && e + 1 == code.size()) {
+                keys.push_back({ t + 2.5 * dot, t + 3.0 * dot, false, 0.2, hz });
             }
             const bool broken = brokenAfter(oddity, p, e);
             t += (e + 1 < code.size() && !broken ? 1.0 : 3.0) * dot;
@@ -315,6 +319,9 @@ void TestWrongBeacons::rightOrNone_data()
     // The threshold loses the dot, but the baseband still shows it: the reading from the ticks must
     // restore it rather than the marks' G turn the beacon down.
     QTest::newRow("faded dot, 6 dB") << int(weakDot) << 6.0 << seeds << 0;
+    // Where the threshold has followed the keying down into the space after a beacon, a blip far
+    // under it keys a mark there: the beacon must not end in a character no beacon has.
+    QTest::newRow("blip after the beacon, 6 dB") << int(blipAfter) << 6.0 << seeds << 0;
 }
 
 void TestWrongBeacons::rightOrNone()
