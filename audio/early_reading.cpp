@@ -61,8 +61,7 @@ bool Lane::endHeard() const
 
 double Lane::quietTicks() const
 {
-    const TickScale scale { static_cast<double>(m_detector.filterLength()) };
-    return static_cast<double>(m_history.end()) - keyedEnd(m_marks.back(), scale);
+    return static_cast<double>(m_history.end()) - keyedEnd(m_marks.back(), tickScale());
 }
 
 void Pipeline::setEarlyReadings(bool on)

@@ -400,7 +400,7 @@ bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) co
     if (m_partner == nullptr || last.empty()) {
         return false;
     }
-    const TickScale scale { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
+    const TickScale scale = tickScale();
     const double from = keyedStart(last.front(), scale);
     const double end = keyedEnd(last.back(), scale);
     // A station the partner held before the beacon's last character keys on its own time; a
@@ -415,8 +415,7 @@ bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) co
     // The ticks of both lanes count alike (see inStepWith). A retuning's new tone takes up the
     // keying within a character space (3 units and a hand's slack), for at least an element's
     // length, and was silent before it.
-    const TickScale partnerScale { static_cast<double>(m_partner->m_detector.filterLength()),
-        m_filter.outputRate() };
+    const TickScale partnerScale = m_partner->tickScale();
     double keyedThere = 0.0;
     double energyThere = 0.0;
     for (const KeyedMark& mark : m_partner->m_marks) {
@@ -498,10 +497,8 @@ void Lane::evaluate(double endGap, bool final)
     // after the last one no beacon can end there. Read once more without it.
     const bool turnedDown = reading == Reading::TurnedDown || reading == Reading::AlreadyRead;
     if (turnedDown || reading == Reading::Impossible || reading == Reading::NotFound) {
-        std::vector<KeyedMark> kept = m_marks;
-        double keptEnd = endGap;
-        if (dropStrays(kept, keptEnd, turnedDown ? 0 : m_marks.size() - 1)) {
-            read(kept, keptEnd, final, m_readKept);
+        if (auto kept = withoutStrays(m_marks, endGap, turnedDown ? 0 : m_marks.size() - 1)) {
+            read(kept->marks, kept->endGap, final, m_readKept);
         }
     }
 }
@@ -520,7 +517,7 @@ Lane::Reading Lane::read(std::vector<KeyedMark>& marks, double endGap, bool fina
     if (!found) {
         return Reading::NotFound;
     }
-    const TickScale scale { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
+    const TickScale scale = tickScale();
     const KeyedMark& firstMark = marks[found->firstMark];
     const KeyedMark& lastMark = marks[found->boundary[beaconLength] - 1];
     // Until the ticks after it have come in, the beacon waits for the space to grow; once read,
@@ -580,12 +577,13 @@ Lane::Reading Lane::read(std::vector<KeyedMark>& marks, double endGap, bool fina
     return Reading::Reported;
 }
 
-bool Lane::dropStrays(std::vector<KeyedMark>& marks, double& endGap, std::size_t from) const
+std::optional<Lane::KeptMarks> Lane::withoutStrays(
+    const std::vector<KeyedMark>& marks, double endGap, std::size_t from) const
 {
     if (!m_timing.known() || marks.size() < 2 * strayNeighbours + 1) {
-        return false;
+        return std::nullopt;
     }
-    const TickScale scale { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
+    const TickScale scale = tickScale();
     const double dot = m_timing.dot;
     const auto gapAfter = [&](std::size_t i) { return i + 1 == marks.size() ? endGap : marks[i].gap; };
     // Measured only around a mark short and alone enough to be one.
@@ -596,8 +594,8 @@ bool Lane::dropStrays(std::vector<KeyedMark>& marks, double& endGap, std::size_t
         }
         return power[i];
     };
-    std::vector<KeyedMark> kept;
-    bool dropped = false;
+    // Copied only once a stray turns up.
+    std::optional<KeptMarks> kept;
     for (std::size_t i = 0; i < marks.size(); ++i) {
         const bool alone = i > 0 && i >= from && marks[i].length <= strayDots * dot &&
             marks[i - 1].gap >= strayGapUnits * dot && gapAfter(i) >= strayGapUnits * dot;
@@ -620,29 +618,25 @@ bool Lane::dropStrays(std::vector<KeyedMark>& marks, double& endGap, std::size_t
                 (i + 1 == marks.size() || powerOf(i + 1) >= steadyShare * level);
         }
         if (!stray) {
-            if (dropped) {
-                kept.push_back(marks[i]);
+            if (kept) {
+                kept->marks.push_back(marks[i]);
             }
             continue;
         }
-        if (!dropped) {
-            kept.assign(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(i));
-            dropped = true;
+        if (!kept) {
+            kept = KeptMarks { { marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(i) }, endGap };
         }
         // Its space joins the one before it.
-        KeyedMark& before = kept.back();
+        KeyedMark& before = kept->marks.back();
         if (i + 1 == marks.size()) {
-            endGap += before.gap + marks[i].length;
-            before.gap = endGap;
+            kept->endGap += before.gap + marks[i].length;
+            before.gap = kept->endGap;
         } else {
             before.gap += marks[i].length + marks[i].gap;
         }
         before.gapTail = marks[i].gapTail;
     }
-    if (dropped) {
-        marks = std::move(kept);
-    }
-    return dropped;
+    return kept;
 }
 
 void Lane::trim()

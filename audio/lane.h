@@ -5,6 +5,7 @@
 #include "cw_audio.h"
 #include "keyed_mark.h"
 #include "keying_detector.h"
+#include "soft_beacon.h"
 #include "text_decoder.h"
 #include "tick_history.h"
 #include "timing.h"
@@ -67,6 +68,11 @@ private:
         bool operator==(const SearchedMarks&) const = default;
     };
 
+    // Where the keyed marks sit among the ticks this lane filters.
+    TickScale tickScale() const
+    {
+        return { static_cast<double>(m_detector.filterLength()), m_filter.outputRate() };
+    }
     // Delays `samples` by the tracker's lag and filters them into ticks.
     void filter(std::span<const float> samples);
     // filter() for both lanes, each lane's ticks (and the jumps before them) held for
@@ -110,9 +116,15 @@ private:
     // Looks for a beacon ending with the last of `marks` (this lane's, or a copy) and reports it
     // when the ticks bear it out; not twice on the same marks (`memo`).
     Reading read(std::vector<KeyedMark>& marks, double endGap, bool final, ReadMarks& memo);
-    // Takes from `marks` the strays among them from mark `from` on (see lane.cpp), their spaces
-    // joining the one before; whether there were any.
-    bool dropStrays(std::vector<KeyedMark>& marks, double& endGap, std::size_t from) const;
+    struct KeptMarks
+    {
+        std::vector<KeyedMark> marks;
+        double endGap;
+    };
+    // `marks` without the strays among them from mark `from` on (see lane.cpp), their spaces joining
+    // the one before; none when there are none.
+    std::optional<KeptMarks> withoutStrays(
+        const std::vector<KeyedMark>& marks, double endGap, std::size_t from) const;
     void emitText(std::size_t end);
     void trim();
     // A copy reading early: the last mark is followed by a word space of what was received.

@@ -79,10 +79,12 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         }
     }
     const double framedFloor = doubts.faint ? minFaintConfidence : minFramedConfidence;
-    // Across a jump of the tone only the ticks witness a character; elsewhere the marks still do.
+    // Across a jump of the tone, or where a null may have cut a dash, only the ticks witness a
+    // character; elsewhere the marks still do.
+    const auto marksWitness = [&](std::size_t p) { return !doubts.jumped[p] && !ticks.dashCut[p]; };
     const auto jumpsRead = [&] {
         for (std::size_t p = 0; p < beaconLength; ++p) {
-            if ((doubts.jumped[p] || ticks.dashCut[p]) && !ticksSure(marks, ticks, p, framedFloor)) {
+            if (!marksWitness(p) && !ticksSure(marks, ticks, p, framedFloor)) {
                 return false;
             }
         }
@@ -125,15 +127,14 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
     }
     const auto standsAlone = [&](std::size_t p) {
         const bool agreed = ticks.text[p] == marks.text[p];
-        const bool marksWitness = !doubts.jumped[p] && !ticks.dashCut[p];
         return (agreed || marks.confidence[p] < acceptance.minConfidence) &&
             (ticksSure(marks, ticks, p, minFramedConfidence) ||
-                (agreed && marksWitness && ticks.framed[p] <= guessConfidence &&
+                (agreed && marksWitness(p) && ticks.framed[p] <= guessConfidence &&
                     marks.confidence[p] >= minFramedConfidence));
     };
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const bool vouched = costly ? standsAlone(p)
-            : marks.confidence[p] >= acceptance.minConfidence && !doubts.jumped[p] && !ticks.dashCut[p]
+            : marks.confidence[p] >= acceptance.minConfidence && marksWitness(p)
             ? ticks.text[p] == marks.text[p] && marksVouch(p)
             : ticksSure(marks, ticks, p, minFramedConfidence);
         if (!vouched) {

@@ -478,6 +478,14 @@ Choice choose(Reader& reader, const FramePass& pass, Beam beam, std::size_t p, b
 using Beams = std::array<Beam, beaconLength>;
 using Cells = std::array<int, beaconLength>;
 
+// The character mark `i` of the beacon's marks was read as part of.
+std::size_t characterOf(const FoundBeacon& found, std::size_t i)
+{
+    return std::min(
+        static_cast<std::size_t>(std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1),
+        beaconLength - 1);
+}
+
 // What the ticks show of each mark of a beacon's reading, and of the characters around them.
 struct MarkLevels
 {
@@ -637,9 +645,7 @@ bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, cons
     TickScale scale, const std::vector<bool>& guessed, const MarkLevels& levels)
 {
     return std::ranges::all_of(found.merged, [&](std::size_t i) {
-        const auto p = std::min(static_cast<std::size_t>(
-                                    std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1),
-            beaconLength - 1);
+        const auto p = characterOf(found, i);
         if (levels.faded(i, p) && levels.faded(i + 1, p) &&
             marks[i].gap < characterSpace * found.timing.dot) {
             return true;
@@ -703,9 +709,7 @@ bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const 
         return false;
     }
     return std::ranges::none_of(found.dotLostAfter, [&](std::size_t i) {
-        const auto p = std::min(static_cast<std::size_t>(
-                                    std::ranges::upper_bound(found.boundary, i) - found.boundary.begin() - 1),
-            beaconLength - 1);
+        const auto p = characterOf(found, i);
         return levels.faded(i, p, lostDotShare) && !dotShown(i) &&
             dashMayHaveFaded(found.text[p], i - found.boundary[p], p);
     });
