@@ -61,6 +61,15 @@ constexpr int toneLostHops = 2;
 constexpr double keyedShareSeconds = 5.0;
 constexpr double readingShare = 0.15;
 constexpr double readingHoldSeconds = 5.0;
+// The tone a lane holds: within this it is the same tone, and noise draws the tracker off it in a
+// pause for at most this long.
+constexpr double sameToneHz = 40.0;
+constexpr double excursionSeconds = 2.0;
+// A station's tone is keyed at this share of the tracker's estimates. A tone found only lately
+// cannot be: keyed throughout since, it reaches this share in about 2.5 s, the longest a tracker
+// may take to see a jump (a beacon retuned onto where a lane had wandered is not that lane's
+// station, while one heard there before its pause is).
+constexpr double stationShare = 0.4;
 // A jump is looked for in the samples this many of the tracker's hops after where the spectrum
 // dated it, and this many before (as far as the line reaches): the averages may show the new
 // tone a second late.
@@ -89,6 +98,8 @@ Lane::Lane(const DriftBank& bank, DecodeHandlers handlers, int lead)
     , m_speedRange(speedRangeFor(m_filter.outputRate()))
     , m_jumpHz(jumpHzPerSecond * m_filter.block() / bank.sampleRate())
     , m_keyedShareStep(bank.hop() / (keyedShareSeconds * bank.sampleRate()))
+    , m_heldTone(sameToneHz, std::llround(excursionSeconds * bank.sampleRate()))
+    , m_rate(std::llround(bank.sampleRate()))
     , m_readingHold(std::llround(readingHoldSeconds * bank.sampleRate()))
 {
     m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
@@ -97,6 +108,19 @@ Lane::Lane(const DriftBank& bank, DecodeHandlers handlers, int lead)
 double Lane::wpm() const
 {
     return m_timing.known() ? 1.2 * m_filter.outputRate() / m_timing.dot : 0.0;
+}
+
+bool Lane::settled(double seconds) const
+{
+    const std::int64_t since = m_heldTone.heldSince(m_tracker.frequency());
+    return !m_tracker.jumpedWithin(seconds) ||
+        (since >= 0 && static_cast<double>(m_workSamples - since) > seconds * static_cast<double>(m_rate));
+}
+
+bool Lane::keying() const
+{
+    return m_keyedShare >= readingShare && m_heldTone.keyed() &&
+        m_heldTone.heldSince(m_tracker.frequency()) >= 0;
 }
 
 void Lane::feed(std::span<const float> samples, bool newFrame)
@@ -140,6 +164,7 @@ void Lane::takeEstimate()
     }
     m_detector.setNoise(m_tracker.noiseVarianceAt(delayedSample()), m_filter.block());
     m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
+    m_heldTone.update(m_tracker.frequency(), m_workSamples, m_keyedShare >= stationShare);
     if (m_keyedShare >= readingShare) {
         m_lastKeyed = m_workSamples;
     }

@@ -3,6 +3,7 @@
 
 #include "beacon_finder.h"
 #include "cw_audio.h"
+#include "held_tone.h"
 #include "keyed_mark.h"
 #include "keying_detector.h"
 #include "soft_beacon.h"
@@ -55,6 +56,12 @@ public:
     const ToneTracker& tracker() const { return m_tracker; }
     double snrDb() const { return m_detector.snrDb(); }
     double wpm() const;
+    // Whether the lane has held its tone for `seconds`: no jump since, or none that left it for
+    // longer than a pause's excursion.
+    bool settled(double seconds) const;
+    // Whether it holds a keyed station: its tone keyed lately, and keyed as a station's some time
+    // since the lane has held it (not a noise peak, nor a tone that has only just come to it).
+    bool keying() const;
 
 private:
     // Which marks a beacon search was run on, and at what speed.
@@ -163,6 +170,8 @@ private:
     double m_filterHz = 0.0;
     double m_keyedShareStep; // per estimate of the tracker
     double m_keyedShare = 0.0; // of the tracker's recent estimates that found the tone keyed
+    HeldTone m_heldTone;
+    std::int64_t m_rate; // working-rate samples a second
     std::int64_t m_readingHold; // working-rate samples
     std::int64_t m_lastKeyed = 0; // sample of the last estimate at which that share was high enough
     bool m_early = false; // a copy made by readEarly()

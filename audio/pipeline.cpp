@@ -63,12 +63,13 @@ void Pipeline::feed(std::span<const float> samples)
         m_decimator.process(samples.first(n), m_work); // the working rate
         processWork();
         // The second lane follows the strongest tone the first is not on. Where the first has moved
-        // onto the second's tone (the other station rose while the beacon paused), the second,
-        // which holds that station's keying, becomes the first, and the first goes back.
+        // onto the second's tone (the other station rose while the beacon paused, or keyed less
+        // for a while), the second, which holds that station's keying, becomes the first, and the
+        // first goes back. Its keying, not its SNR, tells a station from a noise peak: a beacon
+        // that has just begun again after its pause still shows the pause's SNR.
         if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) < sameToneHz &&
-            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) &&
-            !m_lanes[1]->tracker().jumpedWithin(settledSeconds) && m_lanes[1]->tracker().locked() &&
-            m_lanes[1]->snrDb() > keyedStationDb) {
+            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) && m_lanes[1]->settled(settledSeconds) &&
+            m_lanes[1]->tracker().locked() && m_lanes[1]->keying()) {
             std::swap(m_lanes[0], m_lanes[1]);
             std::swap(m_laneIds[0], m_laneIds[1]);
         }
@@ -77,8 +78,8 @@ void Pipeline::feed(std::span<const float> samples)
         // retuned (onto a noise peak the other follows it may well be retuned).
         for (std::size_t k = 0; k < m_lanes.size(); ++k) {
             const Lane& other = *m_lanes[1 - k];
-            const bool station = other.tracker().locked() && !other.tracker().jumpedWithin(settledSeconds) &&
-                other.snrDb() > keyedStationDb;
+            const bool station =
+                other.tracker().locked() && other.settled(settledSeconds) && other.snrDb() > keyedStationDb;
             m_lanes[k]->setStationElsewhere(station ? other.tracker().frequency() : -1.0);
         }
         m_samplesIn += static_cast<std::int64_t>(n);

@@ -152,6 +152,8 @@ private slots:
     void decodeSignal();
     void channel_data();
     void channel();
+    void besideStation_data();
+    void besideStation();
     void spinRightOrNone_data();
     void spinRightOrNone();
     void retuningListener();
@@ -848,18 +850,19 @@ void TestCwAudio::channel_data()
 
 namespace {
 
-// Two beacons keyed by hand at 18 WPM through `params`, with other traffic beside them.
+// Beacons keyed by hand at 18 WPM through `params`, with other traffic beside them: two, 1.5-3 s
+// apart, or three with the beacon's own pauses of 10-15 s between them.
 struct ChannelHeard
 {
     QStringList sent;
     QStringList heard;
 };
 
-ChannelHeard hearChannel(const cwsynth::ChannelParams& params)
+ChannelHeard hearChannel(const cwsynth::ChannelParams& params, bool paused = false)
 {
     std::mt19937_64 random(params.seed + 5);
-    const cwsynth::HandKeying hand { 18.0, 0.1, 1.0, 1.5, 3.0 };
-    const std::vector<std::string> texts = randomBeacons(41, 2);
+    const cwsynth::HandKeying hand { 18.0, 0.1, 1.0, paused ? 10.0 : 1.5, paused ? 15.0 : 3.0 };
+    const std::vector<std::string> texts = randomBeacons(41, paused ? 3 : 2);
     const cwsynth::Envelope beacon = cwsynth::envelopeOf(cwsynth::keyByHand(hand, texts, random), 0.005, 1.5);
     // Other traffic: words that hold no beacon.
     const cwsynth::HandKeying op { 24.0, 0.05, 0.2, 0.5, 1.0 };
@@ -877,6 +880,28 @@ void TestCwAudio::channel()
 {
     QFETCH(cwsynth::ChannelParams, params);
     const ChannelHeard out = hearChannel(params);
+    QCOMPARE(out.heard, out.sent);
+}
+
+void TestCwAudio::besideStation_data()
+{
+    // At 0 dB, beside a station 6 dB stronger 300 Hz away. In the beacon's pause its lane wanders
+    // off, and comes back as the beacon begins again; the station's lane, its station keying less
+    // for a moment, moves onto the beacon too. The lane that held the beacon must keep it.
+    QTest::addColumn<int>("seed");
+    QTest::newRow("the station's lane moving onto the beacon just begun again") << 1134;
+}
+
+void TestCwAudio::besideStation()
+{
+    QFETCH(int, seed);
+    cwsynth::ChannelParams params = channelBase();
+    params.snrDb = 0.0;
+    params.other = true;
+    params.otherOffsetHz = -300.0;
+    params.otherDb = 6.0;
+    params.seed = static_cast<std::uint64_t>(seed);
+    const ChannelHeard out = hearChannel(params, true);
     QCOMPARE(out.heard, out.sent);
 }
 
