@@ -164,7 +164,7 @@ void Lane::takeEstimate()
     }
     m_detector.setNoise(m_tracker.noiseVarianceAt(delayedSample()), m_filter.block());
     m_keyedShare += m_keyedShareStep * ((m_tracker.keyed() ? 1.0 : 0.0) - m_keyedShare);
-    m_heldTone.update(m_tracker.frequency(), m_workSamples, m_keyedShare >= stationShare);
+    m_heldTone.update(m_tracker.frequency(), m_workSamples, m_tracker.keyed(), m_keyedShare >= stationShare);
     if (m_keyedShare >= readingShare) {
         m_lastKeyed = m_workSamples;
     }

@@ -11,9 +11,11 @@ HeldTone::HeldTone(double sameHz, std::int64_t excursion)
 {
 }
 
-void HeldTone::update(double hz, std::int64_t at, bool keyed)
+void HeldTone::update(double hz, std::int64_t at, bool heard, bool keyed)
 {
     if (std::abs(hz - m_hz) < m_sameHz) {
+        // Drifting with the tone while it is heard; in a pause the tracker may wander.
+        m_hz = heard ? hz : m_hz;
         m_awaySince = -1;
         m_keyed = m_keyed || keyed;
     } else if (m_awaySince < 0) {

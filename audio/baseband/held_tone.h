@@ -11,11 +11,13 @@ namespace cwaudio {
 class HeldTone
 {
 public:
-    // A tone within `sameHz` is the same; one held for more than `excursion` samples is another.
+    // A tone within `sameHz` of the one held is the same (the tone held drifts with it while it
+    // is heard); one the tracker holds for more than `excursion` samples is another.
     HeldTone(double sameHz, std::int64_t excursion);
 
-    // The tracker's tone `hz` at sample `at`; `keyed`: whether it is keyed as a station's is.
-    void update(double hz, std::int64_t at, bool keyed);
+    // The tracker's tone `hz` at sample `at`; `heard`: whether it is keyed there now; `keyed`:
+    // whether it is keyed as a station's is.
+    void update(double hz, std::int64_t at, bool heard, bool keyed);
     // The sample since which `hz` has been held; -1 where it is not the tone held.
     std::int64_t heldSince(double hz) const;
     // Whether the tone held was keyed as a station's at some time since.
