@@ -78,8 +78,8 @@ void Pipeline::feed(std::span<const float> samples)
         // retuned (onto a noise peak the other follows it may well be retuned).
         for (std::size_t k = 0; k < m_lanes.size(); ++k) {
             const Lane& other = *m_lanes[1 - k];
-            const bool station =
-                other.tracker().locked() && other.settled(settledSeconds) && other.snrDb() > keyedStationDb;
+            const bool station = other.tracker().locked() && !other.tracker().jumpedWithin(settledSeconds) &&
+                other.snrDb() > keyedStationDb;
             m_lanes[k]->setStationElsewhere(station ? other.tracker().frequency() : -1.0);
         }
         m_samplesIn += static_cast<std::int64_t>(n);
