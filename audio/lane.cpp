@@ -99,7 +99,6 @@ Lane::Lane(const DriftBank& bank, DecodeHandlers handlers, int lead)
     , m_jumpHz(jumpHzPerSecond * m_filter.block() / bank.sampleRate())
     , m_keyedShareStep(bank.hop() / (keyedShareSeconds * bank.sampleRate()))
     , m_heldTone(sameToneHz, std::llround(excursionSeconds * bank.sampleRate()))
-    , m_rate(std::llround(bank.sampleRate()))
     , m_readingHold(std::llround(readingHoldSeconds * bank.sampleRate()))
 {
     m_detector.setDotTicks(defaultDotSeconds * m_filter.outputRate());
@@ -114,7 +113,8 @@ bool Lane::settled(double seconds) const
 {
     const std::int64_t since = m_heldTone.heldSince(m_tracker.frequency());
     return !m_tracker.jumpedWithin(seconds) ||
-        (since >= 0 && static_cast<double>(m_workSamples - since) > seconds * static_cast<double>(m_rate));
+        (since >= 0 &&
+            static_cast<double>(m_workSamples - since) > seconds * m_filter.outputRate() * m_filter.block());
 }
 
 bool Lane::keying() const

@@ -171,7 +171,6 @@ private:
     double m_keyedShareStep; // per estimate of the tracker
     double m_keyedShare = 0.0; // of the tracker's recent estimates that found the tone keyed
     HeldTone m_heldTone;
-    std::int64_t m_rate; // working-rate samples a second
     std::int64_t m_readingHold; // working-rate samples
     std::int64_t m_lastKeyed = 0; // sample of the last estimate at which that share was high enough
     bool m_early = false; // a copy made by readEarly()

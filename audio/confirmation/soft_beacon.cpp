@@ -855,7 +855,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     Cells endCell {};
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const Beam beam = (*beams)[p];
-        const Choice chosen = choose(reader, pass, beam, p, fadedAt(found, levels, p), scratch);
+        result.inFade[p] = fadedAt(found, levels, p);
+        const Choice chosen = choose(reader, pass, beam, p, result.inFade[p], scratch);
         if (chosen.score == -infinity) {
             return std::nullopt;
         }
@@ -872,7 +873,6 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
                  leftByNull(morseCodeOf(chosen.symbol), morseCodeOf(found.text[p]))) ||
                 dashLostInNull(morseCodeOf(chosen.symbol), found, levels, p));
         result.framed[p] = chosen.framed;
-        result.inFade[p] = fadedAt(found, levels, p);
         result.text += chosen.symbol;
         result.confidence[p] = chosen.open;
         reader.backward(morseCodeOf(chosen.symbol), pass.ends[p], scratch, beam);
@@ -902,7 +902,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         t.scaleAmplitudes(lowerLevel);
         const FramePass lower = passFrame(reader, *beams, t.cells());
         for (std::size_t p = 0; p < beaconLength; ++p) {
-            const Choice chosen = choose(reader, lower, (*beams)[p], p, fadedAt(found, levels, p), scratch);
+            const Choice chosen = choose(reader, lower, (*beams)[p], p, result.inFade[p], scratch);
             result.framedLower[p] = chosen.symbol == result.text[p]
                 ? std::min(result.framed[p], chosen.framed)
                 : std::min(result.framed[p], guessConfidence);
