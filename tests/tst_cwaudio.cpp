@@ -7,6 +7,7 @@
 #include "cw_synth.h"
 #include "decimator.h"
 #include "drift_bank.h"
+#include "drift_fit.h"
 #include "impulse_blanker.h"
 #include "jump_dating.h"
 #include "keying_detector.h"
@@ -140,6 +141,8 @@ private slots:
     void toneTracking();
     void toneThroughJump_data();
     void toneThroughJump();
+    void driftFit_data();
+    void driftFit();
     void jumpDating_data();
     void jumpDating();
     void impulseBlanker_data();
@@ -564,6 +567,44 @@ void TestCwAudio::toneTracking()
     const QString off = toneFollowed(
         8.0, sample, truth, [&](double t) { return t >= 1.5 && (t < change - 0.1 || t >= change + 1.0); });
     QVERIFY2(off.isEmpty(), qPrintable(off));
+}
+
+void TestCwAudio::driftFit_data()
+{
+    // Estimates of a tone falling 30 Hz/s, 32 ms apart, each 2 Hz off either way in turn.
+    QTest::addColumn<int>("estimates");
+    QTest::addColumn<double>("pauseSeconds"); // none after them for this long
+    QTest::addColumn<double>("strayHz"); // the last one this far off, as weak as the noise
+    QTest::addColumn<double>("rate"); // NaN: not measured yet
+    QTest::newRow("two seconds") << 62 << 0.0 << 0.0 << -30.0;
+    QTest::newRow("too few") << 20 << 0.0 << 0.0 << qQNaN();
+    QTest::newRow("three seconds, then a pause of 1.5 s") << 94 << 1.5 << 0.0 << -30.0;
+    QTest::newRow("forgotten after a pause of 4 s") << 94 << 4.0 << 0.0 << qQNaN();
+    QTest::newRow("a weak stray estimate 300 Hz off") << 62 << 0.0 << 300.0 << -30.0;
+}
+
+void TestCwAudio::driftFit()
+{
+    QFETCH(int, estimates);
+    QFETCH(double, pauseSeconds);
+    QFETCH(double, strayHz);
+    QFETCH(double, rate);
+    constexpr double hop = 0.032;
+    cwaudio::DriftFit fit(3.0);
+    for (int i = 0; i < estimates; ++i) {
+        fit.age(hop);
+        fit.add(900.0 - 30.0 * hop * i + (i % 2 == 0 ? 2.0 : -2.0), 100.0);
+    }
+    if (strayHz != 0.0) {
+        fit.age(hop);
+        fit.add(900.0 - 30.0 * hop * estimates + strayHz, 1.0);
+    }
+    fit.age(pauseSeconds);
+    const std::optional<double> measured = fit.rate(30.0);
+    QCOMPARE(measured.has_value(), !qIsNaN(rate));
+    if (measured) {
+        QVERIFY2(std::abs(*measured - rate) < 1.0, qPrintable(QString::number(*measured)));
+    }
 }
 
 void TestCwAudio::toneThroughJump_data()

@@ -21,6 +21,10 @@ constexpr double fastJumpDb = 9.0;
 constexpr double keyedDb = 6.0;
 // Between two estimates the tone moves no faster than this (a jump aside).
 constexpr double slewHzPerSecond = 250.0;
+// The drift is fitted to the keyed estimates of about the last 3 s, and used once a second of them
+// has come in.
+constexpr double driftMemorySeconds = 3.0;
+constexpr double driftFitSeconds = 1.0;
 constexpr double loseSeconds = 3.0;
 // The noise is read this far either side of the tone.
 constexpr double noiseNearHz = 60.0;
@@ -43,6 +47,7 @@ ToneTracker::ToneTracker(const DriftBank& bank)
     , m_noiseLead(static_cast<std::int64_t>(bank.averageSeconds() * bank.sampleRate()))
     , m_bins(bank.bins())
     , m_binHz(bank.binHz())
+    , m_drift(driftMemorySeconds)
 {
     const auto hopsInLag = static_cast<std::size_t>(m_lag / m_hop);
     m_history.assign(hopsInLag + 4, Estimate {});
@@ -62,6 +67,7 @@ void ToneTracker::setHint(double hz)
     // The listener pointed at a tone: go there now, not after the old one fades from the average.
     m_frequency = std::clamp(hz, m_firstBin * m_binHz, m_lastBin * m_binHz);
     m_rate = 0.0;
+    m_drift.clear();
     m_locked = false;
     m_jumpAt = -1;
     m_jumpSeen = -1;
@@ -231,8 +237,12 @@ void ToneTracker::update()
     int bin = globalBin;
     int rate = globalRate;
     bool jumped = !m_locked;
+    const bool wasLocked = m_locked;
+    m_drift.age(hopSeconds);
+    const std::optional<double> measuredRate = m_drift.rate(driftFitSeconds / hopSeconds);
     const double predicted = m_frequency + m_rate * hopSeconds;
     bool keyed = true;
+    double shown = 0.0; // the tone's short average over the floor
     if (m_locked) {
         const int current = static_cast<int>(std::lround(predicted / m_binHz));
         int localBin = 0;
@@ -282,7 +292,8 @@ void ToneTracker::update()
              k <= std::min(m_lastBin, current + m_trackBins); ++k) {
             recent = std::max(recent, m_bank.fast(k));
         }
-        m_keyed = 10 * std::log10(recent / floor) >= keyedDb;
+        shown = recent / floor;
+        m_keyed = 10 * std::log10(shown) >= keyedDb;
         keyed = jumped || m_keyed;
         if (jumped) {
             m_jumpSeen = now;
@@ -292,7 +303,6 @@ void ToneTracker::update()
     if (!m_locked) {
         m_keyed = false;
     }
-    const bool wasLocked = m_locked;
     const double peakDb = 10 * std::log10(std::max(slow(rate, bin), m_bank.fast(bin)) / floor);
     if (peakDb >= acquireDb) {
         m_locked = true;
@@ -323,8 +333,24 @@ void ToneTracker::update()
     if (keyed) {
         m_frequency = jumped ? estimate : std::clamp(estimate, m_frequency - step, m_frequency + step);
         m_rate = m_bank.rate(rate) + rateOffset;
+        // Just after a jump the bank's averages have held the new tone only briefly. A retuned
+        // tone drifts on as before, and within one of the bank's steps of that, the drift measured
+        // over the last seconds is the better rate, also to follow the new tone back to the jump.
+        if (jumped && wasLocked && measuredRate && std::abs(m_rate - *measuredRate) < m_bank.rateStep()) {
+            m_rate = *measuredRate;
+        }
+        if (jumped) {
+            m_drift.clear();
+        } else if (m_locked) {
+            m_drift.add(m_frequency, shown);
+        }
     } else {
-        m_frequency = std::clamp(predicted, m_bandFirst * m_binHz, m_bandLast * m_binHz);
+        // In a pause the tone drifts on as it was measured to.
+        if (m_locked && measuredRate) {
+            m_rate = *measuredRate;
+        }
+        m_frequency += m_rate * hopSeconds;
+        m_frequency = std::clamp(m_frequency, m_bandFirst * m_binHz, m_bandLast * m_binHz);
     }
     // A drift-matched average shows the tone where it is now, so each estimate holds for its own
     // moment; after a jump the moments since it began get the new tone.

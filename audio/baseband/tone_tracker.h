@@ -2,6 +2,7 @@
 #pragma once
 
 #include "drift_bank.h"
+#include "drift_fit.h"
 
 #include <cstdint>
 #include <vector>
@@ -93,6 +94,7 @@ private:
     int m_weakFrames = 0;
     double m_frequency = 800.0;
     double m_rate = 0.0;
+    DriftFit m_drift; // the keyed estimates since the tone was found or last jumped
     std::vector<Estimate> m_history; // ring of the estimates over the last lag, oldest overwritten
     std::size_t m_historyNext = 0;
     std::int64_t m_jumpAt = -1; // where the last jump happened
