@@ -27,6 +27,8 @@ constexpr double minSnrDb = -12.0;
 constexpr double faintSnrDb = -9.5;
 // Below this the key-down level measured on the marks reads high (see acceptReading).
 constexpr double nearFloorSnrDb = -8.0;
+// The SNR at the moment of reading this far under the beacon's own is a fade's, not the beacon's.
+constexpr double readingFadeDb = 3.0;
 // Until the speed has been measured, assume 20 WPM.
 constexpr double defaultDotSeconds = 0.06;
 // A space this many dots long ends any beacon before it.
@@ -84,6 +86,16 @@ constexpr double stationNearHz = 100.0;
 // A tone that took up the keying after a retuning holds at least this share of the keying's power
 // (6 dB under it: a fade may have begun).
 constexpr double retunedPowerShare = 0.25;
+
+// The middle of the keying's SNR over `marks` (not empty).
+double medianSnrDb(std::span<const KeyedMark> marks)
+{
+    std::vector<double> snr(marks.size());
+    std::ranges::transform(marks, snr.begin(), &KeyedMark::snrDb);
+    const auto middle = snr.begin() + static_cast<std::ptrdiff_t>(snr.size() / 2);
+    std::ranges::nth_element(snr, middle);
+    return *middle;
+}
 
 } // namespace
 
@@ -383,6 +395,7 @@ void Lane::handleRun(const KeyRun& run)
 {
     if (run.mark) {
         m_marks.push_back({ run.start, run.length, -1.0 });
+        m_marks.back().snrDb = m_detector.snrDb();
         m_nextOpenCheck = 0.0;
         trim();
         return;
@@ -566,8 +579,12 @@ Lane::Reading Lane::read(std::vector<KeyedMark>& marks, double endGap, bool fina
     }
     const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
     TickDoubts doubts;
-    doubts.faint = m_detector.snrDb() < faintSnrDb;
-    doubts.nearFloor = m_detector.snrDb() < nearFloorSnrDb;
+    // A null at the moment of reading says nothing of how faint the beacon is: there its SNR counts
+    // only down to a little under the beacon's own.
+    const double snr = std::max(m_detector.snrDb(),
+        medianSnrDb(std::span<const KeyedMark>(marks).subspan(found->firstMark, count)) - readingFadeDb);
+    doubts.faint = snr < faintSnrDb;
+    doubts.nearFloor = snr < nearFloorSnrDb;
     // The reading at a lower level counts only near the floor.
     const auto soft = rereadBeacon(m_history, noise, scale, found->timing, marks, *found, doubts.nearFloor);
     if (!soft) {

@@ -12,6 +12,7 @@ struct KeyedMark
     double gapPeak = 0.0; // highest envelope over the threshold in the gap
     double gapHead = 0.0; // ...in its first few dots
     double gapTail = 0.0; // ...in its last few dots
+    double snrDb = 0.0; // the keying's SNR as the mark was decided
 };
 
 } // namespace cwaudio
