@@ -8,8 +8,8 @@ namespace cwaudio {
 // How fast a tone drifts, fitted to the tracker's estimates of the last few seconds: a straight
 // line, each estimate weighed by how strongly the tone showed in it, the older ones less. The
 // drift bank measures the rate only to its step (20 Hz/s); the fit, from many estimates, to a few
-// hertz a second, which is what a tone followed across a pause or a retuning needs: Doppler goes
-// on through both unchanged.
+// hertz a second, which is what a tone followed back across a retuning needs: the Doppler goes on
+// through it unchanged.
 class DriftFit
 {
 public:

@@ -21,8 +21,8 @@ constexpr double fastJumpDb = 9.0;
 constexpr double keyedDb = 6.0;
 // Between two estimates the tone moves no faster than this (a jump aside).
 constexpr double slewHzPerSecond = 250.0;
-// The drift is fitted to the keyed estimates of about the last 3 s, and used once a second of them
-// has come in.
+// The drift is fitted to the keyed estimates of about the last 3 s, and taken once a second of
+// them has come in.
 constexpr double driftMemorySeconds = 3.0;
 constexpr double driftFitSeconds = 1.0;
 constexpr double loseSeconds = 3.0;
@@ -345,12 +345,7 @@ void ToneTracker::update()
             m_drift.add(m_frequency, shown);
         }
     } else {
-        // In a pause the tone drifts on as it was measured to.
-        if (m_locked && measuredRate) {
-            m_rate = *measuredRate;
-        }
-        m_frequency += m_rate * hopSeconds;
-        m_frequency = std::clamp(m_frequency, m_bandFirst * m_binHz, m_bandLast * m_binHz);
+        m_frequency = std::clamp(predicted, m_bandFirst * m_binHz, m_bandLast * m_binHz);
     }
     // A drift-matched average shows the tone where it is now, so each estimate holds for its own
     // moment; after a jump the moments since it began get the new tone.
