@@ -3,12 +3,14 @@
 
 #include "acceptance.h"
 #include "jump_dating.h"
+#include "median.h"
 #include "soft_beacon.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <complex>
+#include <utility>
 
 namespace cwaudio {
 
@@ -63,9 +65,7 @@ constexpr int toneLostHops = 2;
 constexpr double keyedShareSeconds = 5.0;
 constexpr double readingShare = 0.15;
 constexpr double readingHoldSeconds = 5.0;
-// The tone a lane holds: within this it is the same tone, and noise draws the tracker off it in a
-// pause for at most this long.
-constexpr double sameToneHz = 40.0;
+// Noise draws the tracker off the tone a lane holds in a pause for at most this long.
 constexpr double excursionSeconds = 2.0;
 // A station's tone is keyed at this share of the tracker's estimates. A tone found only lately
 // cannot be: keyed throughout since, it reaches this share in about 2.5 s, the longest a tracker
@@ -87,14 +87,12 @@ constexpr double stationNearHz = 100.0;
 // (6 dB under it: a fade may have begun).
 constexpr double retunedPowerShare = 0.25;
 
-// The middle of the keying's SNR over `marks` (not empty).
+// The middle of the keying's SNR over `marks`.
 double medianSnrDb(std::span<const KeyedMark> marks)
 {
     std::vector<double> snr(marks.size());
     std::ranges::transform(marks, snr.begin(), &KeyedMark::snrDb);
-    const auto middle = snr.begin() + static_cast<std::ptrdiff_t>(snr.size() / 2);
-    std::ranges::nth_element(snr, middle);
-    return *middle;
+    return median(std::move(snr));
 }
 
 } // namespace

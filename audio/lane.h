@@ -56,6 +56,8 @@ public:
     const ToneTracker& tracker() const { return m_tracker; }
     double snrDb() const { return m_detector.snrDb(); }
     double wpm() const;
+    // Within this of each other two lanes' tones, or a lane's tone and the one it holds, are the same.
+    static constexpr double sameToneHz = 40.0;
     // Whether the lane has held its tone for `seconds`: no jump since, or none that left it for
     // longer than a pause's excursion.
     bool settled(double seconds) const;

@@ -15,7 +15,6 @@ constexpr double statusSeconds = 0.1;
 // One beacon read by both lanes starts at nearly the same moment.
 constexpr double sameBeaconSeconds = 5.0;
 constexpr std::size_t rememberedBeacons = 8;
-constexpr double sameToneHz = 40.0;
 constexpr double recentJumpSeconds = 2.0;
 // ...and only to a lane that has held its station that long (not one that just found the beacon
 // retuned a moment before the first lane did).
@@ -67,7 +66,8 @@ void Pipeline::feed(std::span<const float> samples)
         // for a while), the second, which holds that station's keying, becomes the first, and the
         // first goes back. Its keying, not its SNR, tells a station from a noise peak: a beacon
         // that has just begun again after its pause still shows the pause's SNR.
-        if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) < sameToneHz &&
+        if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) <
+                Lane::sameToneHz &&
             m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) && m_lanes[1]->settled(settledSeconds) &&
             m_lanes[1]->tracker().locked() && m_lanes[1]->keying()) {
             std::swap(m_lanes[0], m_lanes[1]);

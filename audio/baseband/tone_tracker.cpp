@@ -239,7 +239,6 @@ void ToneTracker::update()
     bool jumped = !m_locked;
     const bool wasLocked = m_locked;
     m_drift.age(hopSeconds);
-    const std::optional<double> measuredRate = m_drift.rate(driftFitSeconds / hopSeconds);
     const double predicted = m_frequency + m_rate * hopSeconds;
     bool keyed = true;
     double shown = 0.0; // the tone's short average over the floor
@@ -336,10 +335,11 @@ void ToneTracker::update()
         // Just after a jump the bank's averages have held the new tone only briefly. A retuned
         // tone drifts on as before, and within one of the bank's steps of that, the drift measured
         // over the last seconds is the better rate, also to follow the new tone back to the jump.
-        if (jumped && wasLocked && measuredRate && std::abs(m_rate - *measuredRate) < m_bank.rateStep()) {
-            m_rate = *measuredRate;
-        }
         if (jumped) {
+            const std::optional<double> measured = m_drift.rate(driftFitSeconds / hopSeconds);
+            if (wasLocked && measured && std::abs(m_rate - *measured) < m_bank.rateStep()) {
+                m_rate = *measured;
+            }
             m_drift.clear();
         } else if (m_locked) {
             m_drift.add(m_frequency, shown);

@@ -3,6 +3,7 @@
 
 #include "beacon_frame.h"
 #include "element_evidence.h"
+#include "median.h"
 #include "morse_table.h"
 #include "tick_likelihood.h"
 
@@ -229,16 +230,6 @@ void keepBest(Scores& best, const Scores& scores, Beam beam)
         const auto k = static_cast<std::size_t>(j);
         best[k] = std::max(best[k], scores[k]);
     }
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty()) {
-        return 0.0;
-    }
-    auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    return *mid;
 }
 
 // The key-down amplitude of every cell, following a fade from mark to mark (`amplitude` at cell
