@@ -15,6 +15,18 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 constexpr double strongest = 1.6;
 // Spread of a steady hand's element lengths around whole units, in log units.
 constexpr double durationSpread = 0.15;
+// Where the tone may have been lost, the share of ticks that were filtered off it.
+constexpr double offToneShare = 0.5;
+
+// A tick's mark likelihood ratio (log) where the filter was off the tone `offToneShare` of the
+// time: there a mark looks like noise, so a quiet tick argues little against one, while noise
+// still argues for one no more than it does anywhere (keeping only the ticks that argue for a mark
+// would add up noise into marks).
+double offToneLlr(double llr)
+{
+    return llr > 0.0 ? llr + std::log((1.0 - offToneShare) + offToneShare * std::exp(-llr))
+                     : std::log(offToneShare + (1.0 - offToneShare) * std::exp(llr));
+}
 
 // log I0(x), after Abramowitz and Stegun 9.8.1 and 9.8.2.
 double logBesselI0(double x)
@@ -108,13 +120,13 @@ double TickLikelihood::pieceLlr(int first, int last, double amplitude) const
         return 0.0;
     }
     // Where the phase was lost the ticks cannot be summed: each speaks for itself; where the tone
-    // may have been lost, only for a mark, since keying filtered off the tone leaves no trace.
+    // may have been lost, hardly against a mark, since keying filtered off the tone leaves no trace.
     if (m_ticks.phaseLost(a, b)) {
         const bool toneLost = m_ticks.toneLost(a, b);
         double llr = 0.0;
         for (std::int64_t k = a; k < b; ++k) {
             const double tick = markLlr(std::abs(m_ticks.sum(k, k + 1)), 1.0, amplitude);
-            llr += toneLost ? std::max(tick, 0.0) : tick;
+            llr += toneLost ? offToneLlr(tick) : tick;
         }
         return llr;
     }
