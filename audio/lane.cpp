@@ -355,11 +355,13 @@ void Lane::tuneFilter(std::int64_t sample)
 
 void Lane::loseTicksAround(std::int64_t tick, bool sure)
 {
+    const auto hop = static_cast<std::int64_t>(m_tracker.hop() / m_filter.block());
+    // Dated to a block, the jump leaves the filter on the tone, but only as near as the new tone's
+    // first estimates put it (a dozen hertz off, a slow dot's null, for a few hops).
     if (sure) {
-        m_history.losePhase(tick - 1, tick + 1);
+        m_history.losePhase(tick - 1, tick + phaseLostHopsAfter * hop);
         return;
     }
-    const auto hop = static_cast<std::int64_t>(m_tracker.hop() / m_filter.block());
     m_history.losePhase(tick - phaseLostHopsBefore * hop, tick + phaseLostHopsAfter * hop);
     m_history.loseTone(tick - toneLostHops * hop, tick + toneLostHops * hop + 1);
 }
