@@ -29,6 +29,9 @@ constexpr std::size_t alphanumerics = 36;
 // briefly off a moving tone): its halves and the dropout together make the dash.
 constexpr double brokenDashCost = lostDotCost;
 constexpr double longestDropout = 1.0; // units
+// No space inside a character lasts longer than this (units), even with two of its elements lost
+// in a fade: a longer one is a pause, whatever a capped gap cost would allow.
+constexpr double longestInnerGap = 12.0;
 // A mark shorter than this (units) is a fragment of an element, not an element.
 constexpr double wholeElement = 0.7;
 // A word space inside a beacon sent without groups may hide a lost last element.
@@ -115,7 +118,9 @@ public:
         for (std::size_t i = 0; i < n; ++i) {
             m_dot[i] = markCost(marks[i].length, timing, MarkClass::Dot);
             m_dash[i] = markCost(marks[i].length, timing, MarkClass::Dash);
-            m_elementGap[i] = gapCost(gap(i), timing, GapClass::Element);
+            m_elementGap[i] = gap(i) + timing.bias > longestInnerGap * timing.dot
+                ? infinity
+                : gapCost(gap(i), timing, GapClass::Element);
             m_charGap[i] = std::min(
                 gapCost(gap(i), timing, GapClass::Character), gapCost(gap(i), timing, GapClass::Word));
         }
@@ -191,7 +196,9 @@ public:
             if (r.seen[k] == '<') {
                 continue; // the dropout, costed with the dash
             }
-            cost += r.lostAt == k + 1 ? gapCostUnits(gap(first + k), m_timing, 3.0) : m_elementGap[first + k];
+            cost += r.lostAt == k + 1 && m_elementGap[first + k] < infinity
+                ? gapCostUnits(gap(first + k), m_timing, 3.0)
+                : m_elementGap[first + k];
         }
         if (last) {
             return cost;
