@@ -159,9 +159,9 @@ private slots:
     void besideStation_data();
     void besideStation();
     void spinRightOrNone_data();
+    void spinRightOrNone();
     void passRightOrNone_data();
     void passRightOrNone();
-    void spinRightOrNone();
     void retuningListener();
     void clickIsNotMark();
     void statusAndHint();
