@@ -35,7 +35,7 @@ public:
     // while its new estimate settles): there only their amplitudes say anything.
     void losePhase(std::int64_t first, std::int64_t last);
     // Ticks [first, last) may have been filtered off the tone altogether (between where a jump may
-    // have fallen and where the filter followed it): there a quiet tick says nothing either.
+    // have fallen and where the filter followed it): there a quiet tick says little.
     void loseTone(std::int64_t first, std::int64_t last);
     // Whether any tick of [first, last) lost its phase, or the tone.
     bool phaseLost(std::int64_t first, std::int64_t last) const { return overlaps(m_phaseLost, first, last); }
