@@ -19,4 +19,5 @@ build/bench/cwgen --out "$audio" --count 1 --wpm 25 --snr 10 --receiver --other-
     --spin-null 10 --doppler-mhz 145.8 --centre-on-closest --keep-band 400:2600 || fail cwgen
 build/cli/tarnup-decode --quiet --audio "$audio" >/dev/null || [ $? -eq 1 ] || fail "tarnup-decode --audio"
 QT_QPA_PLATFORM=offscreen build/bench/bench_receiver --live 1 >/dev/null 2>&1 || fail bench_receiver
+build/bench/beacon_sweep --seeds 1 --snr 10 --wpm 25 >/dev/null || fail beacon_sweep
 echo "==> benchmarks build and run"
