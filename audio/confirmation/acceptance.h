@@ -29,8 +29,8 @@ struct TickDoubts
 // lost dot count only in a beacon read through fades, every character then standing on its own.
 // Never when two sure readings differ (save where a null may have cut a dash into the marks' two
 // dots, where the ticks decide), nor for a character the ticks read alone where the tone may have
-// been lost or as what a null may have left of the marks' character, nor where a character in a
-// fade holds only at the level drawn across the null.
+// been lost or as what a null may have left of the marks' character, nor, in a beacon read through
+// fades, where a character holds only at the level drawn across the nulls.
 bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const TickDoubts& doubts);
 
 } // namespace cwaudio

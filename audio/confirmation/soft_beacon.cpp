@@ -887,9 +887,11 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     }
     result.framedLower = result.framed;
     // Read again lower only where the marks leave the ticks alone, or a fade leaves the level in
-    // doubt (it doubles the reading's cost).
-    if ((readLower && !sureEnough(found, Acceptance {})) ||
-        std::ranges::find(result.inFade, true) != result.inFade.end()) {
+    // doubt (it doubles the reading's cost). Read through fades, the level drawn across a null may
+    // be off for a character beside one as much as for one in it (C read as F, sure, but a guess a
+    // little lower, next to the null that took its first dash).
+    const bool faded = std::ranges::find(result.inFade, true) != result.inFade.end();
+    if ((readLower && !sureEnough(found, Acceptance {})) || faded) {
         t.scaleAmplitudes(lowerLevel);
         const FramePass lower = passFrame(reader, *beams, t.cells());
         for (std::size_t p = 0; p < beaconLength; ++p) {
@@ -897,8 +899,8 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
             result.framedLower[p] = chosen.symbol == result.text[p]
                 ? std::min(result.framed[p], chosen.framed)
                 : std::min(result.framed[p], guessConfidence);
-            result.restsOnLevel[p] = result.inFade[p] && result.framed[p] > guessConfidence &&
-                result.framedLower[p] <= guessConfidence;
+            result.restsOnLevel[p] =
+                faded && result.framed[p] > guessConfidence && result.framedLower[p] <= guessConfidence;
         }
     }
     return result;

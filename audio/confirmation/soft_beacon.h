@@ -37,8 +37,8 @@ struct SoftBeacon
     std::array<bool, beaconLength> nulledOut {};
     // Where a mark of the character lies in a fade (6 dB under the characters' level).
     std::array<bool, beaconLength> inFade {};
-    // Where a character in a fade is no more than a guess read a little lower: its reading rests on
-    // the level drawn across the null, which may lie deeper.
+    // Where, in a beacon read through fades, a character is no more than a guess read a little
+    // lower: its reading rests on the level drawn across the nulls, which may lie deeper.
     std::array<bool, beaconLength> restsOnLevel {};
 };
 
