@@ -37,26 +37,27 @@ bool parse(int argc, char** argv, Options& o)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == "--spin") {
             o.spin = true;
-        } else if (arg == "--no-doppler") {
+            continue;
+        }
+        if (arg == "--no-doppler") {
             o.doppler = false;
-        } else if (value == nullptr) {
+            continue;
+        }
+        const bool known = arg == "--seeds" || arg == "--snr" || arg == "--wpm";
+        if (!known || i + 1 >= argc) {
             return false;
-        } else if (arg == "--seeds") {
+        }
+        const char* value = argv[++i];
+        if (arg == "--seeds") {
             char* end = nullptr;
             o.from = std::strtol(value, &end, 10);
             o.to = *end == ':' ? std::strtol(end + 1, nullptr, 10) : o.from;
-            ++i;
         } else if (arg == "--snr") {
             o.snrDb = std::atof(value);
-            ++i;
-        } else if (arg == "--wpm") {
-            o.wpm = std::atof(value);
-            ++i;
         } else {
-            return false;
+            o.wpm = std::atof(value);
         }
     }
     return o.to >= o.from && o.wpm > 0.0;
