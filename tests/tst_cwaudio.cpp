@@ -13,8 +13,8 @@
 #include "keying_detector.h"
 #include "level_code.h"
 #include "morse_table.h"
-#include "pass_geometry.h"
 #include "sorted_window.h"
+#include "sweep_scene.h"
 #include "timing.h"
 #include "tone_filter.h"
 #include "tone_tracker.h"
@@ -991,8 +991,8 @@ void TestCwAudio::spinRightOrNone()
 void TestCwAudio::passRightOrNone_data()
 {
     // Three beacons near closest approach of a 145.8 MHz pass at 30 degrees, the listener keeping
-    // the tone within 400-2600 Hz by retuning, or (`spin`) two in 20 dB nulls every 1.5-4 s, as
-    // bench/beacon_sweep renders them. `found`: how many of them come through.
+    // the tone within 400-2600 Hz by retuning, or (`spin`) two in 20 dB nulls every 1.5-4 s: single
+    // seeds of bench/beacon_sweep. `found`: how many of them come through.
     QTest::addColumn<double>("snrDb");
     QTest::addColumn<double>("wpm");
     QTest::addColumn<int>("seed");
@@ -1016,32 +1016,13 @@ void TestCwAudio::passRightOrNone()
     QFETCH(int, seed);
     QFETCH(bool, spin);
     QFETCH(int, found);
-    cwsynth::ChannelParams params = channelBase();
-    params.snrDb = snrDb;
-    params.seed = static_cast<std::uint64_t>(seed);
-    if (spin) {
-        params.spinNullDb = 20.0;
-    } else {
-        params.downlinkHz = 145.8e6;
-        params.maxElevationDeg = 30.0;
-        params.keepLowHz = 400.0;
-        params.keepHighHz = 2600.0;
-        params.toneHz = 300.0 + (seed * 677) % 2400;
+    const cwsynth::SweepRecording r =
+        cwsynth::renderSweep({ snrDb, wpm, spin }, static_cast<std::uint64_t>(seed));
+    QStringList sent;
+    for (const std::string& text : r.sent) {
+        sent.append(QString::fromStdString(text));
     }
-    std::mt19937_64 random(params.seed + 5);
-    const cwsynth::HandKeying hand { wpm, 0.1, 1.0, spin ? 1.5 : 10.0, spin ? 3.0 : 15.0 };
-    const std::vector<std::string> texts =
-        randomBeacons(static_cast<std::uint64_t>(seed) * 7 + 3, spin ? 2 : 3);
-    const cwsynth::Envelope beacon = cwsynth::envelopeOf(cwsynth::keyByHand(hand, texts, random), 0.005, 1.5);
-    if (!spin) {
-        const cwsynth::PassGeometry geometry(params.altitudeKm, params.maxElevationDeg);
-        params.passOffsetSeconds = (geometry.durationSeconds() - beacon.seconds()) / 2;
-    }
-    cwsynth::Channel model(params, beacon, nullptr);
-    std::vector<float> samples(static_cast<std::size_t>(model.totalFrames()));
-    model.render(samples);
-    const QStringList sent = textsOf(beacon.sent);
-    const QStringList heard = textsOf(decode(samples, params.sampleRate).beacons);
+    const QStringList heard = textsOf(decode(r.samples, r.sampleRate).beacons);
     for (const QString& text : heard) {
         QVERIFY2(sent.contains(text), qPrintable(text));
     }
