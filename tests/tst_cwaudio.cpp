@@ -1010,6 +1010,12 @@ void TestCwAudio::passRightOrNone_data()
     // A null took C's first dash: the ticks read F, sure, but only a guess a little lower; the
     // character itself was not in the fade.
     QTest::newRow("beside a null, sure only at the level drawn") << 6.0 << 18.0 << 1914 << true << 1;
+    // The first dash of an 8 at the edge of a null, 9 dB under the dots before it: read at their
+    // level it broke in two, and both beacons were lost.
+    QTest::newRow("a dash at a null's edge, read at its own level") << 6.0 << 12.0 << 1031 << true << 2;
+    // A null faded the middle of a dash, and marks and ticks alike read two dots (an H for an R):
+    // the tone still showed between them.
+    QTest::newRow("two dots with the tone between them") << 6.0 << 12.0 << 1322 << true << 1;
 }
 
 void TestCwAudio::passRightOrNone()

@@ -35,6 +35,10 @@ constexpr double fadedShare = 0.5;
 constexpr double fadeErrors = 2.0;
 // Where the marks show a fade (1.4 dB under the characters' level), the level follows the ticks.
 constexpr double fadingShare = 0.85;
+// A mark this many standard errors of its noise under the level its neighbours set shows a fade of
+// its own: the first dash of an 8 at the edge of a null, 9 dB under the dots around it, read at
+// their level, broke into two pieces and the beacon was lost.
+constexpr double ownFadeErrors = 4.0;
 // A space between characters this long (units) may hold a dot lost at the end of one of them.
 constexpr double swallowingSpace = 4.0;
 constexpr double characterSpace = 3.0;
@@ -47,6 +51,9 @@ constexpr double wordSpace = 6.5;
 constexpr double toneShown = 9.0;
 // ...and the level of the keying is read from such pieces this many units either side of a cell.
 constexpr int envelopeUnits = 1;
+// The tone shows in the middle of a space between two elements where a half unit there holds this
+// much energy over the noise's (noise alone brings it about one time in 150).
+constexpr double gapToneShown = 4.0;
 // Out of a fade the level of a character is read from the marks of this many characters either
 // side, not from its own few: one mark's amplitude is a rough estimate in the noise.
 constexpr std::size_t amplitudeReach = 2;
@@ -232,17 +239,27 @@ void keepBest(Scores& best, const Scores& scores, Beam beam)
     }
 }
 
-// The key-down amplitude of every cell, following a fade from mark to mark (`amplitude` at cell
-// `centre`): log-linear between the middles of the marks, each mark at least what its neighbours
-// allow it to have faded to, and never over `steady`, the level of the characters around it.
-std::vector<double> followFade(const std::vector<double>& centre, const std::vector<double>& measured,
-    const std::vector<double>& steady, double fadeCells)
+// One mark's amplitude is a rough estimate in the noise: each is taken with its neighbours', but
+// where given, no higher than its `ceiling`.
+std::vector<double> withNeighbours(
+    const std::vector<double>& measured, const std::vector<double>& ceiling = {})
 {
-    // One mark's amplitude is a rough estimate in the noise: each is taken with its neighbours'.
     std::vector<double> amplitude(measured);
     for (std::size_t i = 1; i + 1 < measured.size(); ++i) {
         amplitude[i] = median({ measured[i - 1], measured[i], measured[i + 1] });
+        if (!ceiling.empty()) {
+            amplitude[i] = std::min(amplitude[i], ceiling[i]);
+        }
     }
+    return amplitude;
+}
+
+// The key-down amplitude of every cell, following a fade from mark to mark (`amplitude` at cell
+// `centre`): log-linear between the middles of the marks, each mark at least what its neighbours
+// allow it to have faded to, and never over `steady`, the level of the characters around it.
+std::vector<double> followFade(const std::vector<double>& centre, std::vector<double> amplitude,
+    const std::vector<double>& steady, double fadeCells)
+{
     for (std::size_t i = 1; i < amplitude.size(); ++i) {
         amplitude[i] =
             std::max(amplitude[i], amplitude[i - 1] * std::exp((centre[i - 1] - centre[i]) / fadeCells));
@@ -503,13 +520,16 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
     std::vector<double> centre;
     levels.first = first;
     std::vector<double>& bound = levels.bound;
+    std::vector<double> ceiling;
     for (std::size_t i = first; i < found.boundary[beaconLength]; ++i) {
         // The middle of the mark, at most a unit of it, where the phase has no time to wander.
         const double middle = 0.5 * (keyedStart(marks[i], scale) + keyedEnd(marks[i], scale));
         const double half = 0.5 * std::min(0.7 * marks[i].length, dot);
         amplitude.push_back(std::max(t.amplitudeOver(middle - half, middle + half), 1e-30));
         // A fade is followed only as far as the noise lets one mark show it.
-        bound.push_back(amplitude.back() + fadeErrors * std::sqrt(noise / std::max(4.0 * half, 2.0)));
+        const double error = std::sqrt(noise / std::max(4.0 * half, 2.0));
+        bound.push_back(amplitude.back() + fadeErrors * error);
+        ceiling.push_back(amplitude.back() + ownFadeErrors * error);
         centre.push_back(t.cellOf(middle));
     }
     Beams beams {};
@@ -535,8 +555,12 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
         levels.steady[p] = a;
         regionStart = regionEnd;
     }
-    const std::vector<double> level =
-        followFade(centre, bound, steady, fadeSeconds * scale.tickRate / (dot / cellsPerUnit));
+    const double fadeCells = fadeSeconds * scale.tickRate / (dot / cellsPerUnit);
+    const std::vector<double> level = followFade(centre, withNeighbours(bound), steady, fadeCells);
+    // Whether the ticks are to follow a fade: a mark far under its neighbours by its own noise has
+    // faded itself, whatever they say.
+    const std::vector<double> ownLevel =
+        followFade(centre, withNeighbours(bound, ceiling), steady, fadeCells);
     const std::vector<double> faded = fadedTone(t, dot, noise);
     guessed.assign(level.size(), false);
     for (int j = 0; j < t.cells(); ++j) {
@@ -549,7 +573,7 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
         // level follows what the ticks show around it, so a dash fading into a null and out again
         // is still one dash, and its bottom no witness for a space.
         const double drawn = level[k] < fadedShare * steady[k] ? fadedShare * level[k] : level[k];
-        const bool fading = !faded.empty() && level[k] < fadingShare * steady[k];
+        const bool fading = !faded.empty() && ownLevel[k] < fadingShare * steady[k];
         t.setAmplitude(j, j + 1, fading ? std::max(std::min(drawn, faded[k]), 1e-20) : drawn);
         guessed[k] = t.unitEnergy(j) < minUnitEnergy;
     }
@@ -667,6 +691,16 @@ bool dashMayHaveFaded(char symbol, std::size_t k, std::size_t position)
     return k + 1 >= code.size() || code[k] != '.' || code[k + 1] != '.' || dotsJoinedFit(code, k, position);
 }
 
+// The energy of the ticks over the half unit in the middle of the gap after mark `i`.
+double toneInGap(
+    const TickLikelihood& t, std::span<const KeyedMark> marks, std::size_t i, double dot, TickScale scale)
+{
+    const double middle = keyedEnd(marks[i], scale) + 0.5 * marks[i].gap;
+    const double half = 0.25 * dot;
+    const double a = t.amplitudeOver(middle - half, middle + half);
+    return a * a * 2.0 * half;
+}
+
 // Whether every dot the marks read next to a lost one, and the character that may be any letter or
 // digit, lies out of a fade where a dot may have been lost unseen. In a null a dash whose
 // end faded away keys as a dot, and a dot read lost after it makes another character (G as F);
@@ -679,12 +713,8 @@ bool dashMayHaveFaded(char symbol, std::size_t k, std::size_t position)
 bool lostDotsWitnessed(const TickLikelihood& t, const FoundBeacon& found, const MarkLevels& levels,
     std::span<const KeyedMark> marks, TickScale scale, double noise)
 {
-    // Half a unit at the middle of the gap after mark `i`.
     const auto dotShown = [&](std::size_t i) {
-        const double middle = keyedEnd(marks[i], scale) + 0.5 * marks[i].gap;
-        const double half = 0.25 * found.timing.dot;
-        const double a = t.amplitudeOver(middle - half, middle + half);
-        return a * a * 2.0 * half > toneShown * noise;
+        return toneInGap(t, marks, i, found.timing.dot, scale) > toneShown * noise;
     };
     // The position that may hold any letter or digit is read without repairs: next to a space long
     // enough to hold a dot lost at its end, in a fade, it may be another character (W read as M).
@@ -745,20 +775,48 @@ bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const M
 // Whether the marks read two dots an element space apart at position `p`, one of them in a fade,
 // where the position may hold the dash they would make: the two pieces a null leaves of a dash keep
 // the timing of two dots.
-bool dashMayBeCut(
+// The marks of character `p` that such a pair of dots starts at.
+std::vector<std::size_t> cutPairs(
     const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks, std::size_t p)
 {
+    std::vector<std::size_t> pairs;
     const std::string_view code = morseCodeOf(found.text[p]);
     if (!keyedWhole(found, p)) {
-        return false;
+        return pairs;
     }
     for (std::size_t k = 0; k + 1 < code.size(); ++k) {
         if (code[k] == '.' && code[k + 1] == '.' &&
             fadedPair(found, levels, marks, found.boundary[p] + k, p) && dotsJoinedFit(code, k, p)) {
-            return true;
+            pairs.push_back(found.boundary[p] + k);
         }
     }
-    return false;
+    return pairs;
+}
+
+bool dashMayBeCut(
+    const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks, std::size_t p)
+{
+    return !cutPairs(found, levels, marks, p).empty();
+}
+
+// Whether the two dots of every such pair the ticks read as the marks did are an element space
+// apart there too: the tone shown in the middle of the space between them is the middle of a dash
+// a null faded, which both readings broke in two (Z read as 6, sure, the ticks following the fade
+// down into the null).
+bool cutPairsSilent(const TickLikelihood& t, const SoftBeacon& reading, const FoundBeacon& found,
+    const MarkLevels& levels, std::span<const KeyedMark> marks, TickScale scale, double noise)
+{
+    for (std::size_t p = 0; p < beaconLength; ++p) {
+        if (reading.text[p] != found.text[p]) {
+            continue;
+        }
+        for (const std::size_t i : cutPairs(found, levels, marks, p)) {
+            if (toneInGap(t, marks, i, found.timing.dot, scale) > gapToneShown * noise) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 // Whether a mark of character `p` lies under `share` of the characters' level (a fade: 6 dB).
@@ -879,6 +937,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         }
     }
     if (!lostDotsWitnessed(t, found, levels, marks, scale, noise) ||
+        !cutPairsSilent(t, result, found, levels, marks, scale, noise) ||
         !splitWitnessed(result, found, levels, marks)) {
         return std::nullopt;
     }
