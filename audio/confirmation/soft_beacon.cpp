@@ -691,7 +691,8 @@ bool dashMayHaveFaded(char symbol, std::size_t k, std::size_t position)
     return k + 1 >= code.size() || code[k] != '.' || code[k + 1] != '.' || dotsJoinedFit(code, k, position);
 }
 
-// The energy of the ticks over the half unit in the middle of the gap after mark `i`.
+// The energy the ticks show over what noise alone brings, in the half unit in the middle of the gap
+// after mark `i`.
 double toneInGap(
     const TickLikelihood& t, std::span<const KeyedMark> marks, std::size_t i, double dot, TickScale scale)
 {
@@ -772,10 +773,9 @@ bool splitWitnessed(const SoftBeacon& reading, const FoundBeacon& found, const M
     return true;
 }
 
-// Whether the marks read two dots an element space apart at position `p`, one of them in a fade,
-// where the position may hold the dash they would make: the two pieces a null leaves of a dash keep
-// the timing of two dots.
-// The marks of character `p` that such a pair of dots starts at.
+// Where the marks read two dots an element space apart at position `p`, one of them in a fade, and
+// the position may hold the dash they would make: the two pieces a null leaves of a dash keep the
+// timing of two dots. Each pair by the index of its first mark.
 std::vector<std::size_t> cutPairs(
     const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks, std::size_t p)
 {
@@ -793,6 +793,7 @@ std::vector<std::size_t> cutPairs(
     return pairs;
 }
 
+// Whether the marks at position `p` may hold a dash a null cut in two.
 bool dashMayBeCut(
     const FoundBeacon& found, const MarkLevels& levels, std::span<const KeyedMark> marks, std::size_t p)
 {
