@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace cwaudio {
@@ -239,17 +240,12 @@ void keepBest(Scores& best, const Scores& scores, Beam beam)
     }
 }
 
-// One mark's amplitude is a rough estimate in the noise: each is taken with its neighbours', but
-// where given, no higher than its `ceiling`.
-std::vector<double> withNeighbours(
-    const std::vector<double>& measured, const std::vector<double>& ceiling = {})
+// One mark's amplitude is a rough estimate in the noise: each is taken with its neighbours'.
+std::vector<double> withNeighbours(const std::vector<double>& measured)
 {
     std::vector<double> amplitude(measured);
     for (std::size_t i = 1; i + 1 < measured.size(); ++i) {
         amplitude[i] = median({ measured[i - 1], measured[i], measured[i + 1] });
-        if (!ceiling.empty()) {
-            amplitude[i] = std::min(amplitude[i], ceiling[i]);
-        }
     }
     return amplitude;
 }
@@ -556,11 +552,13 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
         regionStart = regionEnd;
     }
     const double fadeCells = fadeSeconds * scale.tickRate / (dot / cellsPerUnit);
-    const std::vector<double> level = followFade(centre, withNeighbours(bound), steady, fadeCells);
+    const std::vector<double> smoothed = withNeighbours(bound);
+    const std::vector<double> level = followFade(centre, smoothed, steady, fadeCells);
     // Whether the ticks are to follow a fade: a mark far under its neighbours by its own noise has
     // faded itself, whatever they say.
-    const std::vector<double> ownLevel =
-        followFade(centre, withNeighbours(bound, ceiling), steady, fadeCells);
+    std::vector<double> own(smoothed.size());
+    std::ranges::transform(smoothed, ceiling, own.begin(), [](double a, double c) { return std::min(a, c); });
+    const std::vector<double> ownLevel = followFade(centre, std::move(own), steady, fadeCells);
     const std::vector<double> faded = fadedTone(t, dot, noise);
     guessed.assign(level.size(), false);
     for (int j = 0; j < t.cells(); ++j) {
