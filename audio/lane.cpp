@@ -590,6 +590,11 @@ Lane::Reading Lane::read(std::vector<KeyedMark>& marks, double endGap, bool fina
     if (!soft) {
         return Reading::TurnedDown;
     }
+    // Only the end of the input ends a beacon whose end the ticks have not heard yet.
+    if (!soft->endHeard && (m_early || !final)) {
+        memo = {};
+        return Reading::Waiting;
+    }
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const double start = keyedStart(marks[found->boundary[p]], scale);
         const double end = keyedEnd(marks[found->boundary[p + 1] - 1], scale);

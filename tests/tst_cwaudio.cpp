@@ -1016,6 +1016,9 @@ void TestCwAudio::passRightOrNone_data()
     // A null faded the middle of a dash, and marks and ticks alike read two dots (an H for an R):
     // the tone still showed between them.
     QTest::newRow("two dots with the tone between them") << 6.0 << 12.0 << 1322 << true << 1;
+    // The marks lost the last dot of an 8 and took the space it left for the pause after a beacon;
+    // the ticks, which keep the dot, had not come in far enough to hear the Z sent after it.
+    QTest::newRow("a beacon's end read before the ticks after it") << -8.0 << 25.0 << 15 << false << 1;
 }
 
 void TestCwAudio::passRightOrNone()

@@ -876,9 +876,10 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     const double lastEnd = keyedEnd(marks[found.boundary[beaconLength] - 1], scale);
     // A beacon right at the start of the input has no silence before it to look at.
     const double origin = std::max(firstStart - marginUnits * dot, static_cast<double>(ticks.begin() + 1));
-    // As far past the last mark as the ticks already go.
+    // As far past the last mark as the ticks already go, and further by as much as the ticks may
+    // move a character: they may end the beacon that much later.
     const double cell = dot / cellsPerUnit;
-    const double until = std::min(lastEnd + marginUnits * dot,
+    const double until = std::min(lastEnd + marginUnits * dot + beamCells * cell,
         static_cast<double>(ticks.end() - 1) - (TickLikelihood::dashMax + 1) * cell);
     if (until < lastEnd + cell) {
         return std::nullopt;
@@ -943,6 +944,10 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     if (!framedWell(t, startCell, endCell) || !mergesKeyed(t, marks, found, scale, guessed, levels)) {
         return std::nullopt;
     }
+    // The marks' word space after the beacon witnesses the quiet where the ticks end it with them;
+    // where the ticks put back an element after the marks' last, the ticks must hear it themselves.
+    result.endHeard =
+        endCell.back() <= t.cellOf(lastEnd) + cellsPerUnit || endCell.back() + quietTo <= t.cells();
     result.framedLower = result.framed;
     // Read again lower only where the marks leave the ticks alone, or a fade leaves the level in
     // doubt (it doubles the reading's cost). Read through fades, the level drawn across a null may

@@ -40,6 +40,10 @@ struct SoftBeacon
     // Where, in a beacon read through fades, a character is no more than a guess read a little
     // lower: its reading rests on the level drawn across the nulls, which may lie deeper.
     std::array<bool, beaconLength> restsOnLevel {};
+    // Whether the quiet that ends a beacon is heard: where the ticks end it later than the marks
+    // (the marks lost its last dot, and took the space it left for the pause), the ticks must go a
+    // character space and a dot past their own end; until then nothing says the text stops there.
+    bool endHeard = false;
 };
 
 // Where the keyed marks sit among the baseband ticks: a mark is decided on a filter that ends
