@@ -86,6 +86,10 @@ constexpr double stationNearHz = 100.0;
 // A tone that took up the keying after a retuning holds at least this share of the keying's power
 // (6 dB under it: a fade may have begun).
 constexpr double retunedPowerShare = 0.25;
+// How long the tracker's short average takes to show a tone, and how far back a tone that came up
+// elsewhere must have been quiet.
+constexpr double shortAverageSeconds = 0.3;
+constexpr double quietBeforeSeconds = 2.0;
 
 // The middle of the keying's SNR over `marks`.
 double medianSnrDb(std::span<const KeyedMark> marks)
@@ -435,18 +439,29 @@ void Lane::closeGap(const KeyRun& space)
 
 bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) const
 {
-    if (m_partner == nullptr || last.empty()) {
+    if (last.empty()) {
         return false;
     }
     const TickScale scale = tickScale();
     const double from = keyedStart(last.front(), scale);
     const double end = keyedEnd(last.back(), scale);
-    // A station the partner held before the beacon's last character keys on its own time; a
-    // retuning's tone is new to it.
     const auto sampleOf = [this](double tick) {
         return delayedSample() -
             std::llround((static_cast<double>(m_history.end()) - tick) * m_filter.block());
     };
+    // This lane's own spectrum shows a retuning too, where the partner does not follow the new
+    // tone: its short average comes up within a character space of the end, and a moment later.
+    const double tickRate = m_filter.outputRate();
+    if (m_tracker.toneCameUpElsewhere(sampleOf(end - 0.5 * dot),
+            sampleOf(end + 4.0 * dot + shortAverageSeconds * tickRate),
+            sampleOf(end) - sampleOf(end - quietBeforeSeconds * tickRate))) {
+        return true;
+    }
+    if (m_partner == nullptr) {
+        return false;
+    }
+    // A station the partner held before the beacon's last character keys on its own time; a
+    // retuning's tone is new to it.
     if (m_partner->m_tracker.jumpSeenAt() < sampleOf(from)) {
         return false;
     }

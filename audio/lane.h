@@ -138,9 +138,10 @@ private:
     void trim();
     // A copy reading early: the last mark is followed by a word space of what was received.
     bool endHeard() const;
-    // Whether the partner's tone, unkeyed through the marks `last` of a beacon's last character,
-    // was keyed about as strongly from within a character space of their end (a retuning carried
-    // the keying there).
+    // Whether a retuning carried the keying elsewhere within a character space of the end of the
+    // marks `last` of a beacon's last character: this lane's spectrum shows a tone come up there
+    // that was quiet before, or the partner's tone, unkeyed through those marks, was keyed about
+    // as strongly from then on.
     bool keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) const;
     // Mean power of the ticks [first, last) above the noise's: a keyed tone's, whatever its phase.
     double keyedPower(double first, double last) const;

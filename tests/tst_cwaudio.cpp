@@ -1019,6 +1019,9 @@ void TestCwAudio::passRightOrNone_data()
     // The marks lost the last dot of an 8 and took the space it left for the pause after a beacon;
     // the ticks, which keep the dot, had not come in far enough to hear the Z sent after it.
     QTest::newRow("a beacon's end read before the ticks after it") << -8.0 << 25.0 << 15 << false << 1;
+    // Retuned in the middle of the last character (the tone left the passband), whose last dot
+    // went on 1800 Hz higher: neither lane followed it there, and marks and ticks read G for Z.
+    QTest::newRow("the last dot keyed after a retuning") << 0.0 << 25.0 << 482 << false << 2;
 }
 
 void TestCwAudio::passRightOrNone()

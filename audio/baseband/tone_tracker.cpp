@@ -34,6 +34,18 @@ constexpr double hintHalfWidthHz = 100.0;
 constexpr float onsetOverFloor = 10.0f;
 // Two lanes stay this far apart: beyond the keying sidebands of the tone the other one follows.
 constexpr double avoidHalfWidthHz = 60.0;
+// A beacon is read a few seconds behind the signal path: the peaks away from the tone are kept
+// that much longer than the lag.
+constexpr double elsewhereKeptSeconds = 5.0;
+// Away from the tone followed, this far from it: a tone drifting fast smears its short average.
+constexpr int elsewhereTrackWidths = 2;
+// A tone that came up elsewhere: this far over the floor (above the noise's peaks across the
+// band), at least this share of the followed tone's strength (the last elements of a character
+// fill less of the short average than the keying did), and before it, nothing near it above this
+// share of its own.
+constexpr double cameUpDb = 10.0;
+constexpr float cameUpShare = 1.0f / 16;
+constexpr float quietBeforeShare = 0.25f;
 
 } // namespace
 
@@ -51,6 +63,8 @@ ToneTracker::ToneTracker(const DriftBank& bank)
 {
     const auto hopsInLag = static_cast<std::size_t>(m_lag / m_hop);
     m_history.assign(hopsInLag + 4, Estimate {});
+    m_elsewhere.assign(
+        hopsInLag + static_cast<std::size_t>(elsewhereKeptSeconds * m_sampleRate / m_hop), Elsewhere {});
     const double highest = std::min(maxToneHz, highestToneShare * m_sampleRate);
     m_bandFirst = std::max(1, static_cast<int>(minToneHz / m_binHz));
     m_bandLast = std::min(m_bins - 2, static_cast<int>(highest / m_binHz));
@@ -72,6 +86,7 @@ void ToneTracker::setHint(double hz)
     m_jumpAt = -1;
     m_jumpSeen = -1;
     std::ranges::fill(m_history, Estimate {});
+    std::ranges::fill(m_elsewhere, Elsewhere {});
 }
 
 void ToneTracker::avoid(double hz)
@@ -83,6 +98,36 @@ void ToneTracker::clearHint()
 {
     m_firstBin = m_bandFirst;
     m_lastBin = m_bandLast;
+}
+
+bool ToneTracker::toneCameUpElsewhere(std::int64_t first, std::int64_t last, std::int64_t before) const
+{
+    const Elsewhere* up = nullptr;
+    float own = 0.0f;
+    bool reached = false;
+    for (const Elsewhere& e : m_elsewhere) {
+        if (e.at >= 0 && e.at <= first - before) {
+            reached = true;
+        }
+        if (e.at >= first && e.at <= last && (up == nullptr || e.level > up->level)) {
+            up = &e;
+        }
+        if (e.at >= first - before && e.at < first) {
+            own = std::max(own, e.own);
+        }
+    }
+    if (!reached || up == nullptr || 10 * std::log10(up->level) < cameUpDb || up->level < cameUpShare * own) {
+        return false;
+    }
+    // The short average shows a tone a little before `first` already.
+    const std::int64_t rising = first - static_cast<std::int64_t>(fastSeconds * m_sampleRate);
+    const int near = elsewhereTrackWidths * m_trackBins;
+    return std::ranges::none_of(m_elsewhere, [&](const Elsewhere& e) {
+        const bool earlier = e.at >= first - before && e.at < rising;
+        return earlier &&
+            ((std::abs(e.bin - up->bin) <= near && e.level >= quietBeforeShare * up->level) ||
+                (std::abs(e.ownBin - up->bin) <= near && e.own >= quietBeforeShare * up->level));
+    });
 }
 
 double ToneTracker::frequencyAt(std::int64_t sample) const
@@ -293,6 +338,12 @@ void ToneTracker::update()
         }
         shown = recent / floor;
         m_keyed = 10 * std::log10(shown) >= keyedDb;
+        const int away = elsewhereTrackWidths * m_trackBins;
+        const auto [below, belowBin] = fastPeak(m_firstBin, current - away - 1);
+        const auto [above, aboveBin] = fastPeak(current + away + 1, m_lastBin);
+        m_elsewhere[m_elsewhereNext] = { now, below > above ? belowBin : aboveBin,
+            std::max(below, above) / floor, current, static_cast<float>(shown) };
+        m_elsewhereNext = (m_elsewhereNext + 1) % m_elsewhere.size();
         keyed = jumped || m_keyed;
         if (jumped) {
             m_jumpSeen = now;
@@ -376,6 +427,25 @@ void ToneTracker::update()
         }
         if (!found) {
             (first != nullptr ? first->jumpAt : jumpBeforeNow) = m_jumpAt;
+        }
+    }
+    if (jumped && m_locked && m_jumpAt >= 0 && !found) {
+        // The new tone was the one followed from the jump on (give or take the short average's
+        // length), not a tone away from it.
+        const auto margin = static_cast<std::int64_t>(fastSeconds * m_sampleRate);
+        for (Elsewhere& e : m_elsewhere) {
+            if (e.at < m_jumpAt - margin) {
+                continue;
+            }
+            const auto bin = static_cast<int>(std::lround(
+                (m_frequency - m_rate * static_cast<double>(now - e.at) / m_sampleRate) / m_binHz));
+            if (std::abs(e.bin - bin) <= elsewhereTrackWidths * m_trackBins) {
+                e.own = std::max(e.own, e.level);
+                e.level = 0.0f;
+            }
+            if (e.at >= m_jumpAt) {
+                e.ownBin = bin;
+            }
         }
     }
 

@@ -50,6 +50,11 @@ public:
     double toneBeside(std::int64_t sample, bool after) const;
     // Dates that jump at input sample `to` instead (within the lag, not after the newest estimate).
     void redateJump(std::int64_t to);
+    // Whether, over input samples [first, last], a tone came up away from the one followed, not far
+    // under that one's strength over [first - before, first], and with nothing near it there (the
+    // tone followed then included: after a jump the old tone fades from the averages): the keying a
+    // retuning carried elsewhere. False where the estimates no longer reach back that far.
+    bool toneCameUpElsewhere(std::int64_t first, std::int64_t last, std::int64_t before) const;
     // Variance per sample of the noise near the tone at input sample `sample` (at most lagSamples()
     // back), read from the spectrum beside it, where the keying does not reach, once the average
     // has taken in that sample.
@@ -67,6 +72,16 @@ private:
         std::int64_t at = -1; // input sample it describes
         std::int64_t jumpAt = -1; // a jump since the estimate before, and where
         double noise = 0.0;
+    };
+    // The short averages' strongest peak away from the tone followed, and the tone's own peak,
+    // both over the floor, at each estimate.
+    struct Elsewhere
+    {
+        std::int64_t at = -1; // input sample
+        int bin = 0;
+        float level = 0.0f;
+        int ownBin = 0;
+        float own = 0.0f;
     };
     // Strongest bin of each average within [first, last] of the band searched, the avoided tone
     // left out; returns the rate index, sets `bin`.
@@ -97,6 +112,8 @@ private:
     DriftFit m_drift; // the keyed estimates since the tone was found or last jumped
     std::vector<Estimate> m_history; // ring of the estimates over the last lag, oldest overwritten
     std::size_t m_historyNext = 0;
+    std::vector<Elsewhere> m_elsewhere; // ring reaching further back than the lag
+    std::size_t m_elsewhereNext = 0;
     std::int64_t m_jumpAt = -1; // where the last jump happened
     std::int64_t m_jumpSeen = -1; // ...and where it was seen
     double m_noiseVariance = 0.0;
