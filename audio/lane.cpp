@@ -719,6 +719,8 @@ void Lane::finish()
     std::size_t pos = m_primed < m_delay.size() ? 0 : m_delayPos;
     std::complex<float> tick;
     for (std::size_t k = 0; k < held; ++k) {
+        // What reads the beacons while these come through must place them where they now are.
+        m_flushed = static_cast<std::int64_t>(m_delay.size() - held + k);
         if (m_filter.blockStart()) {
             const std::int64_t sample =
                 m_workSamples - m_lead - static_cast<std::int64_t>(held) + static_cast<std::int64_t>(k);
@@ -730,6 +732,7 @@ void Lane::finish()
         }
         pos = pos + 1 == m_delay.size() ? 0 : pos + 1;
     }
+    m_flushed = static_cast<std::int64_t>(m_delay.size());
     for (const KeyRun& run : m_detector.flush()) {
         handleRun(run);
     }

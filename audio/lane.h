@@ -101,7 +101,7 @@ private:
     // The input sample the signal path has reached.
     std::int64_t delayedSample() const
     {
-        return m_workSamples - static_cast<std::int64_t>(m_delay.size()) - m_lead;
+        return m_workSamples - static_cast<std::int64_t>(m_delay.size()) - m_lead + m_flushed;
     }
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
@@ -161,6 +161,7 @@ private:
     std::vector<float> m_delay; // holds the signal back by the tracker's lag, with m_lead
     std::size_t m_delayPos = 0;
     std::size_t m_primed = 0;
+    std::int64_t m_flushed = 0; // how far finish() has pushed the delay line on past where it stood
     SpeedRange m_speedRange;
     std::vector<KeyedMark> m_marks;
     Timing m_timing;

@@ -1022,6 +1022,10 @@ void TestCwAudio::passRightOrNone_data()
     // Retuned in the middle of the last character (the tone left the passband), whose last dot
     // went on 1800 Hz higher: neither lane followed it there, and marks and ticks read G for Z.
     QTest::newRow("the last dot keyed after a retuning") << 0.0 << 25.0 << 482 << false << 2;
+    // The same 1.5 s before the input ends (6 read as D): read while the end of the input went
+    // through, the beacon was placed where the signal path had stood before that.
+    QTest::newRow("retuned in the last character at the end of the input")
+        << 0.0 << 18.0 << 205 << false << 2;
 }
 
 void TestCwAudio::passRightOrNone()
