@@ -445,10 +445,7 @@ bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) co
     const TickScale scale = tickScale();
     const double from = keyedStart(last.front(), scale);
     const double end = keyedEnd(last.back(), scale);
-    const auto sampleOf = [this](double tick) {
-        return delayedSample() -
-            std::llround((static_cast<double>(m_history.end()) - tick) * m_filter.block());
-    };
+    const auto sampleOf = [this](double tick) { return sampleAt(tick); };
     // This lane's own spectrum shows a retuning too, where the partner does not follow the new
     // tone: its short average comes up within a character space of the end, and a moment later.
     const double tickRate = m_filter.outputRate();
@@ -505,7 +502,7 @@ double Lane::keyedPower(double first, double last) const
     for (auto k = a; k < b; ++k) {
         power += std::norm(m_history.sum(k, k + 1));
     }
-    const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
+    const double noise = m_tracker.noiseVarianceAt(noiseSample()) / m_filter.block();
     return std::max(power / static_cast<double>(b - a) - noise, 0.0);
 }
 
@@ -592,7 +589,7 @@ Lane::Reading Lane::read(std::vector<KeyedMark>& marks, double endGap, bool fina
     if (keyingWentOnElsewhere(lastCharacter, found->timing.dot)) {
         return Reading::TurnedDown;
     }
-    const double noise = m_tracker.noiseVarianceAt(delayedSample()) / m_filter.block();
+    const double noise = m_tracker.noiseVarianceAt(noiseSample()) / m_filter.block();
     TickDoubts doubts;
     // A null at the moment of reading says nothing of how faint the beacon is: there its SNR counts
     // only down to a little under the beacon's own.

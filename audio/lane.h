@@ -103,6 +103,16 @@ private:
     {
         return m_workSamples - static_cast<std::int64_t>(m_delay.size()) - m_lead + m_flushed;
     }
+    // Where the noise is read: the signal path's sample, but at the end of the input where it
+    // stood as the input ended (the noise for a sample comes from an estimate made a while after
+    // it, and for the seconds the delay line held there is none).
+    std::int64_t noiseSample() const { return delayedSample() - m_flushed; }
+    // The input sample at tick `tick` of the history.
+    std::int64_t sampleAt(double tick) const
+    {
+        return delayedSample() -
+            std::llround((static_cast<double>(m_history.end()) - tick) * m_filter.block());
+    }
     // Sets the filter to the tone at input sample `sample`, erasing the ticks around a jump.
     void tuneFilter(std::int64_t sample);
     // `sure`: a retuning the samples dated to a block, keyed either side.
