@@ -445,13 +445,12 @@ bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) co
     const TickScale scale = tickScale();
     const double from = keyedStart(last.front(), scale);
     const double end = keyedEnd(last.back(), scale);
-    const auto sampleOf = [this](double tick) { return sampleAt(tick); };
     // This lane's own spectrum shows a retuning too, where the partner does not follow the new
     // tone: its short average comes up within a character space of the end, and a moment later.
     const double tickRate = m_filter.outputRate();
-    if (m_tracker.toneCameUpElsewhere(sampleOf(end - 0.5 * dot),
-            sampleOf(end + 4.0 * dot + shortAverageSeconds * tickRate),
-            sampleOf(end) - sampleOf(end - quietBeforeSeconds * tickRate))) {
+    if (m_tracker.toneCameUpElsewhere(sampleAt(end - 0.5 * dot),
+            sampleAt(end + 4.0 * dot + shortAverageSeconds * tickRate),
+            sampleAt(end) - sampleAt(end - quietBeforeSeconds * tickRate))) {
         return true;
     }
     if (m_partner == nullptr) {
@@ -459,7 +458,7 @@ bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) co
     }
     // A station the partner held before the beacon's last character keys on its own time; a
     // retuning's tone is new to it.
-    if (m_partner->m_tracker.jumpSeenAt() < sampleOf(from)) {
+    if (m_partner->m_tracker.jumpSeenAt() < sampleAt(from)) {
         return false;
     }
     // The ticks of both lanes count alike (see inStepWith). A retuning's new tone takes up the

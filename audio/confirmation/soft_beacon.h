@@ -41,8 +41,9 @@ struct SoftBeacon
     // lower: its reading rests on the level drawn across the nulls, which may lie deeper.
     std::array<bool, beaconLength> restsOnLevel {};
     // Whether the quiet that ends a beacon is heard: where the ticks end it later than the marks
-    // (the marks lost its last dot, and took the space it left for the pause), the ticks must go a
-    // character space and a dot past their own end; until then nothing says the text stops there.
+    // (the marks lost its last dot, and took the space it left for the pause), the ticks must reach
+    // as far past their own end as the quiet after a beacon is looked for; until then nothing says
+    // the text stops there.
     bool endHeard = false;
 };
 
