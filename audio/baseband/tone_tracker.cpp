@@ -307,7 +307,32 @@ void ToneTracker::update()
             }
             return std::pair { best, at };
         };
-        const auto [fastGlobal, fastBin] = fastPeak(m_firstBin, m_lastBin);
+        // One pass over the band: its strongest peak, and the strongest either side of the tone
+        // followed, beyond where a drifting tone smears its own.
+        const int away = elsewhereTrackWidths * m_trackBins;
+        float fastGlobal = 1e-30f;
+        int fastBin = m_firstBin;
+        float below = 1e-30f;
+        int belowBin = m_firstBin;
+        float above = 1e-30f;
+        int aboveBin = std::max(current + away + 1, m_firstBin);
+        for (int k = m_firstBin; k <= m_lastBin; ++k) {
+            const float v = m_bank.fast(k);
+            if (std::abs(k - m_avoidBin) <= m_avoidBins) {
+                continue;
+            }
+            if (v > fastGlobal) {
+                fastGlobal = v;
+                fastBin = k;
+            }
+            if (k < current - away && v > below) {
+                below = v;
+                belowBin = k;
+            } else if (k > current + away && v > above) {
+                above = v;
+                aboveBin = k;
+            }
+        }
         const auto [fastLocal, fastLocalBin] = fastPeak(current - m_trackBins, current + m_trackBins);
         const bool fastJump = 10 * std::log10(fastGlobal / fastLocal) > fastJumpDb &&
             10 * std::log10(fastGlobal / floor) > acquireDb + fastJumpDb;
@@ -338,9 +363,6 @@ void ToneTracker::update()
         }
         shown = recent / floor;
         m_keyed = 10 * std::log10(shown) >= keyedDb;
-        const int away = elsewhereTrackWidths * m_trackBins;
-        const auto [below, belowBin] = fastPeak(m_firstBin, current - away - 1);
-        const auto [above, aboveBin] = fastPeak(current + away + 1, m_lastBin);
         m_elsewhere[m_elsewhereNext] = { now, below > above ? belowBin : aboveBin,
             std::max(below, above) / floor, current, static_cast<float>(shown) };
         m_elsewhereNext = (m_elsewhereNext + 1) % m_elsewhere.size();
