@@ -1026,6 +1026,9 @@ void TestCwAudio::passRightOrNone_data()
     // through, the beacon was placed where the signal path had stood before that.
     QTest::newRow("retuned in the last character at the end of the input")
         << 0.0 << 18.0 << 205 << false << 2;
+    // The first beacon a second into the input, its first dash read 11 dB under the rest while the
+    // filter settled on the tone: at that level noise before it scored as a dot.
+    QTest::newRow("quiet before a first mark read faint") << 0.0 << 12.0 << 21 << false << 3;
 }
 
 void TestCwAudio::passRightOrNone()

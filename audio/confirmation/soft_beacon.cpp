@@ -71,7 +71,9 @@ constexpr int characterGapMax = 11 * cellsPerUnit;
 constexpr int longestCharacterGap = 5 * cellsPerUnit;
 // Where a mark next to the beacon would still belong to it: the spaces around a beacon are silent.
 constexpr int quietTo = 5 * cellsPerUnit;
-constexpr double quietLlr = 2.0;
+// Where the level assumed is low (a fade, a first mark the filter caught late), noise alone scores
+// a dot somewhere in five units of quiet one time in four above 2; above 6, about one in 200.
+constexpr double quietLlr = 6.0;
 constexpr double unexplainedShare = 0.5;
 // The elements that end the last character have no next character to bound them: the ticks must
 // be ten times surer of them than of a character the marks vouch for (see lastElementsSure).
