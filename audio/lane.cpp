@@ -86,9 +86,7 @@ constexpr double stationNearHz = 100.0;
 // A tone that took up the keying after a retuning holds at least this share of the keying's power
 // (6 dB under it: a fade may have begun).
 constexpr double retunedPowerShare = 0.25;
-// How long the tracker's short average takes to show a tone, and how far back a tone that came up
-// elsewhere must have been quiet.
-constexpr double shortAverageSeconds = 0.3;
+// How far back a tone that came up elsewhere must have been quiet.
 constexpr double quietBeforeSeconds = 2.0;
 
 // The middle of the keying's SNR over `marks`.
@@ -446,10 +444,9 @@ bool Lane::keyingWentOnElsewhere(std::span<const KeyedMark> last, double dot) co
     const double from = keyedStart(last.front(), scale);
     const double end = keyedEnd(last.back(), scale);
     // This lane's own spectrum shows a retuning too, where the partner does not follow the new
-    // tone: its short average comes up within a character space of the end, and a moment later.
+    // tone, coming up within a character space of the end.
     const double tickRate = m_filter.outputRate();
-    if (m_tracker.toneCameUpElsewhere(sampleAt(end - 0.5 * dot),
-            sampleAt(end + 4.0 * dot + shortAverageSeconds * tickRate),
+    if (m_tracker.toneCameUpElsewhere(sampleAt(end - 0.5 * dot), sampleAt(end + 4.0 * dot),
             sampleAt(end) - sampleAt(end - quietBeforeSeconds * tickRate))) {
         return true;
     }
@@ -602,7 +599,7 @@ Lane::Reading Lane::read(std::vector<KeyedMark>& marks, double endGap, bool fina
         return Reading::TurnedDown;
     }
     // Only the end of the input ends a beacon whose end the ticks have not heard yet.
-    if (!soft->endHeard && (m_early || !final)) {
+    if (!soft->quietAfterHeard && (m_early || !final)) {
         memo = {};
         return Reading::Waiting;
     }

@@ -13,6 +13,8 @@ namespace {
 
 constexpr double highestToneShare = 0.45; // of the sample rate
 constexpr double fastSeconds = 0.25; // as the bank's short average
+// A tone keyed up shows in the short average this long after.
+constexpr double fastShowsSeconds = 1.2 * fastSeconds;
 constexpr double trackingHalfWidthHz = 25.0;
 constexpr double acquireDb = 7.0;
 constexpr double jumpDb = 6.0;
@@ -102,6 +104,7 @@ void ToneTracker::clearHint()
 
 bool ToneTracker::toneCameUpElsewhere(std::int64_t first, std::int64_t last, std::int64_t before) const
 {
+    last += static_cast<std::int64_t>(fastShowsSeconds * m_sampleRate);
     const Elsewhere* up = nullptr;
     float own = 0.0f;
     bool reached = false;

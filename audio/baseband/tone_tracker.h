@@ -50,10 +50,11 @@ public:
     double toneBeside(std::int64_t sample, bool after) const;
     // Dates that jump at input sample `to` instead (within the lag, not after the newest estimate).
     void redateJump(std::int64_t to);
-    // Whether, over input samples [first, last], a tone came up away from the one followed, not far
-    // under that one's strength over [first - before, first], and with nothing near it there (the
-    // tone followed then included: after a jump the old tone fades from the averages): the keying a
-    // retuning carried elsewhere. False where the estimates no longer reach back that far.
+    // Whether, keyed over input samples [first, last] (the short average shows it a moment later),
+    // a tone came up away from the one followed, not far under that one's strength over
+    // [first - before, first], and with nothing near it there (the tone followed then included:
+    // after a jump the old tone fades from the averages): the keying a retuning carried elsewhere.
+    // False where the estimates no longer reach back that far.
     bool toneCameUpElsewhere(std::int64_t first, std::int64_t last, std::int64_t before) const;
     // Variance per sample of the noise near the tone at input sample `sample` (at most lagSamples()
     // back), read from the spectrum beside it, where the keying does not reach, once the average

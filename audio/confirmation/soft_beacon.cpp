@@ -948,7 +948,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     }
     // The marks' word space after the beacon witnesses the quiet where the ticks end it with them;
     // where the ticks put back an element after the marks' last, the ticks must hear it themselves.
-    result.endHeard =
+    result.quietAfterHeard =
         endCell.back() <= t.cellOf(lastEnd) + cellsPerUnit || endCell.back() + quietTo <= t.cells();
     result.framedLower = result.framed;
     // Read again lower only where the marks leave the ticks alone, or a fade leaves the level in

@@ -44,7 +44,7 @@ struct SoftBeacon
     // (the marks lost its last dot, and took the space it left for the pause), the ticks must reach
     // as far past their own end as the quiet after a beacon is looked for; until then nothing says
     // the text stops there.
-    bool endHeard = false;
+    bool quietAfterHeard = false;
 };
 
 // Where the keyed marks sit among the baseband ticks: a mark is decided on a filter that ends
