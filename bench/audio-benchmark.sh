@@ -29,7 +29,8 @@ seed_offset=0
 [ "${DEV:-0}" = 1 ] && seed_offset=500000
 
 need=()
-for p in multimon-ng morse2ascii sox time python3 ebook2cw; do
+# sox reads MP3 only through libsox-fmt-mp3, which a no-recommends install leaves out.
+for p in multimon-ng morse2ascii sox libsox-fmt-mp3 time python3 ebook2cw; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
