@@ -8,6 +8,7 @@
 #include "tick_likelihood.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -454,9 +455,13 @@ Choice choose(Reader& reader, const FramePass& pass, Beam beam, std::size_t p, b
         return bestJoin(scratch, pass.ends[p], beam, end);
     };
     Choice c;
+    // What the position may hold is scored once, and not again among every letter and digit.
+    std::array<double, 128> scored;
+    scored.fill(std::numeric_limits<double>::quiet_NaN());
     for (const char symbol : beaconSymbolsAt(p)) {
         int e = 0;
         const double s = scoreOf(symbol, &e);
+        scored[static_cast<unsigned char>(symbol) & 127U] = s;
         if (s > c.score) {
             c = { symbol, s, e, 0.0, 0.0 };
         }
@@ -468,7 +473,8 @@ Choice choose(Reader& reader, const FramePass& pass, Beam beam, std::size_t p, b
     double total = alphanumeric.find(c.symbol) == std::string_view::npos ? 1.0 : 0.0;
     double framed = 0.0;
     for (const char symbol : alphanumeric) {
-        const double odds = std::exp(scoreOf(symbol, nullptr) - c.score);
+        const double known = scored[static_cast<unsigned char>(symbol) & 127U];
+        const double odds = std::exp((std::isnan(known) ? scoreOf(symbol, nullptr) : known) - c.score);
         if (!inFade || !oneDotShort(morseCodeOf(symbol), morseCodeOf(c.symbol))) {
             total += odds;
         }
