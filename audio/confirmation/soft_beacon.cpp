@@ -454,14 +454,15 @@ Choice choose(Reader& reader, const FramePass& pass, Beam beam, std::size_t p, b
         reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beam);
         return bestJoin(scratch, pass.ends[p], beam, end);
     };
-    Choice c;
     // What the position may hold is scored once, and not again among every letter and digit.
-    std::array<double, 128> scored;
-    scored.fill(std::numeric_limits<double>::quiet_NaN());
-    for (const char symbol : beaconSymbolsAt(p)) {
+    const std::string_view held = beaconSymbolsAt(p);
+    std::array<double, 128> heldScore {};
+    const auto slot = [](char symbol) { return static_cast<std::size_t>(symbol) & 127U; };
+    Choice c;
+    for (const char symbol : held) {
         int e = 0;
         const double s = scoreOf(symbol, &e);
-        scored[static_cast<unsigned char>(symbol) & 127U] = s;
+        heldScore[slot(symbol)] = s;
         if (s > c.score) {
             c = { symbol, s, e, 0.0, 0.0 };
         }
@@ -473,12 +474,13 @@ Choice choose(Reader& reader, const FramePass& pass, Beam beam, std::size_t p, b
     double total = alphanumeric.find(c.symbol) == std::string_view::npos ? 1.0 : 0.0;
     double framed = 0.0;
     for (const char symbol : alphanumeric) {
-        const double known = scored[static_cast<unsigned char>(symbol) & 127U];
-        const double odds = std::exp((std::isnan(known) ? scoreOf(symbol, nullptr) : known) - c.score);
+        const bool mayHold = held.find(symbol) != std::string_view::npos;
+        const double odds =
+            std::exp((mayHold ? heldScore[slot(symbol)] : scoreOf(symbol, nullptr)) - c.score);
         if (!inFade || !oneDotShort(morseCodeOf(symbol), morseCodeOf(c.symbol))) {
             total += odds;
         }
-        if (beaconSymbolsAt(p).find(symbol) != std::string_view::npos) {
+        if (mayHold) {
             framed += odds;
         }
     }
