@@ -2,6 +2,7 @@
 #include "soft_beacon.h"
 
 #include "beacon_frame.h"
+#include "character_reader.h"
 #include "element_evidence.h"
 #include "median.h"
 #include "morse_table.h"
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -63,9 +66,7 @@ constexpr std::size_t amplitudeReach = 2;
 constexpr int beamCells = 3 * cellsPerUnit;
 // The grid reaches this far beyond the beacon's first and last marks.
 constexpr double marginUnits = 6.0;
-// Between the elements of a character and between characters, in cells.
-constexpr int elementGapMin = TickLikelihood::elementGapMin;
-constexpr int elementGapMax = TickLikelihood::elementGapMax;
+// Between characters, in cells.
 constexpr int characterGapMin = 2 * cellsPerUnit;
 constexpr int characterGapMax = 11 * cellsPerUnit;
 // A character space drawn out this far is a word space.
@@ -83,26 +84,6 @@ constexpr double unboundedDoubt = 0.005;
 // noise lifted them: it reads about 1.4 dB high there. A reading the marks do not vouch for must
 // hold at this share of it too, or a dip in a dash passes for a space (G read as F, 0.9996 sure).
 constexpr double lowerLevel = 0.85;
-
-using Scores = std::vector<double>;
-
-struct Beam
-{
-    int lo;
-    int hi; // inclusive
-};
-
-double elementGapCost(int cells)
-{
-    static const auto costs = [] {
-        std::array<double, elementGapMax + 1> c {};
-        for (int d = elementGapMin; d <= elementGapMax; ++d) {
-            c[static_cast<std::size_t>(d)] = durationCost(d, cellsPerUnit);
-        }
-        return c;
-    }();
-    return costs[static_cast<std::size_t>(cells)];
-}
 
 // Sent in groups, a beacon has word spaces after the prefix and every four characters after; any
 // other space inside it is a character space.
@@ -128,95 +109,6 @@ double characterGapCost(int cells, bool groupEnd)
     }();
     return costs[groupEnd ? 1 : 0][static_cast<std::size_t>(cells)];
 }
-
-class Reader
-{
-public:
-    Reader(const TickLikelihood& ticks)
-        : m_t(ticks)
-        , m_a(static_cast<std::size_t>(ticks.cells() + 1))
-        , m_b(m_a.size())
-    {
-    }
-
-    // Scores with the character's last element ending at each cell, from `start` (the score with
-    // its first element starting at each cell).
-    void forward(std::string_view code, const Scores& start, Scores& end, Beam beam)
-    {
-        copy(start, m_a, beam);
-        for (std::size_t k = 0; k < code.size(); ++k) {
-            if (k > 0) {
-                gap<true>(beam);
-            }
-            mark<true>(code[k], beam);
-        }
-        copy(m_a, end, beam);
-    }
-
-    // Scores with the character's first element starting at each cell, given `end` (the score of
-    // what follows, with its last element ending at each cell).
-    void backward(std::string_view code, const Scores& end, Scores& start, Beam beam)
-    {
-        copy(end, m_a, beam);
-        for (std::size_t k = code.size(); k-- > 0;) {
-            mark<false>(code[k], beam);
-            if (k > 0) {
-                gap<false>(beam);
-            }
-        }
-        copy(m_a, start, beam);
-    }
-
-private:
-    // Only the beam is ever read or written.
-    static void copy(const Scores& from, Scores& to, Beam beam)
-    {
-        std::copy(from.begin() + beam.lo, from.begin() + beam.hi + 1, to.begin() + beam.lo);
-    }
-
-    template<bool Forwards>
-    void mark(char element, Beam beam)
-    {
-        if (element == '.') {
-            layer<Forwards>(beam, TickLikelihood::dotMin, TickLikelihood::dotMax,
-                [this](int j, int d) { return m_t.dotAt(j, d); });
-        } else {
-            layer<Forwards>(beam, TickLikelihood::dashMin, TickLikelihood::dashMax,
-                [this](int j, int d) { return m_t.dashAt(j, d); });
-        }
-    }
-
-    template<bool Forwards>
-    void gap(Beam beam)
-    {
-        layer<Forwards>(beam, elementGapMin, elementGapMax, [](int, int d) { return -elementGapCost(d); });
-    }
-
-    // One element or gap of `lo`..`hi` cells, ending at each cell (forwards) or starting there.
-    template<bool Forwards, typename Score>
-    void layer(Beam beam, int lo, int hi, Score score)
-    {
-        for (int j = beam.lo; j <= beam.hi; ++j) {
-            double best = -infinity;
-            for (int d = lo; d <= hi; ++d) {
-                const int other = Forwards ? j - d : j + d;
-                if (other < beam.lo || other > beam.hi) {
-                    break;
-                }
-                const double known = m_a[static_cast<std::size_t>(other)];
-                if (known != -infinity) {
-                    best = std::max(best, known + score(Forwards ? other : j, d));
-                }
-            }
-            m_b[static_cast<std::size_t>(j)] = best;
-        }
-        std::swap(m_a, m_b);
-    }
-
-    const TickLikelihood& m_t;
-    Scores m_a;
-    Scores m_b;
-};
 
 // The best of a[j] + b[j] over the beam, and where it is.
 double bestJoin(const Scores& a, const Scores& b, Beam beam, int* at)
@@ -448,39 +340,36 @@ struct Choice
     double open = 0.0;
 };
 
-Choice choose(Reader& reader, const FramePass& pass, Beam beam, std::size_t p, bool inFade, Scores& scratch)
+Choice choose(CharacterReader& reader, const FramePass& pass, Beam beam, std::size_t p, bool inFade)
 {
-    const auto scoreOf = [&](char symbol, int* end) {
-        reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beam);
-        return bestJoin(scratch, pass.ends[p], beam, end);
-    };
-    // What the position may hold is scored once, and not again among every letter and digit.
     const std::string_view held = beaconSymbolsAt(p);
-    std::array<double, 128> heldScore {};
+    const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
+    std::string scored(held);
+    std::ranges::copy_if(alphanumeric, std::back_inserter(scored),
+        [&](char symbol) { return held.find(symbol) == std::string_view::npos; });
     const auto slot = [](char symbol) { return static_cast<std::size_t>(symbol) & 127U; };
+    std::array<double, 128> scoreOf {};
+    std::array<int, 128> endOf {};
+    reader.forwardEach(scored, pass.starts[p], beam, [&](char symbol, const Scores& scores) {
+        scoreOf[slot(symbol)] = bestJoin(scores, pass.ends[p], beam, &endOf[slot(symbol)]);
+    });
     Choice c;
     for (const char symbol : held) {
-        int e = 0;
-        const double s = scoreOf(symbol, &e);
-        heldScore[slot(symbol)] = s;
-        if (s > c.score) {
-            c = { symbol, s, e, 0.0, 0.0 };
+        if (scoreOf[slot(symbol)] > c.score) {
+            c = { symbol, scoreOf[slot(symbol)], endOf[slot(symbol)], 0.0, 0.0 };
         }
     }
     if (c.score == -infinity) {
         return c;
     }
-    const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
     double total = alphanumeric.find(c.symbol) == std::string_view::npos ? 1.0 : 0.0;
     double framed = 0.0;
     for (const char symbol : alphanumeric) {
-        const bool mayHold = held.find(symbol) != std::string_view::npos;
-        const double odds =
-            std::exp((mayHold ? heldScore[slot(symbol)] : scoreOf(symbol, nullptr)) - c.score);
+        const double odds = std::exp(scoreOf[slot(symbol)] - c.score);
         if (!inFade || !oneDotShort(morseCodeOf(symbol), morseCodeOf(c.symbol))) {
             total += odds;
         }
-        if (mayHold) {
+        if (held.find(symbol) != std::string_view::npos) {
             framed += odds;
         }
     }
@@ -589,12 +478,11 @@ std::optional<Beams> layOut(TickLikelihood& t, std::span<const KeyedMark> marks,
     return beams;
 }
 
-FramePass passFrame(Reader& reader, const Beams& beams, int cells)
+FramePass passFrame(CharacterReader& reader, const Beams& beams, int cells)
 {
     const auto size = static_cast<std::size_t>(cells) + 1;
     FramePass pass { std::vector<Scores>(beaconLength, Scores(size, -infinity)),
         std::vector<Scores>(beaconLength, Scores(size, -infinity)) };
-    Scores scratch(size);
     Scores best(size);
     for (int j = beams[0].lo; j <= std::min(beams[0].lo + 2 * beamCells, beams[0].hi); ++j) {
         pass.starts[0][static_cast<std::size_t>(j)] = 0.0;
@@ -616,10 +504,8 @@ FramePass passFrame(Reader& reader, const Beams& beams, int cells)
     };
     for (std::size_t p = 0; p + 1 < beaconLength; ++p) {
         std::ranges::fill(best, -infinity);
-        for (const char symbol : beaconSymbolsAt(p)) {
-            reader.forward(morseCodeOf(symbol), pass.starts[p], scratch, beams[p]);
-            keepBest(best, scratch, beams[p]);
-        }
+        reader.forwardEach(beaconSymbolsAt(p), pass.starts[p], beams[p],
+            [&](char, const Scores& scores) { keepBest(best, scores, beams[p]); });
         gapInto(best, pass.starts[p + 1], beams[p + 1], true, p);
     }
     for (int j = beams.back().lo; j <= beams.back().hi; ++j) {
@@ -627,10 +513,8 @@ FramePass passFrame(Reader& reader, const Beams& beams, int cells)
     }
     for (std::size_t p = beaconLength - 1; p > 0; --p) {
         std::ranges::fill(best, -infinity);
-        for (const char symbol : beaconSymbolsAt(p)) {
-            reader.backward(morseCodeOf(symbol), pass.ends[p], scratch, beams[p]);
-            keepBest(best, scratch, beams[p]);
-        }
+        reader.backwardEach(beaconSymbolsAt(p), pass.ends[p], beams[p],
+            [&](char, const Scores& scores) { keepBest(best, scores, beams[p]); });
         gapInto(best, pass.ends[p - 1], beams[p - 1], false, p - 1);
     }
     return pass;
@@ -904,7 +788,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     if (!beams) {
         return std::nullopt;
     }
-    Reader reader(t);
+    CharacterReader reader(t);
     const FramePass pass = passFrame(reader, *beams, t.cells());
 
     SoftBeacon result;
@@ -915,7 +799,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const Beam beam = (*beams)[p];
         result.inFade[p] = fadedAt(found, levels, p);
-        const Choice chosen = choose(reader, pass, beam, p, result.inFade[p], scratch);
+        const Choice chosen = choose(reader, pass, beam, p, result.inFade[p]);
         if (chosen.score == -infinity) {
             return std::nullopt;
         }
@@ -968,7 +852,7 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
         t.scaleAmplitudes(lowerLevel);
         const FramePass lower = passFrame(reader, *beams, t.cells());
         for (std::size_t p = 0; p < beaconLength; ++p) {
-            const Choice chosen = choose(reader, lower, (*beams)[p], p, result.inFade[p], scratch);
+            const Choice chosen = choose(reader, lower, (*beams)[p], p, result.inFade[p]);
             result.framedLower[p] = chosen.symbol == result.text[p]
                 ? std::min(result.framed[p], chosen.framed)
                 : std::min(result.framed[p], guessConfidence);
