@@ -545,15 +545,15 @@ bool framedWell(const TickLikelihood& t, const Cells& startCell, const Cells& en
 // only keying the threshold missed (a faded tail, a dot in the noise) makes such a gap part of one
 // character; silence there means two characters were sent, and the frame forced them into one.
 // Where the ticks lost their phase, or only guess in a fade, they are no witness for the merge, and
-// without one it is turned down. Between two marks that both lie in a fade the threshold cut each
-// of them short, so an element space comes out as long as a character space: one shorter than a
-// character space sent there is no sign of two characters.
+// without one it is turned down. Next to a mark that lies in a fade the threshold cut that mark
+// short, by up to most of a dash, so an element space comes out nearly as long as a character
+// space: one shorter than a character space sent there is no sign of two characters.
 bool mergesKeyed(const TickLikelihood& t, std::span<const KeyedMark> marks, const FoundBeacon& found,
     TickScale scale, const std::vector<bool>& guessed, const MarkLevels& levels)
 {
     return std::ranges::all_of(found.merged, [&](std::size_t i) {
         const auto p = characterOf(found, i);
-        if (levels.faded(i, p) && levels.faded(i + 1, p) &&
+        if ((levels.faded(i, p) || levels.faded(i + 1, p)) &&
             marks[i].gap < characterSpace * found.timing.dot) {
             return true;
         }
