@@ -340,17 +340,31 @@ struct Choice
     double open = 0.0;
 };
 
+// What position `p` may hold, then every other letter and digit: each scored once.
+std::string_view scoredAt(std::size_t p)
+{
+    static const auto table = [] {
+        std::array<std::string, beaconLength> scored;
+        const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
+        for (std::size_t q = 0; q < beaconLength; ++q) {
+            const std::string_view held = beaconSymbolsAt(q);
+            scored[q] = held;
+            std::ranges::copy_if(alphanumeric, std::back_inserter(scored[q]),
+                [&](char symbol) { return held.find(symbol) == std::string_view::npos; });
+        }
+        return scored;
+    }();
+    return table[p];
+}
+
 Choice choose(CharacterReader& reader, const FramePass& pass, Beam beam, std::size_t p, bool inFade)
 {
     const std::string_view held = beaconSymbolsAt(p);
     const std::string_view alphanumeric = morseCodes().substr(0, alphanumerics);
-    std::string scored(held);
-    std::ranges::copy_if(alphanumeric, std::back_inserter(scored),
-        [&](char symbol) { return held.find(symbol) == std::string_view::npos; });
     const auto slot = [](char symbol) { return static_cast<std::size_t>(symbol) & 127U; };
     std::array<double, 128> scoreOf {};
     std::array<int, 128> endOf {};
-    reader.forwardEach(scored, pass.starts[p], beam, [&](char symbol, const Scores& scores) {
+    reader.forwardEach(scoredAt(p), pass.starts[p], beam, [&](char symbol, const Scores& scores) {
         scoreOf[slot(symbol)] = bestJoin(scores, pass.ends[p], beam, &endOf[slot(symbol)]);
     });
     Choice c;
