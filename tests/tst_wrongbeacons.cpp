@@ -451,7 +451,11 @@ void TestWrongBeacons::readingAcceptance_data()
     QTest::addColumn<bool>("reported");
 
     QTest::newRow("both sure and alike") << 0.0 << false << 1.0 << 1.0 << -1 << false << true;
-    QTest::newRow("both sure, one character differs") << 0.0 << true << 1.0 << 1.0 << -1 << false << false;
+    // Marks right and ticks wrong have come out 0.9999 sure; ticks right against a dash the noise
+    // split in the marks, 0.999999 and more.
+    QTest::newRow("both sure, one character differs")
+        << 0.0 << true << 0.9999 << 0.9999 << -1 << false << false;
+    QTest::newRow("both sure, the ticks overwhelmingly") << 0.0 << true << 1.0 << 1.0 << -1 << false << true;
     QTest::newRow("marks unsure, ticks sure otherwise") << 12.0 << true << 1.0 << 1.0 << -1 << false << true;
     // Noise in the unit between two dots of a 6 made the ticks read C, 0.988 sure.
     QTest::newRow("marks unsure, ticks fairly sure otherwise")

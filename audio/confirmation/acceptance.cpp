@@ -16,6 +16,10 @@ constexpr double minFaintConfidence = 0.95;
 // time, each piece with a phase of its own, the noise in one silent unit between two dots can pass
 // for the middle of a dash, and a 6 came out as C at 0.988.
 constexpr double overruleDoubt = 0.1;
+// Two confident readings that differ settle nothing, unless the ticks' odds are overwhelming: near
+// the floor a dip of the noise splits one of the marks' dashes into two dots, sure as timing goes,
+// where the ticks weigh the dash whole.
+constexpr double overwhelmingDoubt = 1e-6;
 // From this many characters in a fade a beacon is read through fades.
 constexpr long fadedCharacters = 3;
 
@@ -74,7 +78,8 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
     // witness (a dash filtered partly off the tone comes out as two dots): the ticks must decide.
     // So are the marks where a null may have cut a dash into two dots: there the ticks decide.
     for (std::size_t p = 0; p < beaconLength; ++p) {
-        if (marksSure && ticks.text[p] != marks.text[p] && !ticks.dashCut[p]) {
+        if (marksSure && ticks.text[p] != marks.text[p] && !ticks.dashCut[p] &&
+            ticks.framed[p] < 1.0 - overwhelmingDoubt) {
             return false;
         }
     }
