@@ -887,6 +887,15 @@ void TestCwAudio::channel_data()
         p.impulsesPerSecond = 1.0;
         return p;
     }();
+    // A crash just after the last beacon lifts every bin of the spectrum at once: no tone came up
+    // elsewhere to carry the last character's keying away.
+    QTest::newRow("static crashes, 0 dB") << [&] {
+        auto p = base;
+        p.snrDb = 0.0;
+        p.impulsesPerSecond = 1.0;
+        p.seed = 2;
+        return p;
+    }();
     // Nulls 20 dB deep every 1.5-4 s fall inside the beacons: every character is still read, at
     // the SNR (averaged over the fade) where most beacons must come through.
     QTest::newRow("spin fading, 6 dB") << [&] {

@@ -119,7 +119,9 @@ bool ToneTracker::toneCameUpElsewhere(std::int64_t first, std::int64_t last, std
             own = std::max(own, e.own);
         }
     }
-    if (!reached || up == nullptr || 10 * std::log10(up->level) < cameUpDb || up->level < cameUpShare * own) {
+    // Counted over the band as it stood then as well: a crash's own peaks are not a tone.
+    if (!reached || up == nullptr || 10 * std::log10(up->level / std::max(up->band, 1.0f)) < cameUpDb ||
+        up->level < cameUpShare * own) {
         return false;
     }
     // The short average shows a tone a little before `first` already.
@@ -131,6 +133,21 @@ bool ToneTracker::toneCameUpElsewhere(std::int64_t first, std::int64_t last, std
             ((std::abs(e.bin - up->bin) <= near && e.level >= quietBeforeShare * up->level) ||
                 (std::abs(e.ownBin - up->bin) <= near && e.own >= quietBeforeShare * up->level));
     });
+}
+
+float ToneTracker::bandOverFloor(float elsewhere, float floor)
+{
+    // Only a peak that may count as a tone come up needs it.
+    if (10 * std::log10(elsewhere) < cameUpDb) {
+        return 1.0f;
+    }
+    m_bandNow.clear();
+    for (int k = m_firstBin; k <= m_lastBin; ++k) {
+        m_bandNow.push_back(m_bank.fast(k));
+    }
+    const auto middle = m_bandNow.begin() + static_cast<std::ptrdiff_t>(m_bandNow.size() / 2);
+    std::nth_element(m_bandNow.begin(), middle, m_bandNow.end());
+    return *middle / floor;
 }
 
 double ToneTracker::frequencyAt(std::int64_t sample) const
@@ -366,8 +383,9 @@ void ToneTracker::update()
         }
         shown = recent / floor;
         m_keyed = 10 * std::log10(shown) >= keyedDb;
-        m_elsewhere[m_elsewhereNext] = { now, below > above ? belowBin : aboveBin,
-            std::max(below, above) / floor, current, static_cast<float>(shown) };
+        const float elsewhere = std::max(below, above) / floor;
+        m_elsewhere[m_elsewhereNext] = { now, below > above ? belowBin : aboveBin, elsewhere, current,
+            static_cast<float>(shown), bandOverFloor(elsewhere, floor) };
         m_elsewhereNext = (m_elsewhereNext + 1) % m_elsewhere.size();
         keyed = jumped || m_keyed;
         if (jumped) {
