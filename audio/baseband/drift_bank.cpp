@@ -323,6 +323,16 @@ float DriftBank::stillMedian(int first, int last) const
     return m_median.value;
 }
 
+float DriftBank::fastMedian(int first, int last) const
+{
+    if (m_fastMedian.frames != m_frames || m_fastMedian.first != first || m_fastMedian.last != last) {
+        m_medianScratch.assign(m_fast.begin() + first, m_fast.begin() + last + 1);
+        m_fastMedian = { m_frames, first, last,
+            middleValue(m_medianScratch, m_fastMedian.value, m_nearMedian) };
+    }
+    return m_fastMedian.value;
+}
+
 const std::vector<float>& DriftBank::recent(std::size_t back) const
 {
     return m_recent[(m_recentNext + m_recent.size() - 1 - back) % m_recent.size()];

@@ -47,6 +47,8 @@ public:
     // The median of the average that does not slide over bins [first, last], worked out once a
     // frame for every tracker that asks.
     float stillMedian(int first, int last) const;
+    // The same of the short average (a static crash lifts every bin of it at once).
+    float fastMedian(int first, int last) const;
     float fast(int bin) const { return m_fast[static_cast<std::size_t>(bin)]; }
     // Strongest bin of all averages within [first, last], bins in [avoidFirst, avoidLast] left
     // out; returns the rate index (the still one when nothing qualifies) and sets `bin` (`first`
@@ -91,6 +93,7 @@ private:
         float value = 0.0f;
     };
     mutable Median m_median;
+    mutable Median m_fastMedian;
     mutable std::vector<float> m_medianScratch;
     mutable std::vector<float> m_nearMedian;
     double m_windowEnergy = 0.0;

@@ -135,21 +135,6 @@ bool ToneTracker::toneCameUpElsewhere(std::int64_t first, std::int64_t last, std
     });
 }
 
-float ToneTracker::bandOverFloor(float elsewhere, float floor)
-{
-    // Only a peak that may count as a tone come up needs it.
-    if (10 * std::log10(elsewhere) < cameUpDb) {
-        return 1.0f;
-    }
-    m_bandNow.clear();
-    for (int k = m_firstBin; k <= m_lastBin; ++k) {
-        m_bandNow.push_back(m_bank.fast(k));
-    }
-    const auto middle = m_bandNow.begin() + static_cast<std::ptrdiff_t>(m_bandNow.size() / 2);
-    std::nth_element(m_bandNow.begin(), middle, m_bandNow.end());
-    return *middle / floor;
-}
-
 double ToneTracker::frequencyAt(std::int64_t sample) const
 {
     // The estimates bracketing `sample`, from the ring (oldest first after m_historyNext). Their
@@ -384,8 +369,10 @@ void ToneTracker::update()
         shown = recent / floor;
         m_keyed = 10 * std::log10(shown) >= keyedDb;
         const float elsewhere = std::max(below, above) / floor;
+        const float band =
+            10 * std::log10(elsewhere) < cameUpDb ? 1.0f : m_bank.fastMedian(m_firstBin, m_lastBin) / floor;
         m_elsewhere[m_elsewhereNext] = { now, below > above ? belowBin : aboveBin, elsewhere, current,
-            static_cast<float>(shown), bandOverFloor(elsewhere, floor) };
+            static_cast<float>(shown), band };
         m_elsewhereNext = (m_elsewhereNext + 1) % m_elsewhere.size();
         keyed = jumped || m_keyed;
         if (jumped) {

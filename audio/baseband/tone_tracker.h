@@ -76,7 +76,7 @@ private:
     };
     // The short averages' strongest peak away from the tone followed, and the tone's own peak,
     // both over the floor, at each estimate; and the short averages' median over the band, over
-    // the floor (a static crash lifts every bin at once).
+    // the floor, where the peak may count as a tone come up (1 elsewhere).
     struct Elsewhere
     {
         std::int64_t at = -1; // input sample
@@ -89,9 +89,6 @@ private:
     // Strongest bin of each average within [first, last] of the band searched, the avoided tone
     // left out; returns the rate index, sets `bin`.
     int peakIn(int first, int last, int& bin) const;
-    // The short averages' median over the band searched, over `floor`, where a peak `elsewhere`
-    // over it may be a tone come up (1 where not).
-    float bandOverFloor(float elsewhere, float floor);
     double interpolate(int rateIndex, int bin) const;
     // The input sample where the tone followed so far gave way to the one at `newHz`.
     std::int64_t jumpOnset(double newHz, double newRate, float floor, std::int64_t now) const;
@@ -127,7 +124,6 @@ private:
     Estimate m_beforeJump; // the last estimate of the tone before the newest jump
     Estimate m_afterJump; // the newest estimate
     std::vector<float> m_nearby;
-    std::vector<float> m_bandNow; // scratch for the short averages' median
 };
 
 } // namespace cwaudio
