@@ -500,21 +500,27 @@ void TestCwAudio::toneTracking_data()
     QTest::addColumn<double>("rateHzPerSecond");
     QTest::addColumn<double>("stepHz");
     QTest::addColumn<double>("newLevel"); // a second tone, against the first (0: none)
-    QTest::newRow("steady") << 0.0 << 0.0 << 0.0;
-    QTest::newRow("Doppler sweep 150 Hz/s up") << 150.0 << 0.0 << 0.0;
-    QTest::newRow("Doppler sweep 150 Hz/s down") << -150.0 << 0.0 << 0.0;
-    QTest::newRow("retuned 200 Hz up") << 0.0 << 200.0 << 0.0;
-    QTest::newRow("retuned 200 Hz down while drifting") << 30.0 << -200.0 << 0.0;
-    QTest::newRow("a much stronger station 400 Hz away") << 0.0 << 400.0 << 4.0;
+    // Keyed (a dash, a dot) in noise this far under the tone in 2500 Hz; NaN: a steady tone alone.
+    QTest::addColumn<double>("snrDb");
+    QTest::addColumn<double>("worstHz");
+    const double clean = qQNaN();
+    QTest::newRow("steady") << 0.0 << 0.0 << 0.0 << clean << 8.0;
+    QTest::newRow("Doppler sweep 150 Hz/s up") << 150.0 << 0.0 << 0.0 << clean << 8.0;
+    QTest::newRow("Doppler sweep 150 Hz/s down") << -150.0 << 0.0 << 0.0 << clean << 8.0;
+    QTest::newRow("retuned 200 Hz up") << 0.0 << 200.0 << 0.0 << clean << 8.0;
+    QTest::newRow("retuned 200 Hz down while drifting") << 30.0 << -200.0 << 0.0 << clean << 8.0;
+    QTest::newRow("a much stronger station 400 Hz away") << 0.0 << 400.0 << 4.0 << clean << 8.0;
+    // A 12 WPM dot, matched, loses 2.4 dB 5 Hz off the tone and 7 dB 8 Hz off.
+    QTest::newRow("keyed at -6 dB, Doppler 30 Hz/s") << -30.0 << 0.0 << 0.0 << -6.0 << 3.0;
 }
 
 namespace {
 
 // The signal `sample(t)` fed at 8 kHz for `seconds` to a tone tracker: how far its tone is from
 // `truth(t)` where the signal path needs it (one lag behind the input, every 10 ms), at worst,
-// over the times `judged(t)` accepts. Empty when it never stays within 8 Hz.
+// over the times `judged(t)` accepts. Empty when it stays within `worstHz`.
 template<typename Sample, typename Truth, typename Judged>
-QString toneFollowed(double seconds, Sample sample, Truth truth, Judged judged)
+QString toneFollowed(double seconds, Sample sample, Truth truth, Judged judged, double worstHz = 8.0)
 {
     constexpr double rate = 8000.0;
     constexpr std::int64_t every = 80;
@@ -541,7 +547,7 @@ QString toneFollowed(double seconds, Sample sample, Truth truth, Judged judged)
             }
         }
     }
-    return worst < 8.0 ? QString() : u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt);
+    return worst < worstHz ? QString() : u"off by %1 Hz at %2 s"_s.arg(worst).arg(worstAt);
 }
 
 } // namespace
@@ -551,11 +557,21 @@ void TestCwAudio::toneTracking()
     QFETCH(double, rateHzPerSecond);
     QFETCH(double, stepHz);
     QFETCH(double, newLevel);
+    QFETCH(double, snrDb);
+    QFETCH(double, worstHz);
     constexpr double rate = 8000.0;
     constexpr double change = 4.0;
+    std::mt19937 random(7);
+    // Noise over the whole 4 kHz band, `snrDb` under the tone's power in 2500 Hz of it.
+    std::normal_distribution<double> noise(
+        0.0, std::sqrt(0.005 / std::pow(10.0, snrDb / 10.0) * 4000.0 / 2500.0));
+    const auto keyed = [](double t) {
+        return std::fmod(t, 0.6) < 0.3 || (std::fmod(t, 0.6) >= 0.4 && std::fmod(t, 0.6) < 0.5);
+    };
     // The tone the signal path needs at a sample: the first tone until the change, then the new one.
     const auto truth = [&](double t) {
-        if (t < change) {
+        // Keyed, the tone sweeps throughout, as a pass's Doppler does.
+        if (t < change && qIsNaN(snrDb)) {
             return 700.0;
         }
         return 700.0 + stepHz + rateHzPerSecond * (t - change);
@@ -570,11 +586,15 @@ void TestCwAudio::toneTracking()
             return 0.1 * std::sin(phase) + 0.1 * newLevel * std::sin(otherPhase);
         }
         phase += 2 * std::numbers::pi * truth(t) / rate;
+        if (!qIsNaN(snrDb)) {
+            return (keyed(t) ? 0.1 * std::sin(phase) : 0.0) + noise(random);
+        }
         return 0.1 * std::sin(phase);
     };
     // From 1.5 s on, and not within a second after the change, where the new tone is still sought.
     const QString off = toneFollowed(
-        8.0, sample, truth, [&](double t) { return t >= 1.5 && (t < change - 0.1 || t >= change + 1.0); });
+        8.0, sample, truth, [&](double t) { return t >= 1.5 && (t < change - 0.1 || t >= change + 1.0); },
+        worstHz);
     QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 

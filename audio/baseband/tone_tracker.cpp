@@ -28,6 +28,16 @@ constexpr double slewHzPerSecond = 250.0;
 constexpr double driftMemorySeconds = 3.0;
 constexpr double driftFitSeconds = 1.0;
 constexpr double loseSeconds = 3.0;
+// A moving tone's estimates scatter by several hertz about its path: the bank measures the rate to
+// its step, and each estimate is moved by the rate it measured. The signal path runs behind the
+// tracker, so estimates on both sides of a moment are known, and a line through those of the keyed
+// tone within this many seconds holds the path to a hertz or two (the Doppler curve bends by under
+// one over it). A pause this long may end it: the tone comes back where the tracker finds it.
+constexpr double pathSeconds = 1.5;
+constexpr double pathPauseSeconds = 0.5;
+constexpr int pathEstimates = 4;
+// A tone holding still reads within a hertz from the estimates as they are.
+constexpr double pathMinHzPerSecond = 5.0;
 // The noise is read this far either side of the tone.
 constexpr double noiseNearHz = 60.0;
 constexpr double noiseFarHz = 400.0;
@@ -64,7 +74,8 @@ ToneTracker::ToneTracker(const DriftBank& bank)
     , m_drift(driftMemorySeconds)
 {
     const auto hopsInLag = static_cast<std::size_t>(m_lag / m_hop);
-    m_history.assign(hopsInLag + 4, Estimate {});
+    const auto hopsInPath = static_cast<std::size_t>(std::ceil(pathSeconds * m_sampleRate / m_hop));
+    m_history.assign(hopsInLag + hopsInPath + 4, Estimate {});
     m_elsewhere.assign(
         hopsInLag + static_cast<std::size_t>(elsewhereKeptSeconds * m_sampleRate / m_hop), Elsewhere {});
     const double highest = std::min(maxToneHz, highestToneShare * m_sampleRate);
@@ -142,6 +153,7 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
     // asks about the oldest few.
     const Estimate* before = nullptr;
     const Estimate* after = nullptr;
+    std::size_t beforeIndex = 0;
     for (std::size_t k = 0, at = m_historyNext; k < m_history.size();
          ++k, at = at + 1 == m_history.size() ? 0 : at + 1) {
         const Estimate& e = m_history[at];
@@ -153,6 +165,12 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
             break;
         }
         before = &e;
+        beforeIndex = at;
+    }
+    if (before != nullptr && after != nullptr && after->jumpAt < 0 && (before->keyed || after->keyed)) {
+        if (const auto hz = pathAt(beforeIndex, sample)) {
+            return std::clamp(*hz, m_bandFirst * m_binHz, m_bandLast * m_binHz);
+        }
     }
     double hz = m_frequency;
     // Across a jump each side holds its own tone.
@@ -167,6 +185,53 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
         hz = e->hz + e->rate * static_cast<double>(sample - e->at) / m_sampleRate;
     }
     return std::clamp(hz, m_bandFirst * m_binHz, m_bandLast * m_binHz);
+}
+
+std::optional<double> ToneTracker::pathAt(std::size_t before, std::int64_t sample) const
+{
+    // Sums for a least-squares line through the keyed estimates, time counted from `sample`, from
+    // `before` back and from the one after it on, each way up to a jump, a pause or the reach.
+    double n = 0.0;
+    double t1 = 0.0;
+    double t2 = 0.0;
+    double f1 = 0.0;
+    double ft = 0.0;
+    const auto reach = static_cast<std::int64_t>(pathSeconds * m_sampleRate);
+    const auto pause = static_cast<std::int64_t>(pathPauseSeconds * m_sampleRate);
+    const std::size_t size = m_history.size();
+    const auto take = [&](std::size_t index, std::int64_t& lastKeyed) {
+        const Estimate& e = m_history[index];
+        if (e.at < 0 || std::abs(e.at - sample) > reach || std::abs(e.at - lastKeyed) > pause) {
+            return false;
+        }
+        if (e.keyed) {
+            const double t = static_cast<double>(e.at - sample) / m_sampleRate;
+            n += 1.0;
+            t1 += t;
+            t2 += t * t;
+            f1 += e.hz;
+            ft += e.hz * t;
+            lastKeyed = e.at;
+        }
+        return true;
+    };
+    std::int64_t lastKeyed = sample;
+    for (std::size_t k = 0, i = before; k < size && m_history[i].at <= sample && take(i, lastKeyed); ++k) {
+        if (m_history[i].jumpAt >= 0) {
+            break; // a jump just before this one
+        }
+        i = i == 0 ? size - 1 : i - 1;
+    }
+    lastKeyed = sample;
+    for (std::size_t k = 0, i = before + 1 == size ? 0 : before + 1;
+         k < size && m_history[i].at > sample && m_history[i].jumpAt < 0 && take(i, lastKeyed); ++k) {
+        i = i + 1 == size ? 0 : i + 1;
+    }
+    const double det = n * t2 - t1 * t1;
+    if (n < pathEstimates || det <= 0.0 || std::abs(n * ft - t1 * f1) < pathMinHzPerSecond * det) {
+        return std::nullopt;
+    }
+    return (f1 * t2 - t1 * ft) / det;
 }
 
 double ToneTracker::toneBeside(std::int64_t sample, bool after) const
@@ -492,7 +557,8 @@ void ToneTracker::update()
         std::nth_element(m_nearby.begin(), mid, m_nearby.end());
         m_noiseVariance = *mid / m_bank.windowEnergy();
     }
-    m_history[m_historyNext] = { m_frequency, m_rate, now, jumpBeforeNow, m_noiseVariance };
+    m_history[m_historyNext] = { m_frequency, m_rate, now, jumpBeforeNow, m_noiseVariance,
+        m_locked && m_keyed };
     m_afterJump = m_history[m_historyNext];
     m_historyNext = (m_historyNext + 1) % m_history.size();
 }

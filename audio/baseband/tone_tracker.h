@@ -5,6 +5,7 @@
 #include "drift_fit.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace cwaudio {
@@ -66,6 +67,8 @@ public:
     int lagSamples() const { return m_lag; }
 
 private:
+    std::optional<double> pathAt(std::size_t before, std::int64_t sample) const;
+
     struct Estimate
     {
         double hz = 0.0;
@@ -73,6 +76,7 @@ private:
         std::int64_t at = -1; // input sample it describes
         std::int64_t jumpAt = -1; // a jump since the estimate before, and where
         double noise = 0.0;
+        bool keyed = false; // the tone followed showed in it
     };
     // The short averages' strongest peak away from the tone followed, and the tone's own peak,
     // both over the floor, at each estimate; and the short averages' median over the band, over
