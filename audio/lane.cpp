@@ -332,8 +332,10 @@ bool Lane::inStepWith(const Lane& other) const
 
 void Lane::tuneFilter(std::int64_t sample)
 {
-    const double hz = m_tracker.frequencyAt(sample);
-    if (m_primed == m_delay.size() && std::abs(hz - m_filterHz) > m_jumpHz) {
+    // A jump shows as a step in the estimates; the path through them may step a little where it
+    // begins or ends, which is no jump.
+    const double estimated = m_tracker.estimateAt(sample);
+    if (m_primed == m_delay.size() && std::abs(estimated - m_estimatedHz) > m_jumpHz) {
         // The tick this block will give, after those still held.
         const std::int64_t tick = m_history.end() + static_cast<std::int64_t>(m_heldTicks.size());
         // A retuning the samples dated and saw keyed either side leaves the filter on the tone.
@@ -345,8 +347,8 @@ void Lane::tuneFilter(std::int64_t sample)
             loseTicksAround(tick, sure);
         }
     }
-    m_filterHz = hz;
-    m_filter.setFrequency(hz);
+    m_estimatedHz = estimated;
+    m_filter.setFrequency(m_tracker.frequencyAt(sample));
     while (!m_datedJumps.empty() && m_datedJumps.front().at <= sample) {
         if (m_datedJumps.front().turn) {
             m_filter.turnPhase(*m_datedJumps.front().turn);

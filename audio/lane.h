@@ -180,8 +180,8 @@ private:
     std::string m_text;
     std::vector<float> m_textConfidence;
     std::int64_t m_workSamples = 0;
-    double m_jumpHz; // a larger step between two filter blocks is a jump
-    double m_filterHz = 0.0;
+    double m_jumpHz; // a larger step of the estimates between two filter blocks is a jump
+    double m_estimatedHz = 0.0;
     double m_keyedShareStep; // per estimate of the tracker
     double m_keyedShare = 0.0; // of the tracker's recent estimates that found the tone keyed
     HeldTone m_heldTone;

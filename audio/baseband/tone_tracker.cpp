@@ -146,14 +146,11 @@ bool ToneTracker::toneCameUpElsewhere(std::int64_t first, std::int64_t last, std
     });
 }
 
-double ToneTracker::frequencyAt(std::int64_t sample) const
+ToneTracker::Bracket ToneTracker::bracketOf(std::int64_t sample) const
 {
-    // The estimates bracketing `sample`, from the ring (oldest first after m_historyNext). Their
-    // moments rise in that order, so the first after `sample` ends the search: the signal path
-    // asks about the oldest few.
-    const Estimate* before = nullptr;
-    const Estimate* after = nullptr;
-    std::size_t beforeIndex = 0;
+    // From the ring, oldest first after m_historyNext. The moments rise in that order, so the first
+    // after `sample` ends the search: the signal path asks about the oldest few.
+    Bracket b;
     for (std::size_t k = 0, at = m_historyNext; k < m_history.size();
          ++k, at = at + 1 == m_history.size() ? 0 : at + 1) {
         const Estimate& e = m_history[at];
@@ -161,17 +158,32 @@ double ToneTracker::frequencyAt(std::int64_t sample) const
             continue;
         }
         if (e.at > sample) {
-            after = &e;
+            b.after = &e;
             break;
         }
-        before = &e;
-        beforeIndex = at;
+        b.before = &e;
+        b.beforeIndex = at;
     }
-    if (before != nullptr && after != nullptr && after->jumpAt < 0 && (before->keyed || after->keyed)) {
-        if (const auto hz = pathAt(beforeIndex, sample)) {
+    return b;
+}
+
+double ToneTracker::frequencyAt(std::int64_t sample) const
+{
+    const Bracket b = bracketOf(sample);
+    if (b.before != nullptr && b.after != nullptr && b.after->jumpAt < 0 &&
+        (b.before->keyed || b.after->keyed)) {
+        if (const auto hz = pathAt(b.beforeIndex, sample)) {
             return std::clamp(*hz, m_bandFirst * m_binHz, m_bandLast * m_binHz);
         }
     }
+    return estimateAt(sample);
+}
+
+double ToneTracker::estimateAt(std::int64_t sample) const
+{
+    const Bracket b = bracketOf(sample);
+    const Estimate* before = b.before;
+    const Estimate* after = b.after;
     double hz = m_frequency;
     // Across a jump each side holds its own tone.
     if (before != nullptr && after != nullptr && after->jumpAt > before->at) {

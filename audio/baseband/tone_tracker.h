@@ -31,7 +31,9 @@ public:
     double frequency() const { return m_frequency; }
     double rateHzPerSecond() const { return m_rate; }
     // The tone at input sample `sample` (counted from the first pushed), at most lagSamples() back:
-    // the estimates made as it went by, those since a jump replaced by the new tone.
+    // the estimates made as it went by, those since a jump replaced by the new tone...
+    double estimateAt(std::int64_t sample) const;
+    // ...and where it moves, the path through them (what the filter follows).
     double frequencyAt(std::int64_t sample) const;
     bool locked() const { return m_locked; }
     // Whether the tone was locked and keyed at the newest estimate (its short average well over
@@ -67,6 +69,15 @@ public:
     int lagSamples() const { return m_lag; }
 
 private:
+    // The estimates either side of a sample, and where the one before it sits in the ring.
+    struct Estimate;
+    struct Bracket
+    {
+        const Estimate* before = nullptr;
+        const Estimate* after = nullptr;
+        std::size_t beforeIndex = 0;
+    };
+    Bracket bracketOf(std::int64_t sample) const;
     std::optional<double> pathAt(std::size_t before, std::int64_t sample) const;
 
     struct Estimate
