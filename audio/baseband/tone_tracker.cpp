@@ -38,6 +38,9 @@ constexpr double pathPauseSeconds = 0.5;
 constexpr int pathEstimates = 4;
 // A tone holding still reads within a hertz from the estimates as they are.
 constexpr double pathMinHzPerSecond = 5.0;
+// In a pause the tone goes on at the rate last measured, which the bank knows to half its step,
+// and the Doppler curve bends meanwhile by up to this much (a low pass at 435 MHz: f/c 0.86 v^3/d^2).
+constexpr double dopplerBendHzPerSecond2 = 2.5;
 // The noise is read this far either side of the tone.
 constexpr double noiseNearHz = 60.0;
 constexpr double noiseFarHz = 400.0;
@@ -96,6 +99,7 @@ void ToneTracker::setHint(double hz)
     m_rate = 0.0;
     m_drift.clear();
     m_locked = false;
+    m_keyedAt = -1;
     m_jumpAt = -1;
     m_jumpSeen = -1;
     std::ranges::fill(m_history, Estimate {});
@@ -424,7 +428,26 @@ void ToneTracker::update()
         const bool settling = m_jumpSeen >= 0 && since < 1.5 * m_bank.averageSeconds();
         const bool fastSettling = m_jumpSeen >= 0 && since < 3 * fastSeconds;
         const bool fastTaken = fastJump && !fastSettling;
-        if ((slowGain > jumpDb && !settling) || (fastTaken && std::abs(fastBin - globalBin) <= m_trackBins)) {
+        // After a pause the keying comes back where the tone's drift carried it, give or take what
+        // the rate's doubt and the curve's bend have moved it since: come up there, over the noise's
+        // peaks and over the window around the prediction, it is the tone, taken as after a jump so
+        // the moments since it came back get it too (the first dash of a beacon is not lost).
+        bool cameBack = false;
+        if (!m_keyed && m_keyedAt >= 0) {
+            const double pause = static_cast<double>(now - m_keyedAt) / m_sampleRate;
+            const double doubtHz =
+                0.5 * m_bank.rateStep() * pause + 0.5 * dopplerBendHzPerSecond2 * pause * pause;
+            const int wide = m_trackBins + static_cast<int>(std::lround(doubtHz / m_binHz));
+            const auto [fastBack, fastBackBin] = fastPeak(current - wide, current + wide);
+            cameBack = std::abs(fastBackBin - current) > m_trackBins &&
+                10 * std::log10(fastBack / floor) >= cameUpDb &&
+                10 * std::log10(fastBack / fastLocal) >= jumpDb;
+            if (cameBack) {
+                rate = peakIn(fastBackBin - m_trackBins, fastBackBin + m_trackBins, bin);
+            }
+        }
+        if (cameBack || (slowGain > jumpDb && !settling) ||
+            (fastTaken && std::abs(fastBin - globalBin) <= m_trackBins)) {
             jumped = true;
         } else if (fastTaken) {
             // The short average smears a moving tone and holds it back; the bank's average that
@@ -445,6 +468,9 @@ void ToneTracker::update()
         }
         shown = recent / floor;
         m_keyed = 10 * std::log10(shown) >= keyedDb;
+        if (m_keyed) {
+            m_keyedAt = now;
+        }
         const float elsewhere = std::max(below, above) / floor;
         const float band =
             10 * std::log10(elsewhere) < cameUpDb ? 1.0f : m_bank.fastMedian(m_firstBin, m_lastBin) / floor;

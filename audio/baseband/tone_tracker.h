@@ -124,6 +124,7 @@ private:
     int m_avoidBins;
     bool m_locked = false;
     bool m_keyed = false;
+    std::int64_t m_keyedAt = -1; // the last estimate the tone showed in
     int m_weakFrames = 0;
     double m_frequency = 800.0;
     double m_rate = 0.0;
