@@ -42,8 +42,10 @@ constexpr std::size_t historyTicks = std::size_t { 1 } << 15;
 // A mark keyed at under this share of the power of the marks around it (10 dB; the median of this
 // many either side), no longer than this many dots, with this many units of space either side, and
 // the marks either side at least `steadyShare` of that power, is noise the threshold let through
-// where it followed the keying down into a space.
+// where it followed the keying down into a space. Between two such marks, both steady, no fade
+// explains an element 5 dB under them (a click, the receiver's AGC pumping in a space).
 constexpr double strayPowerShare = 0.1;
+constexpr double strayBetweenShare = 0.3;
 constexpr std::size_t strayNeighbours = 4;
 constexpr double strayDots = 1.5;
 constexpr double strayGapUnits = 2.0;
@@ -671,8 +673,9 @@ std::optional<Lane::KeptMarks> Lane::withoutStrays(
             std::nth_element(around.begin(), middle, around.begin() + static_cast<std::ptrdiff_t>(count));
             const double level = *middle;
             // ...between marks at the level of the rest: in a fade they would be weak too.
-            stray = powerOf(i) < strayPowerShare * level && powerOf(i - 1) >= steadyShare * level &&
-                (i + 1 == marks.size() || powerOf(i + 1) >= steadyShare * level);
+            const bool trailing = i + 1 == marks.size();
+            stray = powerOf(i) < (trailing ? strayPowerShare : strayBetweenShare) * level &&
+                powerOf(i - 1) >= steadyShare * level && (trailing || powerOf(i + 1) >= steadyShare * level);
         }
         if (!stray) {
             if (kept) {
