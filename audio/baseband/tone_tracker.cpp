@@ -153,7 +153,8 @@ bool ToneTracker::toneCameUpElsewhere(std::int64_t first, std::int64_t last, std
 ToneTracker::Bracket ToneTracker::bracketOf(std::int64_t sample) const
 {
     // From the ring, oldest first after m_historyNext. The moments rise in that order, so the first
-    // after `sample` ends the search: the signal path asks about the oldest few.
+    // after `sample` ends the search: the signal path asks about those a path's reach from the
+    // oldest, which are kept for the line through them.
     Bracket b;
     for (std::size_t k = 0, at = m_historyNext; k < m_history.size();
          ++k, at = at + 1 == m_history.size() ? 0 : at + 1) {
