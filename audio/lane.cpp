@@ -336,8 +336,8 @@ void Lane::tuneFilter(std::int64_t sample)
 {
     // A jump shows as a step in the estimates; the path through them may step a little where it
     // begins or ends, which is no jump.
-    const double estimated = m_tracker.estimateAt(sample);
-    if (m_primed == m_delay.size() && std::abs(estimated - m_estimatedHz) > m_jumpHz) {
+    const ToneTracker::ToneAt tone = m_tracker.toneAt(sample);
+    if (m_primed == m_delay.size() && std::abs(tone.estimated - m_estimatedHz) > m_jumpHz) {
         // The tick this block will give, after those still held.
         const std::int64_t tick = m_history.end() + static_cast<std::int64_t>(m_heldTicks.size());
         // A retuning the samples dated and saw keyed either side leaves the filter on the tone.
@@ -349,8 +349,8 @@ void Lane::tuneFilter(std::int64_t sample)
             loseTicksAround(tick, sure);
         }
     }
-    m_estimatedHz = estimated;
-    m_filter.setFrequency(m_tracker.frequencyAt(sample));
+    m_estimatedHz = tone.estimated;
+    m_filter.setFrequency(tone.followed);
     while (!m_datedJumps.empty() && m_datedJumps.front().at <= sample) {
         if (m_datedJumps.front().turn) {
             m_filter.turnPhase(*m_datedJumps.front().turn);

@@ -172,21 +172,21 @@ ToneTracker::Bracket ToneTracker::bracketOf(std::int64_t sample) const
     return b;
 }
 
-double ToneTracker::frequencyAt(std::int64_t sample) const
+ToneTracker::ToneAt ToneTracker::toneAt(std::int64_t sample) const
 {
     const Bracket b = bracketOf(sample);
+    const double estimated = estimateFrom(b, sample);
     if (b.before != nullptr && b.after != nullptr && b.after->jumpAt < 0 &&
         (b.before->keyed || b.after->keyed)) {
         if (const auto hz = pathAt(b.beforeIndex, sample)) {
-            return std::clamp(*hz, m_bandFirst * m_binHz, m_bandLast * m_binHz);
+            return { estimated, std::clamp(*hz, m_bandFirst * m_binHz, m_bandLast * m_binHz) };
         }
     }
-    return estimateAt(sample);
+    return { estimated, estimated };
 }
 
-double ToneTracker::estimateAt(std::int64_t sample) const
+double ToneTracker::estimateFrom(const Bracket& b, std::int64_t sample) const
 {
-    const Bracket b = bracketOf(sample);
     const Estimate* before = b.before;
     const Estimate* after = b.after;
     double hz = m_frequency;

@@ -31,10 +31,15 @@ public:
     double frequency() const { return m_frequency; }
     double rateHzPerSecond() const { return m_rate; }
     // The tone at input sample `sample` (counted from the first pushed), at most lagSamples() back:
-    // the estimates made as it went by, those since a jump replaced by the new tone...
-    double estimateAt(std::int64_t sample) const;
-    // ...and where it moves, the path through them (what the filter follows).
-    double frequencyAt(std::int64_t sample) const;
+    // the estimates made as it went by, those since a jump replaced by the new tone, and where it
+    // moves, the path through them (what the filter follows).
+    struct ToneAt
+    {
+        double estimated = 0.0;
+        double followed = 0.0;
+    };
+    ToneAt toneAt(std::int64_t sample) const;
+    double frequencyAt(std::int64_t sample) const { return toneAt(sample).followed; }
     bool locked() const { return m_locked; }
     // Whether the tone was locked and keyed at the newest estimate (its short average well over
     // the floor).
@@ -78,6 +83,7 @@ private:
         std::size_t beforeIndex = 0;
     };
     Bracket bracketOf(std::int64_t sample) const;
+    double estimateFrom(const Bracket& b, std::int64_t sample) const;
     std::optional<double> pathAt(std::size_t before, std::int64_t sample) const;
 
     struct Estimate
