@@ -16,8 +16,11 @@ constexpr double statusSeconds = 0.1;
 constexpr double sameBeaconSeconds = 5.0;
 constexpr std::size_t rememberedBeacons = 8;
 constexpr double recentJumpSeconds = 2.0;
-// ...and only to a lane that has held its station that long (not one that just found the beacon
-// retuned a moment before the first lane did).
+// ...and only to a lane that has held its station that long: not one that just found the beacon
+// retuned a moment before the first lane did, but one that has read a beacon's first seconds while
+// the first lane was on another station (which paused, and the first lane came over).
+constexpr double swapSettledSeconds = 2.5;
+// A lane that has held its station this long is on it, not passing through.
 constexpr double settledSeconds = 5.0;
 // A lane on a keyed station, not on a noise peak, shows at least this SNR.
 constexpr double keyedStationDb = -3.0;
@@ -68,8 +71,9 @@ void Pipeline::feed(std::span<const float> samples)
         // that has just begun again after its pause still shows the pause's SNR.
         if (std::abs(m_lanes[0]->tracker().frequency() - m_lanes[1]->tracker().frequency()) <
                 Lane::sameToneHz &&
-            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) && m_lanes[1]->settled(settledSeconds) &&
-            m_lanes[1]->tracker().locked() && m_lanes[1]->keying()) {
+            m_lanes[0]->tracker().jumpedWithin(recentJumpSeconds) &&
+            m_lanes[1]->settled(swapSettledSeconds) && m_lanes[1]->tracker().locked() &&
+            m_lanes[1]->keying()) {
             std::swap(m_lanes[0], m_lanes[1]);
             std::swap(m_laneIds[0], m_laneIds[1]);
         }

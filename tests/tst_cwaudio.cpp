@@ -972,21 +972,30 @@ void TestCwAudio::channel()
 
 void TestCwAudio::besideStation_data()
 {
-    // At 0 dB, beside a station 6 dB stronger 300 Hz away. In the beacon's pause its lane wanders
-    // off, and comes back as the beacon begins again; the station's lane, its station keying less
-    // for a moment, moves onto the beacon too. The lane that held the beacon must keep it.
+    // At 0 dB, beside another station. The lane that held the beacon must keep it.
+    QTest::addColumn<double>("offsetHz");
+    QTest::addColumn<double>("otherDb");
     QTest::addColumn<int>("seed");
-    QTest::newRow("the station's lane moving onto the beacon just begun again") << 1134;
+    // In the beacon's pause its lane wanders off, and comes back as the beacon begins again; the
+    // station's lane, its station keying less for a moment, moves onto the beacon too.
+    QTest::newRow("6 dB stronger: the station's lane moving onto the beacon just begun again")
+        << -300.0 << 6.0 << 1134;
+    // The first lane is on the station as the first beacon begins; the station pauses, and that
+    // lane comes over to the beacon, which the second lane has read for a few seconds already.
+    QTest::newRow("equal: the first lane coming over to a beacon the second has read from its start")
+        << 150.0 << 0.0 << 1;
 }
 
 void TestCwAudio::besideStation()
 {
+    QFETCH(double, offsetHz);
+    QFETCH(double, otherDb);
     QFETCH(int, seed);
     cwsynth::ChannelParams params = channelBase();
     params.snrDb = 0.0;
     params.other = true;
-    params.otherOffsetHz = -300.0;
-    params.otherDb = 6.0;
+    params.otherOffsetHz = offsetHz;
+    params.otherDb = otherDb;
     params.seed = static_cast<std::uint64_t>(seed);
     const ChannelHeard out = hearChannel(params, true);
     QCOMPARE(out.heard, out.sent);
