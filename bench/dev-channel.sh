@@ -9,10 +9,12 @@
 # Conditions are indices into channel_conditions (bench/recordings.sh), all by default; SOURCES as
 # in the benchmark. Seeds from 700,001: apart from the benchmark's and from DEV=1's. Prints a line
 # per condition and source: sent, exact, false. Work files go to $BENCH_DIR (default
-# /tmp/tarnup-dev-channel); run bash scripts/build.sh release first.
+# /tmp/tarnup-dev-channel).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+command -v python3 >/dev/null || { echo "error: needs python3 (and ebook2cw for its keying)" >&2; exit 1; }
+bash scripts/build.sh release >/dev/null
 recordings=${1:-20}
 shift || true
 sources=${SOURCES:-hand ebook2cw}
@@ -44,6 +46,7 @@ for ci in "${indices[@]}"; do
     read -r name _ <<<"${channel_conditions[$ci]}"
     for source in $sources; do
         rm -f "$work/${name//\//-}_${source}"_*
+        # shellcheck disable=SC2016 # the inner shell expands it
         for wpm in 12 18 25; do
             for ((r = 0; r < recordings; ++r)); do
                 echo "$ci $source $wpm $((700001 + (wpm == 12 ? 0 : wpm == 18 ? 1000 : 2000) + r))"
