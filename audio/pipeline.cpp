@@ -20,7 +20,7 @@ constexpr double recentJumpSeconds = 2.0;
 // retuned a moment before the first lane did, but one that has read a beacon's first seconds while
 // the first lane was on another station (which paused, and the first lane came over).
 constexpr double swapSettledSeconds = 2.5;
-// A lane that has held its station this long is on it, not passing through.
+// A lane whose tone has not jumped for this long holds a station, not a peak it passed through.
 constexpr double settledSeconds = 5.0;
 // A lane on a keyed station, not on a noise peak, shows at least this SNR.
 constexpr double keyedStationDb = -3.0;

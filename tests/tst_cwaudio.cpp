@@ -540,7 +540,7 @@ QString toneFollowed(double seconds, Sample sample, Truth truth, Judged judged, 
             if (!judged(t)) {
                 continue;
             }
-            const double error = std::abs(tracker.frequencyAt(s) - truth(t));
+            const double error = std::abs(tracker.toneAt(s).followed - truth(t));
             if (error > worst) {
                 worst = error;
                 worstAt = t;

@@ -39,7 +39,6 @@ public:
         double followed = 0.0;
     };
     ToneAt toneAt(std::int64_t sample) const;
-    double frequencyAt(std::int64_t sample) const { return toneAt(sample).followed; }
     bool locked() const { return m_locked; }
     // Whether the tone was locked and keyed at the newest estimate (its short average well over
     // the floor).
