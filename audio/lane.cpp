@@ -61,6 +61,9 @@ constexpr int phaseLostHopsAfter = 6;
 // The jump is dated to within one of the tracker's frames (two hops) either way, and until the
 // filter followed it the new tone's keying left no trace.
 constexpr int toneLostHops = 2;
+// Where the samples date a jump, they do so to within a block or two: a new tone's first estimate
+// a dozen hertz off moves the balance between the tones that far.
+constexpr int datedJumpBlocks = 2;
 // A lane searches its marks for beacons only while its tone has been keyed lately (the second
 // lane mostly follows noise, whose marks would be searched in vain): keyed at this share of the
 // tracker's estimates over about this long, until this long after.
@@ -362,10 +365,12 @@ void Lane::tuneFilter(std::int64_t sample)
 void Lane::loseTicksAround(std::int64_t tick, bool sure)
 {
     const auto hop = static_cast<std::int64_t>(m_tracker.hop() / m_filter.block());
-    // Dated to a block, the jump leaves the filter on the tone, but only as near as the new tone's
-    // first estimates put it (a dozen hertz off, a slow dot's null, for a few hops).
+    // Dated from the samples, the jump leaves the filter on the tone, but only as near as the new
+    // tone's first estimates put it (a dozen hertz off, a slow dot's null, for a few hops), and
+    // from a block or two late or early (a dash split there read as two dots: G as F).
     if (sure) {
-        m_history.losePhase(tick - 1, tick + phaseLostHopsAfter * hop);
+        m_history.losePhase(tick - datedJumpBlocks, tick + phaseLostHopsAfter * hop);
+        m_history.blurTone(tick - datedJumpBlocks, tick + datedJumpBlocks);
         return;
     }
     m_history.losePhase(tick - phaseLostHopsBefore * hop, tick + phaseLostHopsAfter * hop);

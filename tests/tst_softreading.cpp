@@ -64,6 +64,8 @@ private slots:
     void tickHistory();
     void markLikelihood_data();
     void markLikelihood();
+    void dashOverJump_data();
+    void dashOverJump();
     void sureEnough_data();
     void sureEnough();
     void reread_data();
@@ -126,6 +128,40 @@ void TestSoftReading::markLikelihood()
     if (level > 0.0 && offsetCells == 0) {
         QVERIFY(t.dashAt(40, 3 * cwaudio::TickLikelihood::cellsPerUnit) < llr);
     }
+}
+
+void TestSoftReading::dashOverJump_data()
+{
+    QTest::addColumn<bool>("blurred");
+    QTest::addColumn<bool>("split");
+    // Three ticks quiet in the middle of a dash: the filter still on the old tone there.
+    QTest::newRow("dip the filter heard: two dots") << false << true;
+    QTest::newRow("dip at a jump the samples dated: one dash") << true << false;
+}
+
+void TestSoftReading::dashOverJump()
+{
+    QFETCH(bool, blurred);
+    QFETCH(bool, split);
+    cwaudio::TickHistory ticks(1 << 12);
+    std::mt19937 random(7);
+    std::normal_distribution<float> gauss(0.0f, static_cast<float>(std::sqrt(noise / 2)));
+    for (int i = 0; i < 400; ++i) {
+        const bool keyed = i >= 100 && i < 130 && (i < 111 || i >= 114);
+        ticks.push((keyed ? 1.0f : 0.0f) + std::complex<float>(gauss(random), gauss(random)));
+    }
+    if (blurred) {
+        ticks.losePhase(109, 130);
+        ticks.blurTone(109, 116);
+    }
+    // Cells of a quarter unit from tick 0: the dash over cells 40-51, the dip in cells 44-45.
+    cwaudio::TickLikelihood t(ticks, 0.0, 100, noise, dotTicks);
+    QVERIFY(t.valid());
+    t.setAmplitude(0, 100, 1.0);
+    t.prepare();
+    const double dash = t.dashAt(40, 12);
+    const double dots = t.dotAt(40, 4) + t.dotAt(46, 6);
+    QCOMPARE(dots > dash, split);
 }
 
 void TestSoftReading::sureEnough_data()

@@ -33,6 +33,11 @@ void TickHistory::loseTone(std::int64_t first, std::int64_t last)
     add(m_toneLost, first, last, begin());
 }
 
+void TickHistory::blurTone(std::int64_t first, std::int64_t last)
+{
+    add(m_toneBlurred, first, last, begin());
+}
+
 void TickHistory::add(Spans& spans, std::int64_t first, std::int64_t last, std::int64_t oldest)
 {
     if (last <= first) {

@@ -37,9 +37,17 @@ public:
     // Ticks [first, last) may have been filtered off the tone altogether (between where a jump may
     // have fallen and where the filter followed it): there a quiet tick says little.
     void loseTone(std::int64_t first, std::int64_t last);
+    // Ticks [first, last) lie within a block or two of a jump the samples dated: there too a quiet
+    // tick says little, but they are too few to hide an element, so a reading over them stands.
+    void blurTone(std::int64_t first, std::int64_t last);
     // Whether any tick of [first, last) lost its phase, or the tone.
     bool phaseLost(std::int64_t first, std::int64_t last) const { return overlaps(m_phaseLost, first, last); }
     bool toneLost(std::int64_t first, std::int64_t last) const { return overlaps(m_toneLost, first, last); }
+    // Whether a quiet tick of [first, last) says little: the tone lost or blurred there.
+    bool quietSaysLittle(std::int64_t first, std::int64_t last) const
+    {
+        return toneLost(first, last) || overlaps(m_toneBlurred, first, last);
+    }
 
 private:
     using Spans = std::deque<std::pair<std::int64_t, std::int64_t>>; // oldest first, merged
@@ -53,6 +61,7 @@ private:
     std::int64_t m_count = 0;
     Spans m_phaseLost;
     Spans m_toneLost;
+    Spans m_toneBlurred;
 };
 
 } // namespace cwaudio
