@@ -221,7 +221,10 @@ std::optional<double> ToneTracker::pathAt(std::size_t before, std::int64_t sampl
         if (e.at < 0 || std::abs(e.at - sample) > reach || std::abs(e.at - lastKeyed) > pause) {
             return false;
         }
-        if (e.keyed) {
+        // An estimate filled in back to a jump follows the rate the bank gave a tone just come up,
+        // often far off: a line through those lags the tone by 10-20 Hz for a second (a dash read
+        // as two dots across it).
+        if (e.keyed && !e.filled) {
             const double t = static_cast<double>(e.at - sample) / m_sampleRate;
             n += 1.0;
             t1 += t;
@@ -557,6 +560,7 @@ void ToneTracker::update()
                 e.rate = m_rate;
                 e.jumpAt = -1;
                 first = first == nullptr || e.at < first->at ? &e : first;
+                e.filled = true;
             }
         }
         if (!found) {

@@ -93,6 +93,7 @@ private:
         std::int64_t jumpAt = -1; // a jump since the estimate before, and where
         double noise = 0.0;
         bool keyed = false; // the tone followed showed in it
+        bool filled = false; // filled in back to a jump along the new tone's rate, not measured
     };
     // The short averages' strongest peak away from the tone followed, and the tone's own peak,
     // both over the floor, at each estimate; and the short averages' median over the band, over
