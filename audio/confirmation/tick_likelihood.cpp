@@ -122,11 +122,11 @@ double TickLikelihood::pieceLlr(int first, int last, double amplitude) const
     // Where the phase was lost the ticks cannot be summed: each speaks for itself; where the tone
     // may have been lost, hardly against a mark, since keying filtered off the tone leaves no trace.
     if (m_ticks.phaseLost(a, b)) {
-        const bool toneLost = m_ticks.quietSaysLittle(a, b);
+        const bool offTone = m_ticks.quietSaysLittle(a, b);
         double llr = 0.0;
         for (std::int64_t k = a; k < b; ++k) {
             const double tick = markLlr(std::abs(m_ticks.sum(k, k + 1)), 1.0, amplitude);
-            llr += toneLost ? offToneLlr(tick) : tick;
+            llr += offTone ? offToneLlr(tick) : tick;
         }
         return llr;
     }
