@@ -494,15 +494,21 @@ void TestWrongBeacons::characterWitnesses_data()
     QTest::addColumn<double>("marksAt10"); // the marks' confidence in position 10
     QTest::addColumn<double>("ticksAt10"); // the ticks' confidence there, among what it may hold
     QTest::addColumn<bool>("ticksDifferAt12"); // the ticks read position 12 otherwise than the marks
+    QTest::addColumn<bool>("throughFades"); // positions 12 to 14 lie in fades
     QTest::addColumn<bool>("reported");
 
     // Position 12 lies in a fade: the ticks only guess there (0.5), so the marks must carry it.
-    QTest::newRow("ticks sure of the one character the marks doubt") << 1.0 << 0.1 << 1.0 << false << true;
-    QTest::newRow("ticks unsure of it too") << 1.0 << 0.1 << 0.8 << false << false;
+    QTest::newRow("ticks sure of the one character the marks doubt") << 1.0 << 0.1 << 1.0 << false << false << true;
+    QTest::newRow("ticks unsure of it too") << 1.0 << 0.1 << 0.8 << false << false << false;
     // Marks and ticks both in doubt of one character, at 0.55 and 0.62: F read as C at -7.6 dB.
-    QTest::newRow("both unsure of it, alike") << 0.0 << 0.55 << 0.62 << false << false;
-    QTest::newRow("ticks guess otherwise where the marks are sure") << 1.0 << 0.1 << 1.0 << true << false;
-    QTest::newRow("marks fit the timing badly") << 12.0 << 0.1 << 1.0 << false << false;
+    QTest::newRow("both unsure of it, alike") << 0.0 << 0.55 << 0.62 << false << false << false;
+    QTest::newRow("ticks guess otherwise where the marks are sure") << 1.0 << 0.1 << 1.0 << true << false << false;
+    QTest::newRow("marks fit the timing badly") << 12.0 << 0.1 << 1.0 << false << false << false;
+    // Read through fades the marks' cost tells nothing; a character they are sure of stands when the
+    // ticks read it alike, as surely where they only guess as where they are fairly sure.
+    QTest::newRow("through fades, ticks fairly sure of what the marks are sure of")
+        << 12.0 << 0.98 << 0.8 << false << true << true;
+    QTest::newRow("through fades, both only fairly sure") << 12.0 << 0.8 << 0.8 << false << true << false;
 }
 
 // Marks unsure of one character, ticks only guessing at another: each character needs a witness.
@@ -512,6 +518,7 @@ void TestWrongBeacons::characterWitnesses()
     QFETCH(double, marksAt10);
     QFETCH(double, ticksAt10);
     QFETCH(bool, ticksDifferAt12);
+    QFETCH(bool, throughFades);
     QFETCH(bool, reported);
     cwaudio::FoundBeacon marks = marksRead(marksCost);
     marks.confidence[10] = marksAt10;
@@ -521,6 +528,7 @@ void TestWrongBeacons::characterWitnesses()
         ticks.text[12] = 'Z'; // 6 sent there
     }
     ticks.framed[10] = ticks.confidence[10] = ticksAt10;
+    std::fill_n(ticks.inFade.begin() + 12, 3, throughFades);
     QCOMPARE(cwaudio::acceptReading(marks, ticks, cwaudio::TickDoubts {}), reported);
 }
 

@@ -138,7 +138,8 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
     const Acceptance acceptance;
     // Read through fades, every null costs the marks a repair, so their summed cost no longer tells
     // a beacon framed wrongly. Past it each character must stand on its own: the ticks sure of it,
-    // or, where they only guess at the bottom of a null, the marks.
+    // or the marks sure of it and the ticks reading it alike, surely or not (at the bottom of a null
+    // they only guess).
     const bool costly = marks.cost > acceptance.maxTotalCost;
     if (doubts.faint || !lastHeld || (costly && std::ranges::count(ticks.inFade, true) < fadedCharacters)) {
         return false;
@@ -147,8 +148,7 @@ bool acceptReading(const FoundBeacon& marks, const SoftBeacon& measured, const T
         const bool agreed = ticks.text[p] == marks.text[p];
         return (agreed || marks.confidence[p] < acceptance.minConfidence) &&
             (ticksSure(marks, ticks, p, minFramedConfidence) ||
-                (agreed && marksWitness(p) && ticks.framed[p] <= guessConfidence &&
-                    marks.confidence[p] >= minFramedConfidence));
+                (agreed && marksWitness(p) && marks.confidence[p] >= minFramedConfidence));
     };
     for (std::size_t p = 0; p < beaconLength; ++p) {
         const bool vouched = costly ? standsAlone(p)

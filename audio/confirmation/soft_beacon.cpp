@@ -84,6 +84,8 @@ constexpr double unboundedDoubt = 0.005;
 // noise lifted them: it reads about 1.4 dB high there. A reading the marks do not vouch for must
 // hold at this share of it too, or a dip in a dash passes for a space (G read as F, 0.9996 sure).
 constexpr double lowerLevel = 0.85;
+// Marks this sure of a character speak for it where the ticks' reading rests on a fade's level.
+constexpr double sureMarks = 0.9;
 
 // Sent in groups, a beacon has word spaces after the prefix and every four characters after; any
 // other space inside it is a character space.
@@ -872,6 +874,15 @@ std::optional<SoftBeacon> rereadBeacon(const TickHistory& ticks, double noise, T
                 : std::min(result.framed[p], guessConfidence);
             result.restsOnLevel[p] =
                 faded && result.framed[p] > guessConfidence && result.framedLower[p] <= guessConfidence;
+            // Read lower, the ticks come round to the character the marks are sure of: two readings
+            // against one that rests on the level drawn across a null. Still only a guess of the
+            // ticks, which the marks bear out.
+            if (result.restsOnLevel[p] && chosen.symbol != result.text[p] && chosen.symbol == found.text[p] &&
+                found.confidence[p] >= sureMarks) {
+                result.text[p] = chosen.symbol;
+                result.framed[p] = result.framedLower[p] = result.confidence[p] = guessConfidence;
+                result.restsOnLevel[p] = false;
+            }
         }
     }
     return result;
