@@ -498,11 +498,13 @@ void TestWrongBeacons::characterWitnesses_data()
     QTest::addColumn<bool>("reported");
 
     // Position 12 lies in a fade: the ticks only guess there (0.5), so the marks must carry it.
-    QTest::newRow("ticks sure of the one character the marks doubt") << 1.0 << 0.1 << 1.0 << false << false << true;
+    QTest::newRow("ticks sure of the one character the marks doubt")
+        << 1.0 << 0.1 << 1.0 << false << false << true;
     QTest::newRow("ticks unsure of it too") << 1.0 << 0.1 << 0.8 << false << false << false;
     // Marks and ticks both in doubt of one character, at 0.55 and 0.62: F read as C at -7.6 dB.
     QTest::newRow("both unsure of it, alike") << 0.0 << 0.55 << 0.62 << false << false << false;
-    QTest::newRow("ticks guess otherwise where the marks are sure") << 1.0 << 0.1 << 1.0 << true << false << false;
+    QTest::newRow("ticks guess otherwise where the marks are sure")
+        << 1.0 << 0.1 << 1.0 << true << false << false;
     QTest::newRow("marks fit the timing badly") << 12.0 << 0.1 << 1.0 << false << false << false;
     // Read through fades the marks' cost tells nothing; a character they are sure of stands when the
     // ticks read it alike, as surely where they only guess as where they are fairly sure.
